@@ -1,0 +1,59 @@
+# Native Linux tree: platform-free modules, the data-file tool, unit tests
+# under sanitizers and, with clang, the fuzzer.
+find_package(EXPAT REQUIRED)
+
+option(MENDRIX_SANITIZE "Build with AddressSanitizer and UBSan" ON)
+set(SANITIZE_FLAGS -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+
+add_compile_options(-Wall -Wextra -Wno-unused-parameter)
+
+add_library(mendrix_core STATIC ${PORTABLE_SOURCES})
+target_include_directories(mendrix_core PUBLIC ${CMAKE_SOURCE_DIR})
+target_link_libraries(mendrix_core PUBLIC EXPAT::EXPAT)
+
+add_library(mendrix_dat_lib STATIC ${DAT_TOOL_SOURCES})
+target_link_libraries(mendrix_dat_lib PUBLIC mendrix_core)
+
+add_executable(mendrix-dat tools/dat/main_dat.cpp)
+target_link_libraries(mendrix-dat PRIVATE mendrix_dat_lib)
+
+if(EXISTS ${CMAKE_SOURCE_DIR}/tools/dat/main_bench.cpp)
+  add_executable(mendrix-dat-bench tools/dat/main_bench.cpp)
+  target_link_libraries(mendrix-dat-bench PRIVATE mendrix_dat_lib)
+endif()
+
+# Unit tests get their own sanitized copy of the sources.
+set(GTEST_SRC /usr/src/googletest)
+if(MENDRIX_SANITIZE)
+  set(TEST_COMPILE ${SANITIZE_FLAGS})
+  set(TEST_LINK ${SANITIZE_FLAGS})
+endif()
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+add_subdirectory(${GTEST_SRC} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+target_compile_options(gtest PRIVATE ${TEST_COMPILE})
+target_compile_options(gtest_main PRIVATE ${TEST_COMPILE})
+
+file(GLOB UNIT_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/unit/*.cpp)
+add_executable(unit_tests ${UNIT_TEST_SOURCES} ${PORTABLE_SOURCES} ${DAT_TOOL_SOURCES})
+target_include_directories(unit_tests PRIVATE ${CMAKE_SOURCE_DIR})
+target_compile_definitions(unit_tests PRIVATE MENDRIX_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+  MENDRIX_DAT_EXE="$<TARGET_FILE:mendrix-dat>")
+target_compile_options(unit_tests PRIVATE ${TEST_COMPILE})
+target_link_options(unit_tests PRIVATE ${TEST_LINK})
+target_link_libraries(unit_tests PRIVATE gtest_main EXPAT::EXPAT)
+add_dependencies(unit_tests mendrix-dat)
+add_test(NAME native.unit COMMAND unit_tests --gtest_brief=1)
+
+# Fuzzers: clang only, one executable per tests/fuzz/*_fuzz.cpp.
+if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+  file(GLOB FUZZ_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/fuzz/*_fuzz.cpp)
+  foreach(f ${FUZZ_SOURCES})
+    get_filename_component(n ${f} NAME_WE)
+    add_executable(${n} ${f} ${PORTABLE_SOURCES})
+    target_include_directories(${n} PRIVATE ${CMAKE_SOURCE_DIR})
+    target_compile_options(${n} PRIVATE -fsanitize=fuzzer,address,undefined -fno-omit-frame-pointer)
+    target_link_options(${n} PRIVATE -fsanitize=fuzzer,address,undefined)
+    target_link_libraries(${n} PRIVATE EXPAT::EXPAT)
+  endforeach()
+endif()

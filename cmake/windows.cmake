@@ -1,0 +1,70 @@
+# Windows tree: the 32-bit programs, linked statically with Expat built from
+# Debian's source (scripts/build-expat-win.sh), and their tests run under Wine.
+enable_language(RC)
+
+set(MENDRIX_EXPAT_PREFIX "" CACHE PATH "Expat built for i686 Windows")
+set(MENDRIX_HOST_DAT "" CACHE FILEPATH "Native mendrix-dat, used to build the sample data file")
+if(NOT MENDRIX_EXPAT_PREFIX OR NOT EXISTS ${MENDRIX_EXPAT_PREFIX}/lib/libexpat.a)
+  message(FATAL_ERROR "Set MENDRIX_EXPAT_PREFIX to the output of scripts/build-expat-win.sh")
+endif()
+
+add_library(expat_static STATIC IMPORTED)
+set_target_properties(expat_static PROPERTIES
+  IMPORTED_LOCATION ${MENDRIX_EXPAT_PREFIX}/lib/libexpat.a
+  INTERFACE_INCLUDE_DIRECTORIES ${MENDRIX_EXPAT_PREFIX}/include
+  INTERFACE_COMPILE_DEFINITIONS XML_STATIC)
+
+add_compile_options(-Wall -Wextra -Wno-unused-parameter -Wno-cast-function-type)
+add_compile_definitions(WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0501 WINVER=0x0501)
+# Nothing may need a DLL beside it.
+add_link_options(-static -static-libgcc -static-libstdc++)
+
+add_library(mendrix_core STATIC ${PORTABLE_SOURCES})
+target_include_directories(mendrix_core PUBLIC ${CMAKE_SOURCE_DIR})
+target_link_libraries(mendrix_core PUBLIC expat_static)
+
+add_library(mendrix_win STATIC ${WIN32_SOURCES})
+target_link_libraries(mendrix_win PUBLIC mendrix_core netapi32 advapi32 user32 gdi32 shell32)
+
+# The sample data file, built with the native data-file tool and embedded.
+set(SAMPLE_DAT ${CMAKE_BINARY_DIR}/sample.dat)
+add_custom_command(OUTPUT ${SAMPLE_DAT}
+  COMMAND ${MENDRIX_HOST_DAT} build ${CMAKE_SOURCE_DIR}/data/sample.xml ${SAMPLE_DAT}
+  DEPENDS ${CMAKE_SOURCE_DIR}/data/sample.xml ${MENDRIX_HOST_DAT}
+  COMMENT "Building the sample data file")
+add_custom_target(sample_dat DEPENDS ${SAMPLE_DAT})
+set_source_files_properties(${CMAKE_SOURCE_DIR}/app/console.rc PROPERTIES
+  OBJECT_DEPENDS ${SAMPLE_DAT})
+
+add_executable(mendrix-cli app/main_console_win.cpp app/console.rc)
+target_include_directories(mendrix-cli PRIVATE ${CMAKE_BINARY_DIR})
+target_link_libraries(mendrix-cli PRIVATE mendrix_win)
+add_dependencies(mendrix-cli sample_dat)
+
+add_library(mendrix_dat_lib STATIC ${DAT_TOOL_SOURCES})
+target_link_libraries(mendrix_dat_lib PUBLIC mendrix_core)
+add_executable(mendrix-dat tools/dat/main_dat.cpp)
+target_link_libraries(mendrix-dat PRIVATE mendrix_dat_lib)
+
+# GoogleTest for Windows, from the same source as the native tests.
+set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+# Each tests/wine/*_test.cpp is one test program; it runs inside its own copy
+# of the template Wine prefix, with the programs under test beside it.
+set(WINE_RUNNER ${CMAKE_SOURCE_DIR}/tests/wine/run-in-prefix.sh)
+file(GLOB WINE_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/wine/*_test.cpp)
+file(GLOB WINE_HELPER_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/wine/support/*.cpp)
+foreach(f ${WINE_TEST_SOURCES})
+  get_filename_component(n ${f} NAME_WE)
+  add_executable(${n} ${f} ${WINE_HELPER_SOURCES})
+  target_include_directories(${n} PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/tests/wine)
+  target_link_libraries(${n} PRIVATE mendrix_win gtest)
+  add_dependencies(${n} mendrix-cli mendrix-dat)
+  add_test(NAME wine.${n}
+    COMMAND ${WINE_RUNNER} ${CMAKE_BINARY_DIR} ${n} $<TARGET_FILE:${n}>
+            $<TARGET_FILE:mendrix-cli> $<TARGET_FILE:mendrix-dat> ${SAMPLE_DAT})
+  set_tests_properties(wine.${n} PROPERTIES TIMEOUT 300)
+endforeach()

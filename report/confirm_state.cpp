@@ -1,0 +1,3 @@
+#include "report/confirm.h"
+
+int32_t g_yesToAll = 0;

@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Creates the build's template 32-bit Wine prefix once. Its z: drive (the
+# host's root) is removed, so nothing run inside can reach the host's files.
+set -euo pipefail
+BUILD="$1"
+TEMPLATE="$BUILD/wine/template"
+mkdir -p "$BUILD/wine"
+exec 9>"$BUILD/wine/.lock"
+flock 9
+if [ -f "$TEMPLATE/.ready" ]; then exit 0; fi
+rm -rf "$TEMPLATE"
+export WINEPREFIX="$TEMPLATE" WINEARCH=win32 WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+unset DISPLAY
+wineboot -i >/dev/null 2>&1 || true
+wineserver -w
+test -f "$TEMPLATE/system.reg"
+rm -f "$TEMPLATE/dosdevices/z:"
+touch "$TEMPLATE/.ready"

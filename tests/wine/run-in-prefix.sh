@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Runs one Windows test program in a fresh copy of the build's template Wine
+# prefix. The programs named after it are copied into C:\mendrix beside it.
+# Usage: run-in-prefix.sh BUILD_DIR NAME TEST_EXE [FILE...]
+set -euo pipefail
+BUILD="$1"; NAME="$2"; EXE="$3"; shift 3
+
+HERE="$(cd "$(dirname "$0")" && pwd)"
+"$HERE/make-template-prefix.sh" "$BUILD"
+
+PREFIX="$BUILD/wine/prefixes/$NAME"
+rm -rf "$PREFIX"
+mkdir -p "$(dirname "$PREFIX")"
+cp -a "$BUILD/wine/template" "$PREFIX"
+mkdir -p "$PREFIX/drive_c/mendrix"
+cp "$EXE" "$PREFIX/drive_c/mendrix/"
+for f in "$@"; do cp "$f" "$PREFIX/drive_c/mendrix/"; done
+
+export WINEPREFIX="$PREFIX" WINEARCH=win32 WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+cleanup() { wineserver -k >/dev/null 2>&1 || true; }
+trap cleanup EXIT
+
+run() {
+  cd "$PREFIX/drive_c/mendrix"
+  wine "C:\\mendrix\\$(basename "$EXE")" --gtest_brief=1
+}
+if [ -n "${DISPLAY:-}" ]; then
+  run
+else
+  export -f run; export PREFIX EXE
+  xvfb-run -a bash -c run
+fi
