@@ -3,6 +3,7 @@
 find_package(EXPAT REQUIRED)
 
 option(MENDRIX_SANITIZE "Build with AddressSanitizer and UBSan" ON)
+list(APPEND PORTABLE_SOURCES ${POSIX_SOURCES})
 set(SANITIZE_FLAGS -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
 
 add_compile_options(-Wall -Wextra -Wno-unused-parameter)

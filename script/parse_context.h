@@ -74,6 +74,7 @@ struct ParseContext {
     void* iniKeys;
     DecoderState decoder;
     int32_t result;
+    int32_t overflow;  // start tags met beyond the deepest stack level
 };
 
 // Process-wide values that outlive a pass.

@@ -1,0 +1,29 @@
+#include "script/data_error.h"
+
+#include "app/run_options.h"
+#include "report/message.h"
+#include "script/parse_context.h"
+#include "script/parser.h"
+
+void ReportDataError(ParseContext* context, int code, bool fatal) {
+    if (!context && g_parser) context = static_cast<ParseContext*>(XML_GetUserData(g_parser));
+    if (context && fatal) {
+        if (context->flags & RUN_SKIP) return;
+        context->flags |= RUN_SKIP;
+    }
+    switch (code) {
+        case DATA_ERROR_ATTRIBUTE:
+        case DATA_ERROR_ELEMENT:
+        case DATA_ERROR_CORRUPT:
+            if (g_settings.dataFile)
+                ReportMessage(MSG_WARNING, "\r\nCorrupt data file %s\r\n", g_settings.dataFile);
+            else
+                ReportMessage(MSG_WARNING, "\r\nCorrupt data\r\n");
+            break;
+        case DATA_ERROR_MEMORY:
+            ReportMessage(MSG_WARNING, "\r\nOut of memory\r\n");
+            break;
+        default:
+            break;
+    }
+}
