@@ -1,0 +1,3 @@
+#include "script/parser.h"
+
+XML_Parser g_parser = nullptr;
