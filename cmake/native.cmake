@@ -46,6 +46,7 @@ target_link_libraries(unit_tests PRIVATE gtest_main EXPAT::EXPAT)
 add_dependencies(unit_tests mendrix-dat)
 add_test(NAME native.unit COMMAND unit_tests --gtest_brief=1)
 
+set(MENDRIX_FUZZ_SECONDS 60 CACHE STRING "Length of the fuzz smoke run")
 # Fuzzers: clang only, one executable per tests/fuzz/*_fuzz.cpp.
 if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
   file(GLOB FUZZ_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/fuzz/*_fuzz.cpp)
@@ -56,5 +57,11 @@ if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
     target_compile_options(${n} PRIVATE -fsanitize=fuzzer,address,undefined -fno-omit-frame-pointer)
     target_link_options(${n} PRIVATE -fsanitize=fuzzer,address,undefined)
     target_link_libraries(${n} PRIVATE EXPAT::EXPAT)
+    # Smoke run: a minute of fuzzing from the corpus the target seeds itself.
+    set(corpus ${CMAKE_BINARY_DIR}/fuzz-corpus/${n})
+    file(MAKE_DIRECTORY ${corpus})
+    add_test(NAME native.fuzz.${n}
+      COMMAND ${n} -max_total_time=${MENDRIX_FUZZ_SECONDS} -timeout=10 -rss_limit_mb=2048 ${corpus})
+    set_tests_properties(native.fuzz.${n} PROPERTIES TIMEOUT 300)
   endforeach()
 endif()

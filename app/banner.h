@@ -1,0 +1,6 @@
+// The head of every run's log section and of the window's message list.
+#pragma once
+
+#define MENDRIX_VERSION_LINE "MENDRIX Version 1.07"
+// The notice that follows the version line.
+#define MENDRIX_NOTICE_LINE "Single-threat disinfection and removal tool\r\n"

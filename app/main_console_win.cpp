@@ -1,0 +1,61 @@
+// The console front end: the same command line as the windowed program, no
+// window. Messages that would reach the log also go to standard output, the
+// questions are asked on the console, and the exit code is the run's result
+// code (0, 1, 3, 9, 10 or 12).
+#include <windows.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "app/console_prompts_win.h"
+#include "app/header_pass.h"
+#include "app/run_options.h"
+#include "app/scan_run.h"
+#include "report/message.h"
+#include "report/prompts.h"
+#include "report/sinks_win.h"
+#include "script/identity.h"
+
+// The text after the program name, as the windowed entry point receives it.
+static char* ArgumentsOf(char* commandLine) {
+    char* p = commandLine;
+    if (*p == '"') {
+        ++p;
+        while (*p && *p != '"') ++p;
+        if (*p) ++p;
+    } else {
+        while (*p && *p != ' ' && *p != '\t') ++p;
+    }
+    while (*p == ' ' || *p == '\t') ++p;
+    return p;
+}
+
+static HWND g_noWindow = nullptr;
+
+int main() {
+    // The options keep pointers into the command line: it lives to the end.
+    char* commandLine = _strdup(GetCommandLineA());
+    if (!commandLine) return 12;
+    ParseCommandLine(ArgumentsOf(commandLine));
+    g_runOptions.secondOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+    InstallRunOptions(&g_runOptions);
+
+    g_report.sinks = Win32MessageSinks();
+    g_prompts = ConsolePrompts();
+
+    // Learn the threat type and pass the first IDENTITY, as the main window
+    // does when it opens. Its messages would only reach a window, so they
+    // stay off standard output; the scan reports any failure itself.
+    g_report.secondOutput = nullptr;
+    LoadDataHeader(nullptr);
+    g_report.secondOutput = g_settings.secondOutput;
+
+    HANDLE worker = CreateThread(nullptr, 0, ScanRun, &g_noWindow, 0, nullptr);
+    if (!worker) return 1;
+    WaitForSingleObject(worker, INFINITE);
+    DWORD result = 1;
+    GetExitCodeThread(worker, &result);
+    CloseHandle(worker);
+    FreeVariants();
+    free(commandLine);
+    return static_cast<int>(result);
+}

@@ -1,0 +1,11 @@
+// One scan from start to finish, on its own worker thread.
+#pragma once
+#include <windows.h>
+
+enum { WM_SCAN_FINISHED = WM_USER + 16 };
+
+// The parameter points at a record whose first field is the main window's
+// handle (null for the console front end). Answers the run's result code.
+DWORD WINAPI ScanRun(LPVOID parameter);
+
+bool IsAdministrator();

@@ -1,0 +1,136 @@
+#include <windows.h>
+
+#include "app/banner.h"
+#include "app/run_options.h"
+#include "app/scan_run.h"
+#include "app/summary.h"
+#include "report/counters.h"
+#include "report/message.h"
+#include "report/prompts.h"
+#include "script/data_error.h"
+#include "script/data_reader.h"
+#include "script/pass.h"
+
+static bool OpenLog() {
+    HANDLE log = CreateFileA(g_settings.logPath, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (log == INVALID_HANDLE_VALUE) {
+        ReportMessage(MSG_ERROR, "\r\nUnable to open log file %s\r\n", g_settings.logPath);
+        return false;
+    }
+    SetFilePointer(log, 0, nullptr, FILE_END);
+    g_report.logFile = log;
+    ReportMessage(MSG_LOG_ONLY | MSG_INFO, "\r\n\r\n" MENDRIX_VERSION_LINE "\r\n%s", MENDRIX_NOTICE_LINE);
+    return true;
+}
+
+static void CloseLog() {
+    if (g_report.logFile) CloseHandle(g_report.logFile);
+    g_report.logFile = nullptr;
+}
+
+// Answers the run's result when the platform ends it, else 0.
+static int IdentifyPlatform(ParseContext* context) {
+    OSVERSIONINFOA* info = static_cast<OSVERSIONINFOA*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, 148));
+    if (!info) {
+        ReportDataError(context, DATA_ERROR_MEMORY);
+        return RESULT_NO_MEMORY;
+    }
+    info->dwOSVersionInfoSize = 148;
+    BOOL known = GetVersionExA(info);
+    DWORD platform = info->dwPlatformId;
+    HeapFree(GetProcessHeap(), 0, info);
+    if (!known) {
+        ReportMessage(MSG_ERROR, "\r\nCould not find operating system\r\n");
+        return RESULT_PLATFORM;
+    }
+    if (platform == VER_PLATFORM_WIN32_NT) {
+        context->flags |= RUN_WINNT;
+        g_platformCode = PLATFORM_NT;
+    } else if (platform == VER_PLATFORM_WIN32_WINDOWS) {
+        context->flags |= RUN_WIN9X;
+        g_platformCode = PLATFORM_9X;
+    } else {
+        ReportMessage(MSG_ERROR, "\r\nUnsupported operating system platform!\r\n");
+        return RESULT_PLATFORM;
+    }
+    return RESULT_OK;
+}
+
+// Answers false when the user declines to go on without Administrator rights.
+static bool CheckRights(ParseContext* context) {
+    if (g_runOptions.sharesMode == 2) {
+        context->flags |= RUN_SKIP;
+        return true;
+    }
+    if (!(context->flags & RUN_WINNT) || IsAdministrator()) return true;
+    bool application = g_threatType == THREAT_APPLICATION;
+    if (g_settings.confirmation) {
+        const char* question = application
+            ? "You are not logged on as an Administrator.\r\nThe application may not be completely removed\r\n\r\n"
+              "Do you wish to continue?"
+            : "You are not logged on as an Administrator.\r\nThe system may not be completely disinfectable.\r\n\r\n"
+              "Do you wish to continue?";
+        int answer = (g_prompts && g_prompts->askYesNo) ? g_prompts->askYesNo(g_report.mainWindow, question, kCaption)
+                                                        : 'N';
+        return answer == 'Y';
+    }
+    ReportMessage(MSG_ERROR, application ? "\r\nThe current user does not have Administrator rights\r\n"
+                                           "The application may not be completely removed\r\n"
+                                         : "\r\nThe current user does not have Administrator rights\r\n"
+                                           "The system may not be completely disinfected\r\n");
+    return true;
+}
+
+// Parsing: from the parser's creation to its release. Answers the result.
+static int ParseScript(ParseContext* context) {
+    if (!CreateScriptParser(context)) {
+        ReportDataError(context, DATA_ERROR_MEMORY);
+        return RESULT_NO_MEMORY;
+    }
+    int result = RunDecoder(context, false);
+    ReleaseScriptParser();
+    return result;
+}
+
+// An aborted run still lets an open group element release its records; the
+// run is in skip mode, so the handler does no cleaning work.
+static void CloseOpenGroup(ParseContext* context) {
+    (void)context;  // group elements arrive with the cleaning subsystems
+}
+
+static void Finish(ParseContext* context) {
+    ReportMessage(MSG_STATUS, "\r\n");
+    FreeContextTexts(context);
+    FreeDecoderBuffers(context);
+    CloseDataFile(context);
+    CloseLog();
+}
+
+DWORD WINAPI ScanRun(LPVOID parameter) {
+    ParseContext context;
+    ResetParseContext(&context, RUN_INITIAL_FLAGS);
+    ResetCounters();
+    g_infected = 0;
+    HWND window = parameter ? *static_cast<HWND*>(parameter) : nullptr;
+    g_report.mainWindow = window;
+
+    OpenLog();
+    int result = IdentifyPlatform(&context);
+    if (result == RESULT_OK && !AllocateDecoderBuffers(&context)) {
+        ReportDataError(&context, DATA_ERROR_MEMORY);
+        result = RESULT_NO_MEMORY;
+    }
+    if (result == RESULT_OK && !OpenDataFile(&context)) result = RESULT_NO_DATA;
+    if (result == RESULT_OK && !CheckRights(&context)) result = RESULT_PLATFORM;
+    if (result == RESULT_OK) {
+        result = ParseScript(&context);
+        if (g_runOptions.sharesMode != 2 && !(context.flags & RUN_SKIP))
+            WriteSummary(context.flags, context.threatType);
+        if (result != RESULT_OK) CloseOpenGroup(&context);
+    }
+    context.result = result;
+    Finish(&context);
+    if (window) SendMessageA(window, WM_SCAN_FINISHED, 0, 0);
+    return static_cast<DWORD>(result);
+}
