@@ -1,0 +1,107 @@
+#include "app/run_options.h"
+
+#include <string.h>
+
+#include "report/confirm.h"
+
+RunOptions g_runOptions;
+char g_logPathBuffer[LOG_PATH_SIZE];
+RunSettings g_settings;
+
+namespace {
+
+const char kDefaultLogName[] = "mendrix.log";
+
+char Lower(char c) { return (c >= 'A' && c <= 'Z') ? (char)(c - 'A' + 'a') : c; }
+
+// Case-insensitive (ASCII) test that token begins with prefix, which is
+// written in lower case; a shorter token never matches.
+bool StartsWith(const char* token, const char* prefix) {
+    for (; *prefix; ++token, ++prefix)
+        if (*token == 0 || Lower(*token) != *prefix) return false;
+    return true;
+}
+
+bool Equals(const char* token, const char* word) {
+    return StartsWith(token, word) && token[strlen(word)] == 0;
+}
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+void ApplyToken(char* token) {
+    if (StartsWith(token, "-lf=")) {
+        // Longer names would not fit the buffer; such a token is dropped.
+        if (strlen(token) < LOG_PATH_SIZE) strcpy(g_logPathBuffer, token + 4);
+    } else if (StartsWith(token, "-df=")) {
+        g_runOptions.dataFile = token + 4;
+    } else if (Equals(token, "-noc")) {
+        g_runOptions.confirm = 0;
+    } else if (Equals(token, "-nodisk")) {
+        g_runOptions.noDisk = 1;
+    } else if (Equals(token, "-v")) {
+        g_runOptions.verbose = 1;
+    } else if (Equals(token, "-s")) {
+        g_runOptions.sharesMode = 1;
+    } else if (Equals(token, "-rs")) {
+        g_runOptions.sharesMode = 2;
+    } else if (Equals(token, "-all")) {
+        g_runOptions.allFiles = 1;
+    }
+}
+
+// The log goes to the root of the Windows directory's drive: "C:\WINDOWS"
+// gives "C:\mendrix.log". Without a usable directory the path stays empty.
+void SetDefaultLogPath() {
+    g_logPathBuffer[0] = 0;
+    if (!PlatformWindowsDirectory(g_logPathBuffer, LOG_PATH_SIZE)) {
+        g_logPathBuffer[0] = 0;
+        return;
+    }
+    g_logPathBuffer[LOG_PATH_SIZE - 1] = 0;
+    // Anything shorter than "C:\" names no drive root to put the file in.
+    if (strlen(g_logPathBuffer) < 3) {
+        g_logPathBuffer[0] = 0;
+        return;
+    }
+    strcpy(g_logPathBuffer + 3, kDefaultLogName);
+}
+
+}  // namespace
+
+void ParseCommandLine(char* text) {
+    g_runOptions = RunOptions{};
+    g_runOptions.confirm = 1;
+    g_logPathBuffer[0] = 0;
+
+    char* p = text;
+    while (p) {
+        while (IsBlank(*p)) ++p;
+        if (*p == 0) break;
+        char* token = p;
+        while (*p && !IsBlank(*p)) ++p;
+        char* next = *p ? p + 1 : nullptr;
+        *p = 0;
+        ApplyToken(token);
+        p = next;
+    }
+
+    if (g_logPathBuffer[0] == 0) SetDefaultLogPath();
+    g_runOptions.logPath = g_logPathBuffer;
+}
+
+void InstallRunOptions(const RunOptions* record) {
+    if (!record) return;
+    if (record != &g_runOptions) g_runOptions = *record;
+    const RunOptions& o = g_runOptions;
+
+    // Verbose logging, once asked for, stays on for the process.
+    if (o.verbose) g_report.switches |= SWITCH_VERBOSE;
+    g_settings.confirmation = o.confirm ? 1 : 0;
+    g_yesToAll = 0;
+    g_settings.allFiles = o.allFiles;
+    g_settings.skipDisk = o.noDisk;
+    g_settings.secondOutput = o.secondOutput;
+    g_report.secondOutput = o.secondOutput;
+    g_settings.dataFile = o.dataFile;
+    g_settings.logPath = o.logPath;
+}
