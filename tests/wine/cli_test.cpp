@@ -2,6 +2,7 @@
 // it appends to, what it prints, and its exit code for each kind of failure.
 #include <gtest/gtest.h>
 
+#include <string.h>
 #include <string>
 
 #include "wine_support.h"
@@ -88,7 +89,9 @@ TEST_F(CliTest, DataBreakingOffAfterAnEscapeIsCorrupt) {
     ASSERT_TRUE(WriteWholeFile(dat, Scramble(std::string("<CLEANER DataFile=\"x\">") + '\x80')));
     ProcessResult r = RunCli("-df=" + dat + " -lf=" + log + " -noc");
     EXPECT_EQ(10u, r.exitCode);
-    EXPECT_EQ("\r\nCorrupt data file " + dat + "\r\n", r.output);
+    std::string expected = "\r\nCorrupt data file " + dat + "\r\n";
+    ASSERT_GE(r.output.size(), expected.size());
+    EXPECT_EQ(expected, r.output.substr(r.output.size() - expected.size())) << r.output;
     EXPECT_EQ(std::string::npos, ReadWholeFile(log).find("\tFiles")) << "no summary after corrupt data";
 }
 
@@ -145,6 +148,43 @@ TEST_F(CliTest, EmptyDataFileIsMalformed) {
     ASSERT_TRUE(WriteWholeFile(dat, ""));
     ProcessResult r = RunCli("-df=" + dat + " -lf=" + log + " -noc");
     EXPECT_EQ(9u, r.exitCode);
+}
+
+// Wine's local Administrators group does not list the prefix's user, so the
+// rights question comes up whenever confirmation is on.
+TEST_F(CliTest, DecliningTheRightsQuestionEndsWithResultOneBeforeTheScript) {
+    std::string dat = folder + "\\simple.dat";
+    ASSERT_TRUE(BuildDataFile(kSimpleXml, dat));
+    ProcessResult r = RunCli("-df=" + dat + " -lf=" + log, "n\r\n");
+    EXPECT_EQ(1u, r.exitCode);
+    EXPECT_NE(std::string::npos, r.output.find("The system may not be completely disinfectable.")) << r.output;
+    EXPECT_EQ(kBanner, ReadWholeFile(log));
+}
+
+TEST_F(CliTest, NoAnswerAtAllCountsAsNo) {
+    std::string dat = folder + "\\simple.dat";
+    ASSERT_TRUE(BuildDataFile(kSimpleXml, dat));
+    EXPECT_EQ(1u, RunCli("-df=" + dat + " -lf=" + log).exitCode);
+}
+
+TEST_F(CliTest, AcceptingTheRightsQuestionRunsTheScript) {
+    std::string dat = folder + "\\app.dat";
+    ASSERT_TRUE(BuildDataFile("<CLEANER DataFile=\"Adware\" Type=\"application\"><IDENTITY/></CLEANER>", dat));
+    ProcessResult r = RunCli("-df=" + dat + " -lf=" + log, "maybe\r\ny\r\n");
+    EXPECT_EQ(0u, r.exitCode);
+    EXPECT_NE(std::string::npos, r.output.find("The application may not be completely removed\r\n")) << r.output;
+    EXPECT_NE(std::string::npos, ReadWholeFile(log).find("\r\nApplication removal for Adware \r\n"));
+}
+
+TEST_F(CliTest, WithoutConfirmationTheMissingRightsAreOnlyReported) {
+    std::string dat = folder + "\\simple.dat";
+    ASSERT_TRUE(BuildDataFile(kSimpleXml, dat));
+    ProcessResult r = RunCli("-df=" + dat + " -lf=" + log + " -NOC");
+    EXPECT_EQ(0u, r.exitCode);
+    std::string warning =
+        "\r\nThe current user does not have Administrator rights\r\nThe system may not be completely disinfected\r\n";
+    EXPECT_EQ(0u, r.output.find(warning)) << r.output;
+    EXPECT_EQ(std::string(kBanner) + warning, ReadWholeFile(log).substr(0, strlen(kBanner) + warning.size()));
 }
 
 int main(int argc, char** argv) { return RunAllTests(argc, argv); }
