@@ -19,12 +19,12 @@ add_compile_definitions(WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0501 WINVER=0x0501)
 # Nothing may need a DLL beside it.
 add_link_options(-static -static-libgcc -static-libstdc++)
 
-add_library(mendrix_core STATIC ${PORTABLE_SOURCES})
-target_include_directories(mendrix_core PUBLIC ${CMAKE_SOURCE_DIR})
-target_link_libraries(mendrix_core PUBLIC expat_static)
-
-add_library(mendrix_win STATIC ${WIN32_SOURCES})
-target_link_libraries(mendrix_win PUBLIC mendrix_core netapi32 advapi32 user32 gdi32 shell32)
+# One library: the platform-free modules call back into the Win32 ones
+# (PlatformWindowsDirectory and the like), so they cannot be split in two
+# archives without a link cycle.
+add_library(mendrix_win STATIC ${PORTABLE_SOURCES} ${WIN32_SOURCES})
+target_include_directories(mendrix_win PUBLIC ${CMAKE_SOURCE_DIR})
+target_link_libraries(mendrix_win PUBLIC expat_static netapi32 advapi32 user32 gdi32 shell32)
 
 # The sample data file, built with the native data-file tool and embedded.
 set(SAMPLE_DAT ${CMAKE_BINARY_DIR}/sample.dat)
@@ -42,7 +42,7 @@ target_link_libraries(mendrix-cli PRIVATE mendrix_win)
 add_dependencies(mendrix-cli sample_dat)
 
 add_library(mendrix_dat_lib STATIC ${DAT_TOOL_SOURCES})
-target_link_libraries(mendrix_dat_lib PUBLIC mendrix_core)
+target_link_libraries(mendrix_dat_lib PUBLIC mendrix_win)
 add_executable(mendrix-dat tools/dat/main_dat.cpp)
 target_link_libraries(mendrix-dat PRIVATE mendrix_dat_lib)
 

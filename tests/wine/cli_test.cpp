@@ -5,7 +5,7 @@
 #include <string.h>
 #include <string>
 
-#include "wine_support.h"
+#include "support/wine_support.h"
 
 static const char kCli[] = "C:\\mendrix\\mendrix-cli.exe";
 static const char kBanner[] = "\r\n\r\nMENDRIX Version 1.07\r\nSingle-threat disinfection and removal tool\r\n";

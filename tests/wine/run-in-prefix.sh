@@ -3,9 +3,13 @@
 # prefix. The programs named after it are copied into C:\mendrix beside it.
 # Usage: run-in-prefix.sh BUILD_DIR NAME TEST_EXE [FILE...]
 set -euo pipefail
+HERE="$(cd "$(dirname "$0")" && pwd)"
+# Windows need a display: without one, run again under a virtual one.
+if [ -z "${DISPLAY:-}" ]; then
+  exec xvfb-run -a bash "$HERE/run-in-prefix.sh" "$@"
+fi
 BUILD="$1"; NAME="$2"; EXE="$3"; shift 3
 
-HERE="$(cd "$(dirname "$0")" && pwd)"
 "$HERE/make-template-prefix.sh" "$BUILD"
 
 PREFIX="$BUILD/wine/prefixes/$NAME"
@@ -21,13 +25,5 @@ export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 cleanup() { wineserver -k >/dev/null 2>&1 || true; }
 trap cleanup EXIT
 
-run() {
-  cd "$PREFIX/drive_c/mendrix"
-  wine "C:\\mendrix\\$(basename "$EXE")" --gtest_brief=1
-}
-if [ -n "${DISPLAY:-}" ]; then
-  run
-else
-  export -f run; export PREFIX EXE
-  xvfb-run -a bash -c run
-fi
+cd "$PREFIX/drive_c/mendrix"
+wine "C:\\mendrix\\$(basename "$EXE")" --gtest_brief=1
