@@ -1,0 +1,102 @@
+// mendrix-dat: builds the stored data file from its XML text, unpacks it, and
+// reports on one.
+#include <stdio.h>
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include "tools/dat/codec.h"
+#include "tools/dat/file_io.h"
+#include "tools/dat/xml_summary.h"
+
+enum { EXIT_OK = 0, EXIT_ERROR = 1, EXIT_USAGE = 2 };
+
+static const char kUsage[] =
+    "usage: mendrix-dat build IN.xml OUT.dat   compress and scramble a text into a data file\n"
+    "       mendrix-dat unpack IN.dat OUT.xml  recover the text of a data file\n"
+    "       mendrix-dat info IN.dat            sizes, integrity and identity of a data file;\n"
+    "                                          exit 1 unless it decodes to well-formed XML\n";
+
+static int Error(const std::string& message) {
+    fprintf(stderr, "mendrix-dat: %s\n", message.c_str());
+    return EXIT_ERROR;
+}
+
+static int Corrupt(const std::string& path, const std::string& problem) {
+    return Error("'" + path + "' is corrupt " + problem);
+}
+
+static int Build(const std::string& in, const std::string& out) {
+    std::vector<uint8_t> text;
+    std::string error;
+    if (!ReadWholeFile(in, &text, &error)) return Error(error);
+    if (!WriteFileReplacing(out, EncodeData(text), &error)) return Error(error);
+    return EXIT_OK;
+}
+
+static int Unpack(const std::string& in, const std::string& out) {
+    std::vector<uint8_t> stored, text;
+    std::string error;
+    if (!ReadWholeFile(in, &stored, &error)) return Error(error);
+    if (!DecodeData(stored, &text, &error)) return Corrupt(in, error);
+    if (!WriteFileReplacing(out, text, &error)) return Error(error);
+    return EXIT_OK;
+}
+
+static int Info(const std::string& in) {
+    std::vector<uint8_t> stored, text;
+    std::string error;
+    if (!ReadWholeFile(in, &stored, &error)) return Error(error);
+    bool decodes = DecodeData(stored, &text, &error);
+
+    printf("file:          %s\n", in.c_str());
+    printf("stored size:   %lu bytes\n", static_cast<unsigned long>(stored.size()));
+    if (!decodes) {
+        printf("decodes:       no (%s)\n", error.c_str());
+        return Corrupt(in, error);
+    }
+    printf("decoded size:  %lu bytes\n", static_cast<unsigned long>(text.size()));
+    if (text.empty())
+        printf("ratio:         -\n");
+    else
+        printf("ratio:         %.1f%% of the decoded size\n", 100.0 * stored.size() / text.size());
+    printf("decodes:       yes\n");
+
+    XmlSummary xml = SummarizeXml(text);
+    if (xml.wellFormed)
+        printf("well-formed:   yes\n");
+    else
+        printf("well-formed:   no (%s)\n", xml.problem.c_str());
+    printf("root element:  %s\n", xml.root.empty() ? "(none)" : xml.root.c_str());
+    if (!xml.cleanerFound) {
+        printf("CLEANER:       (none)\n");
+    } else {
+        for (int k = 0; k < IDENTITY_ATTRIBUTE_COUNT; ++k) {
+            std::string label = std::string(kIdentityAttributes[k]) + ":";
+            printf("%-14s %s\n", label.c_str(), xml.present[k] ? xml.values[k].c_str() : "(absent)");
+        }
+    }
+    if (!xml.wellFormed) return Error("'" + in + "' does not hold well-formed XML: " + xml.problem);
+    return EXIT_OK;
+}
+
+int main(int argc, char** argv) {
+    if (argc == 2 && (strcmp(argv[1], "-h") == 0 || strcmp(argv[1], "--help") == 0)) {
+        fputs(kUsage, stdout);
+        return EXIT_OK;
+    }
+    std::string command = argc > 1 ? argv[1] : "";
+    if (command == "build" && argc == 4) return Build(argv[2], argv[3]);
+    if (command == "unpack" && argc == 4) return Unpack(argv[2], argv[3]);
+    if (command == "info" && argc == 3) return Info(argv[2]);
+
+    if (command.empty())
+        fputs("mendrix-dat: no command given\n", stderr);
+    else if (command != "build" && command != "unpack" && command != "info")
+        fprintf(stderr, "mendrix-dat: unknown command '%s'\n", command.c_str());
+    else
+        fprintf(stderr, "mendrix-dat: wrong number of arguments for '%s'\n", command.c_str());
+    fputs(kUsage, stderr);
+    return EXIT_USAGE;
+}
