@@ -1,5 +1,6 @@
 // End-to-end runs of the console front end inside the Wine prefix: the log
 // it appends to, what it prints, and its exit code for each kind of failure.
+#include <windows.h>
 #include <gtest/gtest.h>
 
 #include <string.h>
@@ -185,6 +186,43 @@ TEST_F(CliTest, WithoutConfirmationTheMissingRightsAreOnlyReported) {
         "\r\nThe current user does not have Administrator rights\r\nThe system may not be completely disinfected\r\n";
     EXPECT_EQ(0u, r.output.find(warning)) << r.output;
     EXPECT_EQ(std::string(kBanner) + warning, ReadWholeFile(log).substr(0, strlen(kBanner) + warning.size()));
+}
+
+// Wine reports Windows 98 to a program named under AppDefaults: the 9x
+// family has no rights check, and os="WINNT" elements are left out.
+class Windows98 : public CliTest {
+protected:
+    void SetUp() override {
+        CliTest::SetUp();
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                                 &key_, nullptr));
+        ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(key_, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>("win98"), 6));
+    }
+    void TearDown() override {
+        RegCloseKey(key_);
+        RegDeleteKeyA(HKEY_CURRENT_USER, kKey);
+    }
+    static constexpr const char* kKey = "Software\\Wine\\AppDefaults\\mendrix-cli.exe";
+    HKEY key_ = nullptr;
+};
+
+TEST_F(Windows98, NoRightsQuestionAndNtOnlyElementsAreLeftOut) {
+    std::string dat = folder + "\\nt.dat";
+    ASSERT_TRUE(BuildDataFile("<CLEANER DataFile=\"F\"><IDENTITY><LOG>on nine</LOG>"
+                              "<EXECUTE os=\"WINNT\"><LOG>nt only</LOG></EXECUTE></IDENTITY></CLEANER>", dat));
+    ProcessResult r = RunCli("-df=" + dat + " -lf=" + log);
+    EXPECT_EQ(0u, r.exitCode) << r.output;
+    EXPECT_EQ(std::string::npos, r.output.find("Administrator")) << r.output;
+    EXPECT_EQ(std::string::npos, r.output.find("nt only"));
+}
+
+TEST_F(Windows98, CleanerForNtOnlyIsUnsupported) {
+    std::string dat = folder + "\\ntonly.dat";
+    ASSERT_TRUE(BuildDataFile("<CLEANER DataFile=\"F\" os=\"WINNT\"><IDENTITY/></CLEANER>", dat));
+    ProcessResult r = RunCli("-df=" + dat + " -lf=" + log);
+    EXPECT_EQ(0u, r.exitCode);
+    EXPECT_EQ("\r\nUnsupported operating system platform!\r\n", r.output);
+    EXPECT_EQ(std::string(kBanner) + "\r\nUnsupported operating system platform!\r\n", ReadWholeFile(log));
 }
 
 int main(int argc, char** argv) { return RunAllTests(argc, argv); }
