@@ -46,8 +46,9 @@ static std::vector<Match> FindLongestMatches(const std::vector<uint8_t>& text) {
         const uint8_t byte = text[i];
         uint8_t longest = 0;
         for (size_t m = 0; m < SPAN; ++m) {
-            uint8_t grown = static_cast<uint8_t>(run[m] + (run[m] < TOKEN_MAX_COPY_LENGTH));
-            uint8_t value = static_cast<uint8_t>(grown & usable[m] & -static_cast<uint8_t>(window[m] == byte));
+            unsigned grown = run[m] + (run[m] < TOKEN_MAX_COPY_LENGTH ? 1u : 0u);
+            unsigned same = window[m] == byte ? 0xFFu : 0u;
+            uint8_t value = static_cast<uint8_t>(grown & usable[m] & same);
             run[m] = value;
             longest = value > longest ? value : longest;
         }
