@@ -44,8 +44,9 @@ XmlSummary SummarizeXml(const std::vector<uint8_t>& text) {
 
     summary.wellFormed = ok;
     if (!ok) {
+        // Expat counts columns from 0; editors count from 1.
         summary.problem = "line " + std::to_string(XML_GetCurrentLineNumber(parser)) + ", column " +
-                          std::to_string(XML_GetCurrentColumnNumber(parser)) + ": " +
+                          std::to_string(XML_GetCurrentColumnNumber(parser) + 1) + ": " +
                           XML_ErrorString(XML_GetErrorCode(parser));
     }
     XML_ParserFree(parser);

@@ -13,7 +13,8 @@ extern const char* const kIdentityAttributes[IDENTITY_ATTRIBUTE_COUNT];
 
 struct XmlSummary {
     bool wellFormed;
-    std::string problem;  // when not well-formed: "line 3, column 5: mismatched tag"
+    std::string problem;  // when not well-formed: "line 3, column 5: mismatched tag",
+                          // counted from 1
     std::string root;     // empty when no element was reached
     bool cleanerFound;    // the first CLEANER element, wherever it is
     bool present[IDENTITY_ATTRIBUTE_COUNT];
