@@ -1,0 +1,50 @@
+// What the data file says to do with a file, process, thread, key or value
+// that was found: the record built from an ACTION element.
+#pragma once
+#include <stdint.h>
+
+struct PatternRecord;
+
+// A place in a file: an origin (ORIGIN_* of pattern_record.h) and a signed
+// byte offset from it.
+struct PositionSpec {
+    int32_t origin;
+    int32_t offset;
+};
+
+// A library to release from processes; base and size are filled by the
+// process scan where the library is found.
+struct LibraryRef {
+    char* name;
+    uint32_t base;
+    uint32_t size;
+};
+
+enum : uint32_t {
+    STORE_LIST = 0x1,
+    STORE_FULL_PATH = 0x2,
+    STORE_NO_EXT = 0x4,
+};
+
+struct ActionRecord {
+    char* keyword;
+    char* confirm;
+    char* message;
+    char* destination;
+    int32_t setInfected;
+    char* storeName;
+    uint32_t storeFlags;
+    char* parameters;
+    PositionSpec start;  // origin 0, offset 0
+    PositionSpec end;    // origin 2 (end of file), offset 0
+    uint32_t length;
+    PatternRecord* patches;  // in document order
+    LibraryRef* library;
+};
+
+// A new record with the defaults, or null when memory ran out.
+ActionRecord* NewActionRecord();
+// Releases the record with everything it holds; null is allowed.
+void FreeActionRecord(ActionRecord* action);
+LibraryRef* NewLibraryRef(char* name);  // takes the name
+void FreeLibraryRef(LibraryRef* library);
