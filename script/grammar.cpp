@@ -1,6 +1,8 @@
 #include "script/grammar.h"
 
+#include "script/action_element.h"
 #include "script/identity.h"
+#include "script/pattern_element.h"
 #include "script/element_text.h"
 
 // Elements whose work belongs to a cleaning subsystem not yet in this build
@@ -8,14 +10,14 @@
 // text has no record to go to yet and is dropped.
 
 static const ElementEntry kActionTable[] = {
-    {"PATCH", nullptr, nullptr, nullptr, nullptr},
+    {"PATCH", nullptr, OnPatternStart, OnPatternText, nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
 // Shared by FILE, PROCESS and THREAD.
 static const ElementEntry kTargetTable[] = {
-    {"ACTION", kActionTable, nullptr, nullptr, nullptr},
-    {"PATTERN", nullptr, nullptr, nullptr, nullptr},
+    {"ACTION", kActionTable, OnActionStart, CollectElementText, nullptr},
+    {"PATTERN", nullptr, OnPatternStart, OnPatternText, nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
@@ -32,7 +34,7 @@ static const ElementEntry kMemoryTable[] = {
 };
 
 static const ElementEntry kRegistryValueTable[] = {
-    {"ACTION", nullptr, nullptr, nullptr, nullptr},
+    {"ACTION", nullptr, OnActionStart, CollectElementText, nullptr},
     {"DEFAULT", nullptr, nullptr, nullptr, nullptr},
     {"VIRUSVALUE", nullptr, nullptr, nullptr, nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
@@ -40,7 +42,7 @@ static const ElementEntry kRegistryValueTable[] = {
 
 static const ElementEntry kRegistryKeyTable[] = {
     {"VALUE", kRegistryValueTable, nullptr, nullptr, nullptr},
-    {"ACTION", nullptr, nullptr, nullptr, nullptr},
+    {"ACTION", nullptr, OnActionStart, CollectElementText, nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 

@@ -1,0 +1,3 @@
+#include "script/action_element.h"
+
+void OnActionStart(ParseContext* context, const char* name, const char** attributes) {}
