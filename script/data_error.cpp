@@ -5,8 +5,11 @@
 #include "script/parse_context.h"
 #include "script/parser.h"
 
+DataErrorObserver g_dataErrorObserver = nullptr;
+
 void ReportDataError(ParseContext* context, int code, bool fatal) {
     if (!context && g_parser) context = static_cast<ParseContext*>(XML_GetUserData(g_parser));
+    if (g_dataErrorObserver && g_dataErrorObserver(context, code)) return;
     if (context && fatal) {
         if (context->flags & RUN_SKIP) return;
         context->flags |= RUN_SKIP;
