@@ -1,0 +1,29 @@
+// Folder macros: a path in the data file may begin with windows, system,
+// temp, startup or desktop, standing for that folder on this machine.
+#pragma once
+
+// Replaces a leading macro word by the folder's path. Answers a new heap
+// string (free it with free): a copy of the path when it has no macro, or
+// null when the folder cannot be had (reported) or the result would be 260
+// characters or longer (not reported).
+char* ExpandFolderMacro(const char* path);
+
+// The folders behind the macro words, in the order the words are tried.
+enum FolderMacro {
+    FOLDER_WINDOWS,
+    FOLDER_SYSTEM,
+    FOLDER_TEMP,
+    FOLDER_STARTUP,
+    FOLDER_DESKTOP,
+    FOLDER_COUNT
+};
+
+enum FolderLookup {
+    FOLDER_FOUND,     // out holds the folder's path
+    FOLDER_TOO_LONG,  // the path would not fit into size bytes
+    FOLDER_FAILED,    // the system could not name the folder
+};
+
+// Supplied by the platform: copies the folder's path, with its terminator,
+// into out, which holds size bytes.
+FolderLookup PlatformSpecialFolder(FolderMacro which, char* out, unsigned size);
