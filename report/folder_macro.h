@@ -27,3 +27,8 @@ enum FolderLookup {
 // Supplied by the platform: copies the folder's path, with its terminator,
 // into out, which holds size bytes.
 FolderLookup PlatformSpecialFolder(FolderMacro which, char* out, unsigned size);
+
+// Native builds only: the folders the stand-in lookup answers, null for one
+// that cannot be had, and the values they start with.
+extern const char* g_standInFolders[FOLDER_COUNT];
+extern const char* const kStandInDefaults[FOLDER_COUNT];
