@@ -2,7 +2,11 @@
 
 #include <stdlib.h>
 
+#include "disk/file_record.h"
+#include "memory/process_record.h"
+#include "script/parse_context.h"
 #include "script/pattern_record.h"
+#include "system/registry_records.h"
 
 ActionRecord* NewActionRecord() {
     ActionRecord* action = static_cast<ActionRecord*>(calloc(1, sizeof(ActionRecord)));
@@ -36,4 +40,23 @@ void FreeActionRecord(ActionRecord* action) {
     FreePatternList(action->patches);
     FreeLibraryRef(action->library);
     free(action);
+}
+
+ActionRecord** CurrentActionSlot(ParseContext* context) {
+    // The group record's type follows the open group, so the first group flag
+    // decides how it is read.
+    if (context->flags & RUN_IN_MEMORY) {
+        ProcessRecord* process = static_cast<ProcessRecord*>(context->groupRecord);
+        return process ? &process->action : nullptr;
+    }
+    if (context->flags & RUN_IN_DISK) {
+        FileRecord* file = static_cast<FileRecord*>(context->groupRecord);
+        return file ? &file->action : nullptr;
+    }
+    if (context->flags & RUN_IN_REGISTRY) {
+        KeyRecord* key = static_cast<KeyRecord*>(context->groupRecord);
+        if (!key) return nullptr;
+        return key->values ? &key->values->action : &key->action;
+    }
+    return nullptr;
 }

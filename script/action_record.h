@@ -4,6 +4,7 @@
 #include <stdint.h>
 
 struct PatternRecord;
+struct ParseContext;
 
 // A place in a file: an origin (ORIGIN_* of pattern_record.h) and a signed
 // byte offset from it.
@@ -40,6 +41,7 @@ struct ActionRecord {
     uint32_t length;
     PatternRecord* patches;  // in document order
     LibraryRef* library;
+    int32_t keywordEnded;  // the word's end was met: later text is dropped
 };
 
 // A new record with the defaults, or null when memory ran out.
@@ -48,3 +50,9 @@ ActionRecord* NewActionRecord();
 void FreeActionRecord(ActionRecord* action);
 LibraryRef* NewLibraryRef(char* name);  // takes the name
 void FreeLibraryRef(LibraryRef* library);
+
+// The action slot of the record an ACTION element belongs to: the current
+// PROCESS/THREAD inside MEMORY, else the current FILE inside DISK, else,
+// inside REGISTRY, the current KEY's newest VALUE or, without one, the KEY.
+// Null when no such record is open.
+ActionRecord** CurrentActionSlot(ParseContext* context);

@@ -2,23 +2,87 @@
 
 #include <string.h>
 
+#include "disk/directory_list.h"
+#include "script/action_record.h"
 #include "script/data_error.h"
 #include "script/grammar.h"
 #include "script/text_util.h"
+#include "system/registry_records.h"
 
-// The slot an element's text goes to. Elements whose records belong to a
-// subsystem not yet built have none.
+// The current VALUE of the current KEY of a REGISTRY group, if any.
+static ValueRecord* CurrentRegistryValue(ParseContext* context) {
+    KeyRecord* key = static_cast<KeyRecord*>(context->groupRecord);
+    return key ? key->values : nullptr;
+}
+
+static char** RegistryDefaultSlot(ParseContext* context) {
+    ValueRecord* value = CurrentRegistryValue(context);
+    return value ? &value->defaultText : nullptr;
+}
+
+static char** RegistryVirusValueSlot(ParseContext* context) {
+    ValueRecord* value = CurrentRegistryValue(context);
+    return value && value->virusValues ? &value->virusValues->text : nullptr;
+}
+
+// The INI key record has no text slots yet, so DEFAULT and VIRUSVALUE inside
+// INIFILE have nowhere to go.
+static char** IniKeyTextSlot(ParseContext* context, bool virusText) { return nullptr; }
+
+static char** DirectorySlot() {
+    if (g_directoryCount < 0 || g_directoryCount > MAX_DIRECTORIES) return nullptr;
+    return &g_directories[g_directoryCount];
+}
+
 static char** FindTextSlot(ParseContext* context, const char* element) {
+    bool inRegistry = (context->flags & RUN_IN_REGISTRY) != 0;
+    bool inIniFile = !inRegistry && (context->flags & RUN_IN_INIFILE);
     if (strcmp(element, "HELP") == 0) return &context->helpText;
+    if (strcmp(element, "DIRECTORY") == 0) return DirectorySlot();
     if (strcmp(element, "EXECUTE") == 0 || strcmp(element, "UNREGDLL") == 0) return &context->commandText;
     if (strcmp(element, "SERVICE") == 0) return &context->serviceText;
+    if (strcmp(element, "DEFAULT") == 0) {
+        if (inRegistry) return RegistryDefaultSlot(context);
+        if (inIniFile) return IniKeyTextSlot(context, false);
+        return nullptr;
+    }
+    if (strcmp(element, "VIRUSVALUE") == 0) {
+        if (inRegistry) return RegistryVirusValueSlot(context);
+        if (inIniFile) return IniKeyTextSlot(context, true);
+        return nullptr;
+    }
     return nullptr;
+}
+
+// An ACTION's text is one word: it ends at the first line feed, carriage
+// return, tab or blank. Text after that end is dropped even when the parser
+// hands it over in a later piece, so that the word does not depend on where
+// the parser splits the text.
+static void AppendKeyword(ParseContext* context, ActionRecord* action, const char* characters, int length) {
+    if (action->keywordEnded) return;
+    if (!AppendText(&action->keyword, characters, static_cast<size_t>(length))) {
+        ReportDataError(context, DATA_ERROR_MEMORY);
+        return;
+    }
+    size_t word = strcspn(action->keyword, "\n\r\t ");
+    if (action->keyword[word]) {
+        action->keyword[word] = 0;
+        action->keywordEnded = 1;
+    }
 }
 
 void CollectElementText(ParseContext* context, const char* characters, int length) {
     const ElementSlot& slot = context->stack[context->depth];
     const ElementEntry* parentTable = context->stack[context->depth - 1].children;
     const char* element = parentTable[slot.index].name;
+    if (strcmp(element, "ACTION") == 0) {
+        ActionRecord** action = CurrentActionSlot(context);
+        if (action && *action)
+            AppendKeyword(context, *action, characters, length);
+        else
+            ReportDataError(context, DATA_ERROR_ELEMENT);
+        return;
+    }
     char** target = FindTextSlot(context, element);
     if (!target) {
         ReportDataError(context, DATA_ERROR_ELEMENT);
