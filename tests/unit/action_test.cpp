@@ -34,7 +34,9 @@ T* New() {
     return static_cast<T*>(calloc(1, sizeof(T)));
 }
 
-enum GroupKind { NO_GROUP, DISK_EMPTY, DISK_FILE, MEMORY_PROCESS, REGISTRY_KEY, REGISTRY_VALUE, REGISTRY_VIRUS, INIFILE };
+enum GroupKind {
+    NO_GROUP, DISK_EMPTY, DISK_FILE, MEMORY_PROCESS, REGISTRY_KEY, REGISTRY_VALUE, REGISTRY_VIRUS, INIFILE
+};
 
 // An open group element with its current record, built by hand.
 struct Group {
