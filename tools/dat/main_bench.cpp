@@ -68,8 +68,9 @@ static int CompareWithBruteForce() {
                 if (stored.size() != brute || !roundTrip) {
                     ++differing;
                     if (differing <= 3)
-                        printf("  differs: length %zu, encoder %zu, exhaustive %u, round trip %s\n", length,
-                               stored.size(), brute, roundTrip ? "ok" : "FAILED");
+                        printf("  differs: length %lu, encoder %lu, exhaustive %u, round trip %s\n",
+                               static_cast<unsigned long>(length), static_cast<unsigned long>(stored.size()), brute,
+                               roundTrip ? "ok" : "FAILED");
                 }
                 encoderTotal += stored.size();
                 bruteTotal += brute;
@@ -118,8 +119,8 @@ static bool TimeEncode(const char* label, const std::vector<uint8_t>& text) {
     std::vector<uint8_t> back;
     bool ok = DecodeData(stored, &back, nullptr) && back == text;
     auto end = std::chrono::steady_clock::now();
-    printf("%-22s %9zu -> %9zu bytes (%5.1f%%)  encode %.3f s  decode %.3f s  round trip %s\n", label,
-           text.size(), stored.size(), text.empty() ? 0.0 : 100.0 * stored.size() / text.size(),
+    printf("%-22s %9lu -> %9lu bytes (%5.1f%%)  encode %.3f s  decode %.3f s  round trip %s\n", label,
+           static_cast<unsigned long>(text.size()), static_cast<unsigned long>(stored.size()), text.empty() ? 0.0 : 100.0 * stored.size() / text.size(),
            std::chrono::duration<double>(middle - start).count(),
            std::chrono::duration<double>(end - middle).count(), ok ? "ok" : "FAILED");
     return ok;
