@@ -6,10 +6,12 @@
 #include "script/data_reader.h"
 #include "script/identity.h"
 #include "script/pass.h"
+#include "script/store.h"
 
 int LoadDataHeader(void* window) {
     g_report.mainWindow = window;
     ReportMessage(MSG_INFO, MENDRIX_VERSION_LINE "\r\n%s\r\n", MENDRIX_NOTICE_LINE);
+    FreeStores();
     FreeVariants();
 
     // The platform is not known here, so no os attribute excludes anything.
@@ -32,5 +34,6 @@ int LoadDataHeader(void* window) {
     CloseDataFile(&context);
     FreeDecoderBuffers(&context);
     FreeContextTexts(&context);
+    FreeStores();
     return result;
 }

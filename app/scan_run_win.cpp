@@ -4,12 +4,14 @@
 #include "app/run_options.h"
 #include "app/scan_run.h"
 #include "app/summary.h"
+#include "disk/directory_list.h"
 #include "report/counters.h"
 #include "report/message.h"
 #include "report/prompts.h"
 #include "script/data_error.h"
 #include "script/data_reader.h"
 #include "script/pass.h"
+#include "script/store.h"
 
 static bool OpenLog() {
     HANDLE log = CreateFileA(g_settings.logPath, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
@@ -100,7 +102,9 @@ static void CloseOpenGroup(ParseContext* context) {
 }
 
 static void Finish(ParseContext* context) {
+    FreeStores();
     ReportMessage(MSG_STATUS, "\r\n");
+    ClearDirectoryList();
     FreeContextTexts(context);
     FreeDecoderBuffers(context);
     CloseDataFile(context);
@@ -110,6 +114,7 @@ static void Finish(ParseContext* context) {
 DWORD WINAPI ScanRun(LPVOID parameter) {
     ParseContext context;
     ResetParseContext(&context, RUN_INITIAL_FLAGS);
+    FreeStores();
     ResetCounters();
     g_infected = 0;
     HWND window = parameter ? *static_cast<HWND*>(parameter) : nullptr;
@@ -117,6 +122,7 @@ DWORD WINAPI ScanRun(LPVOID parameter) {
 
     OpenLog();
     int result = IdentifyPlatform(&context);
+    ClearDirectoryList();
     if (result == RESULT_OK && !AllocateDecoderBuffers(&context)) {
         ReportDataError(&context, DATA_ERROR_MEMORY);
         result = RESULT_NO_MEMORY;
