@@ -51,22 +51,6 @@ TEST(ParseHex, Rows) {
     }
 }
 
-TEST(ParseHex, DigitsBeyondTheLimitAreNotRead) {
-    // The reader stops at the limit even though the text goes on, so a caller
-    // can walk a string of bytes two digits at a time.
-    const char text[] = "0102030405";
-    uint32_t out = 0;
-    struct Row {
-        int line;
-        int at;
-        uint32_t value;
-    } rows[] = {{1, 0, 0x01}, {2, 2, 0x02}, {3, 4, 0x03}, {4, 8, 0x05}};
-    for (const Row& row : rows) {
-        EXPECT_EQ(2, ParseHex(text + row.at, 1, &out)) << "row " << row.line;
-        EXPECT_EQ(row.value, out) << "row " << row.line;
-    }
-}
-
 TEST(ParseHex, EightBitCharactersAreNotDigits) {
     // ANSI text: letters above 0x7F arrive as negative chars.
     for (int c = 0x80; c < 0x100; ++c) {

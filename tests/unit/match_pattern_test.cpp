@@ -555,38 +555,4 @@ TEST(MatchEntryPoint, RealFilesThatAreNotExecutables) {
     }
 }
 
-TEST(StdioByteSource, SeekAndReadRows) {
-    FILE* stream = tmpfile();
-    ASSERT_NE(nullptr, stream);
-    fwrite("0123456789", 1, 10, stream);
-    ByteSource source = StdioByteSource(stream);
-    struct Row {
-        int line;
-        int64_t offset;
-        int from;
-        int64_t position;  // -1: cannot be reached
-        uint32_t ask;
-        const char* read;
-    } rows[] = {
-        {1, 0, SEEK_FROM_START, 0, 3, "012"},
-        {2, 8, SEEK_FROM_START, 8, 5, "89"},
-        {3, 10, SEEK_FROM_START, 10, 5, ""},
-        {4, 15, SEEK_FROM_START, 15, 5, ""},
-        {5, -1, SEEK_FROM_START, -1, 0, nullptr},
-        {6, -3, SEEK_FROM_END, 7, 10, "789"},
-        {7, -10, SEEK_FROM_END, 0, 1, "0"},
-        {8, -11, SEEK_FROM_END, -1, 0, nullptr},
-        {9, 2, SEEK_FROM_END, 12, 1, ""},
-        {10, 0, SEEK_FROM_END, 10, 1, ""},
-    };
-    for (const Row& row : rows) {
-        EXPECT_EQ(row.position, source.seek(source.handle, row.offset, row.from)) << "row " << row.line;
-        if (!row.read) continue;
-        char buffer[16] = {0};
-        int32_t n = source.read(source.handle, buffer, row.ask);
-        EXPECT_EQ(std::string(row.read), std::string(buffer, n > 0 ? n : 0)) << "row " << row.line;
-    }
-    fclose(stream);
-}
-
 }  // namespace

@@ -122,21 +122,6 @@ protected:
     ProcessRecord* process_ = nullptr;
 };
 
-TEST_F(PatternElement, Defaults) {
-    Start();
-    ASSERT_EQ(1u, Length(file_->patterns));
-    const PatternRecord* r = file_->patterns;
-    EXPECT_EQ(0, r->offset);
-    EXPECT_EQ(PATTERN_NOT_FOUND, r->found);
-    EXPECT_EQ(0u, r->count);
-    EXPECT_EQ(PATTERN_NO_LIMIT, r->length);
-    EXPECT_EQ(ORIGIN_START, r->origin);
-    EXPECT_EQ(0, r->forwards);
-    EXPECT_EQ(nullptr, r->function);
-    EXPECT_EQ(nullptr, r->dll);
-    EXPECT_FALSE(Skipping());
-}
-
 TEST_F(PatternElement, AttributeRows) {
     struct Row {
         int line;
@@ -151,9 +136,9 @@ TEST_F(PatternElement, AttributeRows) {
         {2, {"offset", "-10"}, false, -0x10, 0, 0, PATTERN_NO_LIMIT},
         {3, {"offset", "-"}, false, 0, 0, 0, PATTERN_NO_LIMIT},
         {4, {"offset", ""}, false, 0, 0, 0, PATTERN_NO_LIMIT},
-        {5, {"offset", "x1"}, true},
-        {6, {"offset", "-x1"}, true},
-        {7, {"offset", "--1"}, true},
+        {5, {"offset", "x1"}, true, 0, 0, 0, 0},
+        {6, {"offset", "-x1"}, true, 0, 0, 0, 0},
+        {7, {"offset", "--1"}, true, 0, 0, 0, 0},
         {8, {"offset", "FFFFFFFF"}, false, -1, 0, 0, PATTERN_NO_LIMIT},
         {9, {"offset", "-80000000"}, false, INT32_MIN, 0, 0, PATTERN_NO_LIMIT},
         {10, {"offset", "123456789"}, false, 0x12345678, 0, 0, PATTERN_NO_LIMIT},
@@ -175,14 +160,15 @@ TEST_F(PatternElement, AttributeRows) {
         {26, {"type", "Forwards"}, false, 0, 0, 0, PATTERN_NO_LIMIT},
         {27, {"length", ""}, false, 0, 0, 0, 0},
         {28, {"length", "400"}, false, 0, 0, 0, 0x400},
-        {29, {"length", "z"}, true},
-        {30, {"size", "10"}, true},
-        {31, {"Offset", "10"}, true},
-        {32, {"Infected", "true"}, true},
+        {29, {"length", "z"}, true, 0, 0, 0, 0},
+        {30, {"size", "10"}, true, 0, 0, 0, 0},
+        {31, {"Offset", "10"}, true, 0, 0, 0, 0},
+        {32, {"Infected", "true"}, true, 0, 0, 0, 0},
         {33, {"os", "WINNT"}, false, 0, 0, 0, PATTERN_NO_LIMIT},
         {34, {"offset", "-4", "origin", "end", "type", "forwards", "length", "20"}, false, -4, ORIGIN_END, 1, 0x20},
-        {35, {"offset", "4", "size", "1"}, true},
-        {36, {"function", "f", "offset", "x"}, true},
+        {35, {"offset", "4", "size", "1"}, true, 0, 0, 0, 0},
+        {36, {"function", "f", "offset", "x"}, true, 0, 0, 0, 0},
+        {37, {}, false, 0, 0, 0, PATTERN_NO_LIMIT},
     };
     for (Row& row : rows) {
         TearDown();
@@ -200,6 +186,8 @@ TEST_F(PatternElement, AttributeRows) {
         EXPECT_EQ(row.origin, r->origin) << "row " << row.line;
         EXPECT_EQ(row.forwards, r->forwards) << "row " << row.line;
         EXPECT_EQ(row.length, r->length) << "row " << row.line;
+        EXPECT_EQ(PATTERN_NOT_FOUND, r->found) << "row " << row.line;
+        EXPECT_EQ(0u, r->count) << "row " << row.line;
         EXPECT_FALSE(Skipping()) << "row " << row.line;
         EXPECT_EQ("", g_log) << "row " << row.line;
     }
@@ -380,16 +368,6 @@ TEST_F(PatternElement, CarryEndsWithItsElement) {
     ASSERT_EQ(2u, Length(file_->patterns));
     EXPECT_EQ("41", Hex(file_->patterns));
     EXPECT_EQ("01 42", Hex(file_->patterns->next));
-}
-
-TEST_F(PatternElement, TextGoesToTheLastRecordOfTheList) {
-    file_->action = NewActionRecord();
-    Start();
-    Start();
-    Text("AA BB");
-    ASSERT_EQ(2u, Length(file_->action->patches));
-    EXPECT_EQ("", Hex(file_->action->patches));
-    EXPECT_EQ("AA BB", Hex(file_->action->patches->next));
 }
 
 TEST_F(PatternElement, MoreThanTheRecordHoldsIsDropped) {
