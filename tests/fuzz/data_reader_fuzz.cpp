@@ -26,11 +26,6 @@
 #include "tools/dat/codec.cpp"
 #pragma clang attribute pop
 
-// TODO(lead): the portable sources call PlatformWindowsDirectory, which only
-// the unit tests define natively. Weak, so a native definition among the
-// portable sources takes over; the fuzzer never takes this path anyway.
-__attribute__((weak)) bool PlatformWindowsDirectory(char* buffer, unsigned size) { return false; }
-
 static void Check(bool condition, const char* what) {
     if (condition) return;
     fprintf(stderr, "data_reader_fuzz: %s\n", what);

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/dat/check.h"
 #include "tools/dat/codec.h"
 #include "tools/dat/file_io.h"
 #include "tools/dat/xml_summary.h"
@@ -81,6 +82,32 @@ static int Info(const std::string& in) {
     return EXIT_OK;
 }
 
+// A file whose name ends in .xml is the script's text; anything else is a
+// stored data file.
+static bool IsXmlName(const std::string& path) {
+    return path.size() >= 4 && (path.compare(path.size() - 4, 4, ".xml") == 0 ||
+                                path.compare(path.size() - 4, 4, ".XML") == 0);
+}
+
+static int Check(const std::string& in) {
+    std::vector<uint8_t> stored, text;
+    std::string error;
+    if (!ReadWholeFile(in, &stored, &error)) return Error(error);
+    if (IsXmlName(in))
+        text.swap(stored);
+    else if (!DecodeData(stored, &text, &error))
+        return Corrupt(in, error);
+    std::vector<CheckFinding> findings = CheckScript(text);
+    for (const CheckFinding& f : findings) printf("%s:%ld:%ld: %s\n", in.c_str(), f.line, f.column, f.message.c_str());
+    if (findings.empty()) {
+        printf("%s: no errors\n", in.c_str());
+        return EXIT_OK;
+    }
+    fprintf(stderr, "mendrix-dat: '%s' has %lu error%s\n", in.c_str(), static_cast<unsigned long>(findings.size()),
+            findings.size() == 1 ? "" : "s");
+    return EXIT_ERROR;
+}
+
 int main(int argc, char** argv) {
     if (argc == 2 && (strcmp(argv[1], "-h") == 0 || strcmp(argv[1], "--help") == 0)) {
         fputs(kUsage, stdout);
@@ -90,10 +117,11 @@ int main(int argc, char** argv) {
     if (command == "build" && argc == 4) return Build(argv[2], argv[3]);
     if (command == "unpack" && argc == 4) return Unpack(argv[2], argv[3]);
     if (command == "info" && argc == 3) return Info(argv[2]);
+    if (command == "check" && argc == 3) return Check(argv[2]);
 
     if (command.empty())
         fputs("mendrix-dat: no command given\n", stderr);
-    else if (command != "build" && command != "unpack" && command != "info")
+    else if (command != "build" && command != "unpack" && command != "info" && command != "check")
         fprintf(stderr, "mendrix-dat: unknown command '%s'\n", command.c_str());
     else
         fprintf(stderr, "mendrix-dat: wrong number of arguments for '%s'\n", command.c_str());

@@ -1,5 +1,5 @@
-// Native stand-ins for what the Win32 build gets from the system, with
-// setters so tests can choose the answers.
+// Native stand-in for the Windows directory, which tests may change or
+// remove.
 #include <string.h>
 
 #include "app/run_options.h"

@@ -1,0 +1,18 @@
+// Lists every grammar and attribute error that the program would meet in a
+// script, without running anything.
+#pragma once
+#include <stdint.h>
+
+#include <string>
+#include <vector>
+
+struct CheckFinding {
+    long line;
+    long column;
+    std::string message;
+};
+
+// Runs the script's text through the program's own element handlers with
+// no cleaning work attached. A malformed document ends the list with the
+// parser's complaint.
+std::vector<CheckFinding> CheckScript(const std::vector<uint8_t>& text);
