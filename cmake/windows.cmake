@@ -19,6 +19,13 @@ add_compile_definitions(WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0501 WINVER=0x0501)
 # Nothing may need a DLL beside it.
 add_link_options(-static -static-libgcc -static-libstdc++)
 
+# The window's prompts. The confirmation dialog they open is a resource of
+# the program itself, so every executable that may ask links its script:
+# objects of the resource compiler are not pulled out of a static library.
+list(APPEND WIN32_SOURCES ${CMAKE_SOURCE_DIR}/ui/window_prompts_win.cpp)
+list(REMOVE_DUPLICATES WIN32_SOURCES)
+set(PROMPT_DIALOG_RC ${CMAKE_SOURCE_DIR}/ui/prompt_dialog.rc)
+
 # One library: the platform-free modules call back into the Win32 ones
 # (PlatformWindowsDirectory and the like), so they cannot be split in two
 # archives without a link cycle.
@@ -36,7 +43,7 @@ add_custom_target(sample_dat DEPENDS ${SAMPLE_DAT})
 set_source_files_properties(${CMAKE_SOURCE_DIR}/app/console.rc PROPERTIES
   OBJECT_DEPENDS ${SAMPLE_DAT})
 
-add_executable(mendrix-cli app/main_console_win.cpp app/console.rc)
+add_executable(mendrix-cli app/main_console_win.cpp app/console.rc ${PROMPT_DIALOG_RC})
 target_include_directories(mendrix-cli PRIVATE ${CMAKE_BINARY_DIR})
 target_link_libraries(mendrix-cli PRIVATE mendrix_win)
 add_dependencies(mendrix-cli sample_dat)
@@ -59,7 +66,7 @@ file(GLOB WINE_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/wine/*_t
 file(GLOB WINE_HELPER_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/wine/support/*.cpp)
 foreach(f ${WINE_TEST_SOURCES})
   get_filename_component(n ${f} NAME_WE)
-  add_executable(${n} ${f} ${WINE_HELPER_SOURCES})
+  add_executable(${n} ${f} ${WINE_HELPER_SOURCES} ${PROMPT_DIALOG_RC})
   target_include_directories(${n} PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/tests/wine)
   target_link_libraries(${n} PRIVATE mendrix_win gtest)
   add_dependencies(${n} mendrix-cli mendrix-dat)
