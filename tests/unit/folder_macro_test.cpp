@@ -189,18 +189,4 @@ TEST_F(FolderMacros, PathsWithoutAMacroAreCopiedWhateverTheirLength) {
     EXPECT_EQ(g_written, "");
 }
 
-TEST_F(FolderMacros, EachResultIsANewString) {
-    const char path[] = "docs\\readme.txt";
-    char* first = ExpandFolderMacro(path);
-    char* second = ExpandFolderMacro(path);
-    ASSERT_NE(first, nullptr);
-    ASSERT_NE(second, nullptr);
-    EXPECT_NE(first, path);
-    EXPECT_NE(first, second);
-    first[0] = 'X';
-    EXPECT_STREQ(second, path);
-    free(first);
-    free(second);
-}
-
 }  // namespace
