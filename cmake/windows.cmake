@@ -22,7 +22,6 @@ add_link_options(-static -static-libgcc -static-libstdc++)
 # The window's prompts. The confirmation dialog they open is a resource of
 # the program itself, so every executable that may ask links its script:
 # objects of the resource compiler are not pulled out of a static library.
-list(APPEND WIN32_SOURCES ${CMAKE_SOURCE_DIR}/ui/window_prompts_win.cpp)
 list(REMOVE_DUPLICATES WIN32_SOURCES)
 set(PROMPT_DIALOG_RC ${CMAKE_SOURCE_DIR}/ui/prompt_dialog.rc)
 

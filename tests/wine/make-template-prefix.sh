@@ -7,7 +7,9 @@ TEMPLATE="$BUILD/wine/template"
 mkdir -p "$BUILD/wine"
 exec 9>"$BUILD/wine/.lock"
 flock 9
-if [ -f "$TEMPLATE/.ready" ]; then exit 0; fi
+# The template is made again whenever this script changes.
+RECIPE="$(sha1sum "$0" | cut -d' ' -f1)"
+if [ "$(cat "$TEMPLATE/.ready" 2>/dev/null)" = "$RECIPE" ]; then exit 0; fi
 rm -rf "$TEMPLATE"
 export WINEPREFIX="$TEMPLATE" WINEARCH=win32 WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
@@ -15,5 +17,9 @@ unset DISPLAY
 wineboot -i >/dev/null 2>&1 || true
 wineserver -w
 test -f "$TEMPLATE/system.reg"
+# Without a window manager each closing window waits for one; unmanaged
+# windows close at once.
+wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+wineserver -w
 rm -f "$TEMPLATE/dosdevices/z:"
-touch "$TEMPLATE/.ready"
+echo "$RECIPE" > "$TEMPLATE/.ready"
