@@ -1,0 +1,3 @@
+#include "script/cleaning.h"
+
+const CleaningWork* g_cleaning = nullptr;
