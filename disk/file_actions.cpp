@@ -1,0 +1,224 @@
+#include "disk/file_actions.h"
+
+#include <stdlib.h>
+#include <string.h>
+
+#include "app/run_options.h"
+#include "disk/file_record.h"
+#include "report/confirm.h"
+#include "report/counters.h"
+#include "report/message.h"
+#include "script/action_record.h"
+#include "script/parse_context.h"
+#include "script/pattern_record.h"
+#include "script/store.h"
+#include "script/text_util.h"
+
+namespace {
+
+const char* OrEmpty(const char* text) { return text ? text : ""; }
+
+bool IsVirusData() { return g_threatType == THREAT_VIRUS; }
+
+// Where the file name part of a path starts: after its last backslash.
+size_t NameStart(const char* path) {
+    const char* slash = strrchr(path, '\\');
+    return slash ? (size_t)(slash - path) + 1 : 0;
+}
+
+void DeleteAction(const char* path, FileRecord* record, uint32_t size) {
+    if (PlatformDeleteFile(path)) {
+        ReportMessage(MSG_INFO, "File deleted\r\n\r\n");
+        CountEvent(EVENT_FILE_DELETED);
+    } else {
+        ReportMessage(MSG_INFO, "File deletion failed\r\n\r\n");
+    }
+}
+
+void CopyAction(const char* path, FileRecord* record, uint32_t size) {
+    const char* destination = record->action->destination;
+    ReportMessage(MSG_INFO, "Copying %s to %s\r\n", path, destination);
+    if (!PlatformCopyFile(path, destination)) ReportMessage(MSG_INFO, "Could not copy file\r\n");
+}
+
+void CutAction(const char* path, FileRecord* record, uint32_t size) {
+    if (CutFile(path, record, size)) {
+        CountEvent(EVENT_FILE_CHANGED);
+        ReportMessage(MSG_INFO, IsVirusData() ? "File disinfected\r\n" : "File modified\r\n");
+    } else {
+        ReportMessage(MSG_INFO, IsVirusData() ? "Could not disinfect file\r\n" : "Could not modify file\r\n");
+    }
+}
+
+void MoveAction(const char* path, FileRecord* record, uint32_t size) {
+    const char* destination = record->action->destination;
+    PlatformClearAttributes(destination);
+    ReportMessage(MSG_INFO, "Moving %s to %s\r\n", path, destination);
+    if (!PlatformMoveFile(path, destination)) ReportMessage(MSG_INFO, "Could not move file\r\n");
+}
+
+// The store step has already done the work of "store".
+void StoreAction(const char*, FileRecord*, uint32_t) {}
+
+struct KeywordRow {
+    const char* keyword;  // compared without regard to case
+    bool needsDestination;
+    bool announced;  // collecting keywords find files without a found message
+    void (*act)(const char* path, FileRecord* record, uint32_t size);
+};
+
+const KeywordRow kKeywords[] = {
+    {"delete", false, true, DeleteAction},
+    {"copy", true, false, CopyAction},
+    {"cut", false, true, CutAction},
+    {"move", true, false, MoveAction},
+    {"store", false, false, StoreAction},
+};
+
+const KeywordRow* FindKeyword(const char* keyword) {
+    for (const KeywordRow& row : kKeywords)
+        if (EqualsIgnoreCase(keyword, row.keyword)) return &row;
+    return nullptr;
+}
+
+void StorePath(const char* path, const ActionRecord* action) {
+    char* value = StoreValueOf(path, action->storeFlags);
+    if (!value) return;  // out of memory: the step is skipped quietly
+    AddToStore(action->storeName, value, (action->storeFlags & STORE_LIST) ? 1 : 0);
+    free(value);
+}
+
+void AnnounceFind(const char* path, const FileRecord* record) {
+    const char* typeName = OrEmpty(record->typeName);
+    if (record->virusName && *record->virusName)
+        ReportMessage(MSG_INFO, "\r\n>>>%s '%s' found in file %s\r\n", typeName, record->virusName, path);
+    else
+        ReportMessage(MSG_INFO, "\r\n>>>%s found in file %s\r\n", typeName, path);
+    CountEvent(EVENT_FILE_FOUND);
+}
+
+bool UserAgrees(const ActionRecord* action, const FileRecord* record, const char* displayName) {
+    if (g_settings.confirmation == 0 || !action->confirm) return true;
+    char* detail = QuestionDetail(action, record->typeName, displayName);
+    // Short of memory the question still comes, only without its detail.
+    int answer = AskConfirmation(action->confirm, detail ? detail : "");
+    free(detail);
+    return answer == 'Y' || answer == 'y';
+}
+
+// The base a position counts from: where PATTERN n was found for origin
+// 16 + n, the file size for the end origin where it applies, else 0.
+bool PositionBase(const FileRecord* record, int32_t origin, int64_t endBase, int64_t* base) {
+    if (origin < ORIGIN_PATTERN) {
+        *base = origin == ORIGIN_END ? endBase : 0;
+        return true;
+    }
+    const PatternRecord* pattern = record->patterns;
+    for (int32_t n = origin - ORIGIN_PATTERN; pattern && n > 0; --n) pattern = pattern->next;
+    if (!pattern || pattern->found == PATTERN_NOT_FOUND) return false;
+    *base = pattern->found;
+    return true;
+}
+
+}  // namespace
+
+char* StoreValueOf(const char* path, uint32_t storeFlags) {
+    size_t nameStart = NameStart(path);
+    size_t end = strlen(path);
+    if (storeFlags & STORE_NO_EXT) {
+        const char* dot = strchr(path + nameStart, '.');
+        if (dot) end = (size_t)(dot - path);
+    }
+    size_t start = (storeFlags & STORE_FULL_PATH) ? 0 : nameStart;
+    return CopyText(path + start, end - start);
+}
+
+char* QuestionDetail(const ActionRecord* action, const char* typeName, const char* displayName) {
+    displayName = OrEmpty(displayName);
+    if (!action->message) {
+        static const char kFound[] = " found in file\n";
+        typeName = OrEmpty(typeName);
+        size_t typeLength = strlen(typeName), nameLength = strlen(displayName);
+        char* detail = (char*)malloc(typeLength + sizeof kFound - 1 + nameLength + 1);
+        if (!detail) return nullptr;
+        memcpy(detail, typeName, typeLength);
+        memcpy(detail + typeLength, kFound, sizeof kFound - 1);
+        memcpy(detail + typeLength + sizeof kFound - 1, displayName, nameLength + 1);
+        return detail;
+    }
+    // Measure first, then fill: a %s may make the text longer.
+    const char* message = action->message;
+    size_t nameLength = strlen(displayName);
+    size_t length = 0;
+    for (const char* c = message; *c; ++c) {
+        if (c[0] == '%' && c[1] == 's') {
+            length += nameLength;
+            ++c;
+        } else {
+            if (c[0] == '\\' && c[1] == 'n') ++c;
+            ++length;
+        }
+    }
+    char* detail = (char*)malloc(length + 1);
+    if (!detail) return nullptr;
+    char* out = detail;
+    for (const char* c = message; *c; ++c) {
+        if (c[0] == '%' && c[1] == 's') {
+            memcpy(out, displayName, nameLength);
+            out += nameLength;
+            ++c;
+        } else if (c[0] == '\\' && c[1] == 'n') {
+            *out++ = '\n';
+            ++c;
+        } else {
+            *out++ = *c;
+        }
+    }
+    *out = 0;
+    return detail;
+}
+
+bool FindCutRange(const FileRecord* record, uint32_t size, CutRange* range) {
+    const ActionRecord* action = record->action;
+    if (!action) return false;
+    // Sixty-four bits, so that no offset can wrap a position back into the
+    // file and cut bytes nobody named.
+    int64_t base;
+    if (!PositionBase(record, action->start.origin, 0, &base)) return false;
+    int64_t start = base + action->start.offset;
+    int64_t end;
+    if (action->length != 0) {
+        end = start + action->length;
+    } else {
+        if (!PositionBase(record, action->end.origin, size, &base)) return false;
+        end = base + action->end.offset;
+    }
+    if (end > (int64_t)size) end = size;  // a range running past the end stops there
+    if (start < 0 || start >= end) return false;
+    range->start = (uint32_t)start;
+    range->end = (uint32_t)end;
+    return true;
+}
+
+uint32_t PluginAction(const char* text, const char* target, void* context) { return PLUGIN_NOT_HANDLED; }
+
+void ActOnFile(const char* path, const char* displayName, FileRecord* record, uint32_t size) {
+    if (!path || !record || !record->action) return;
+    const ActionRecord* action = record->action;
+
+    if (action->storeName) StorePath(path, action);
+    if (action->setInfected == 1) MarkInfected();
+
+    const KeywordRow* row = action->keyword ? FindKeyword(action->keyword) : nullptr;
+    if (action->keyword && (!row || row->announced)) AnnounceFind(path, record);
+
+    if (!UserAgrees(action, record, displayName)) return;
+    if (!action->keyword) return;
+
+    PlatformClearAttributes(path);
+    if (row && row->needsDestination && !action->destination) row = nullptr;
+    if (row)
+        row->act(path, record, size);
+    else
+        PluginAction(action->keyword, path, record);
+}

@@ -1,0 +1,41 @@
+// Native stand-ins for the file operations: they change nothing, note each
+// call in order, and fail on request, so the decisions around them can be
+// tested without a Windows file system.
+#include <stdio.h>
+#include <string.h>
+
+#include "disk/file_actions.h"
+
+char g_fileOpTrace[FILE_OP_TRACE_SIZE];
+uint32_t g_failingFileOps = 0;
+
+namespace {
+
+bool Note(FileOp op, const char* name, const char* from, const char* to) {
+    size_t used = strlen(g_fileOpTrace);
+    if (to)
+        snprintf(g_fileOpTrace + used, sizeof g_fileOpTrace - used, "%s %s > %s\n", name, from, to);
+    else
+        snprintf(g_fileOpTrace + used, sizeof g_fileOpTrace - used, "%s %s\n", name, from);
+    return !(g_failingFileOps & (1u << op));
+}
+
+}  // namespace
+
+bool PlatformClearAttributes(const char* path) { return Note(FILE_OP_ATTRIBUTES, "attributes", path, nullptr); }
+bool PlatformDeleteFile(const char* path) { return Note(FILE_OP_DELETE, "delete", path, nullptr); }
+bool PlatformCopyFile(const char* from, const char* to) { return Note(FILE_OP_COPY, "copy", from, to); }
+bool PlatformMoveFile(const char* from, const char* to) { return Note(FILE_OP_MOVE, "move", from, to); }
+
+// The range is worked out as the real cut does, so a range the cut would
+// refuse fails here too.
+bool CutFile(const char* path, FileRecord* record, uint32_t size) {
+    CutRange range;
+    bool found = FindCutRange(record, size, &range);
+    char what[48];
+    if (found)
+        snprintf(what, sizeof what, "cut %lX-%lX", (unsigned long)range.start, (unsigned long)range.end);
+    else
+        snprintf(what, sizeof what, "cut none");
+    return Note(FILE_OP_CUT, what, path, nullptr) && found;
+}
