@@ -1,5 +1,6 @@
 #include "script/grammar.h"
 
+#include "disk/disk_element.h"
 #include "script/action_element.h"
 #include "script/identity.h"
 #include "script/pattern_element.h"
@@ -22,8 +23,8 @@ static const ElementEntry kTargetTable[] = {
 };
 
 static const ElementEntry kDiskTable[] = {
-    {"DIRECTORY", nullptr, nullptr, nullptr, nullptr},
-    {"FILE", kTargetTable, nullptr, nullptr, nullptr},
+    {"DIRECTORY", nullptr, nullptr, CollectElementText, OnDirectoryEnd},
+    {"FILE", kTargetTable, OnFileStart, nullptr, nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
@@ -63,7 +64,7 @@ static const ElementEntry kIniFileTable[] = {
 };
 
 const ElementEntry kIdentityTable[] = {
-    {"DISK", kDiskTable, nullptr, nullptr, nullptr},
+    {"DISK", kDiskTable, OnDiskStart, nullptr, OnDiskEnd},
     {"MEMORY", kMemoryTable, nullptr, nullptr, nullptr},
     {"REGISTRY", kRegistryTable, nullptr, nullptr, nullptr},
     {"EXECUTE", nullptr, nullptr, nullptr, nullptr},

@@ -1,0 +1,148 @@
+#include <windows.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "disk/directory_list.h"
+#include "disk/display_name.h"
+#include "disk/file_fit.h"
+#include "disk/file_record.h"
+#include "disk/handle_byte_source_win.h"
+#include "disk/walk.h"
+#include "report/message.h"
+#include "script/data_error.h"
+#include "script/match_pattern.h"
+
+uint32_t g_filesOpenedForPatterns = 0;
+
+namespace {
+
+bool IsDotEntry(const char* name) { return name[0] == '.' && (!name[1] || (name[1] == '.' && !name[2])); }
+
+// Every PATTERN of the record in list order, each keeping where it was found.
+bool PatternsFit(const ByteSource* source, FileRecord* record, unsigned char* scratch) {
+    for (PatternRecord* p = record->patterns; p; p = p->next) {
+        p->found = MatchPattern(source, p, scratch, record->patterns);
+        if (p->found == PATTERN_NOT_FOUND) return false;
+    }
+    return true;
+}
+
+// path holds the directory in its first length characters and has room for
+// WALK_PATH_SIZE bytes; every level below writes its entries after it.
+void Walk(char* path, size_t length, FileRecord* files, unsigned char* scratch) {
+    memcpy(path + length, "\\*", 3);
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(path, &found);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+        const char* name = found.cFileName;
+        bool directory = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        if (directory && IsDotEntry(name)) continue;
+        size_t nameLength = strnlen(name, sizeof found.cFileName);
+        if (length + nameLength >= WALK_PATH_LIMIT) {
+            ReportMessage(MSG_WARNING, "\r\nCould not scan %s\n\r", name);
+            continue;
+        }
+        path[length] = '\\';
+        memcpy(path + length + 1, name, nameLength);
+        path[length + 1 + nameLength] = 0;
+        if (directory)
+            Walk(path, length + 1 + nameLength, files, scratch);
+        else
+            CheckFile(path, files, found.nFileSizeLow, scratch);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+}
+
+HANDLE OpenForReading(const char* path) {
+    return CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+// One entry of the directory list: a file checked alone, or a directory
+// walked when it holds anything.
+void ScanEntry(const char* entry, FileRecord* files, unsigned char* scratch) {
+    size_t length = strlen(entry);
+    if (length > 0 && (entry[length - 1] == '\\' || entry[length - 1] == '/')) --length;
+    // A store value can make an entry longer than any path the system takes.
+    if (length > WALK_PATH_LIMIT) return;
+    char path[WALK_PATH_SIZE];
+    memcpy(path, entry, length);
+    path[length] = 0;
+
+    HANDLE file = OpenForReading(path);
+    if (file != INVALID_HANDLE_VALUE) {
+        DWORD size = GetFileSize(file, nullptr);
+        CloseHandle(file);
+        CheckFile(path, files, size, scratch);
+        return;
+    }
+    memcpy(path + length, "\\*", 3);
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(path, &found);
+    if (search == INVALID_HANDLE_VALUE) return;
+    FindClose(search);
+    path[length] = 0;
+    ReportMessage(MSG_INFO, "\r\nScanning %s\r\n\r\n", path);
+    ReportMessage(MSG_STATUS, "%s\r\n", path);
+    Walk(path, length, files, scratch);
+}
+
+}  // namespace
+
+bool CheckFile(const char* path, FileRecord* files, uint32_t size, unsigned char* scratch) {
+    char displayName[DISPLAY_NAME_SIZE];
+    bool shown = false;
+    HANDLE file = INVALID_HANDLE_VALUE;
+    ByteSource source = HandleByteSource(nullptr);
+    FileRecord* fitted = nullptr;
+    for (FileRecord* record = files; record; record = record->next) {
+        if (!FitsNameOrExtension(record, path)) continue;
+        if (!shown) {
+            MakeDisplayName(path, displayName);
+            ReportMessage(MSG_STATUS, "%s\r\n", displayName);
+            ReportMessage(MSG_VERBOSE | MSG_INFO, "%s\r\n", path);
+            shown = true;
+        }
+        if (record->size != 0 && record->size != size) continue;
+        if (record->patterns) {
+            if (file == INVALID_HANDLE_VALUE) {
+                file = OpenForReading(path);
+                if (file == INVALID_HANDLE_VALUE) {
+                    // No other record is tried: the file counts as not found.
+                    ReportMessage(MSG_NO_LIST | MSG_INFO, "Error opening file %s\r\n\r\n", path);
+                    return false;
+                }
+                ++g_filesOpenedForPatterns;
+                source = HandleByteSource(file);
+            }
+            if (!PatternsFit(&source, record, scratch)) continue;
+        }
+        fitted = record;
+        break;
+    }
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+    return fitted != nullptr;
+}
+
+void WalkDirectory(const char* directory, FileRecord* files, unsigned char* scratch) {
+    size_t length = strlen(directory);
+    if (length > WALK_PATH_LIMIT) return;
+    char path[WALK_PATH_SIZE];
+    memcpy(path, directory, length + 1);
+    Walk(path, length, files, scratch);
+}
+
+void ScanDirectories(ParseContext* context, FileRecord* files) {
+    unsigned char* scratch = static_cast<unsigned char*>(malloc(MATCH_BUFFER_SIZE));
+    if (!scratch) {
+        ReportDataError(context, DATA_ERROR_MEMORY);
+        return;
+    }
+    if (g_directoryCount == 0) {
+        ScanEntry("C:", files, scratch);
+    } else {
+        for (int32_t i = 0; i < g_directoryCount && i < MAX_DIRECTORIES; ++i)
+            if (g_directories[i]) ScanEntry(g_directories[i], files, scratch);
+    }
+    free(scratch);
+}
