@@ -31,7 +31,10 @@ bool WriteKeptBytes(HANDLE file, HANDLE temp, uint32_t size, const CutRange& ran
     if (SetFilePointer(temp, 0, nullptr, FILE_BEGIN) != 0) return false;
     if (range.start > 0 && !CopyBytes(file, temp, range.start)) return false;
     if (range.end < size) {
-        if (SetFilePointer(file, (LONG)range.end, nullptr, FILE_BEGIN) != range.end) return false;
+        // A zero high word makes the offset unsigned: files of 2 GB and more
+        // are cut at the right place too.
+        LONG highPart = 0;
+        if (SetFilePointer(file, (LONG)range.end, &highPart, FILE_BEGIN) != range.end || highPart != 0) return false;
         if (!CopyBytes(file, temp, size - range.end)) return false;
     }
     return true;
