@@ -4,6 +4,7 @@
 
 #include "disk/directory_list.h"
 #include "disk/display_name.h"
+#include "disk/file_actions.h"
 #include "disk/file_fit.h"
 #include "disk/file_record.h"
 #include "disk/handle_byte_source_win.h"
@@ -121,7 +122,9 @@ bool CheckFile(const char* path, FileRecord* files, uint32_t size, unsigned char
         break;
     }
     if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
-    return fitted != nullptr;
+    if (!fitted) return false;
+    ActOnFile(path, displayName, fitted, size);
+    return true;
 }
 
 void WalkDirectory(const char* directory, FileRecord* files, unsigned char* scratch) {
