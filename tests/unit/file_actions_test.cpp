@@ -381,46 +381,6 @@ TEST_F(ActOnFileTest, FoundMessageNamesTheVariantOnlyWhenThereIsOne) {
     }
 }
 
-TEST_F(ActOnFileTest, QuestionShowsTheDetailAboveTheConfirmText) {
-    FileRecord* file = NewFile({});
-    file->typeName = Dup("Worm");
-    file->action->keyword = Dup("delete");
-    file->action->confirm = Dup("Delete it?");
-    ActOnFile(kPath, "C:\\...\\EVIL.EXE", file, 0x100);
-    file->action->message = Dup("Remove %s?\\n(recommended)");
-    ActOnFile(kPath, "C:\\...\\EVIL.EXE", file, 0x100);
-    ASSERT_EQ(2u, g_questions.size());
-    EXPECT_EQ("Worm found in file\nC:\\...\\EVIL.EXE|Delete it?", g_questions[0]);
-    EXPECT_EQ("Remove C:\\...\\EVIL.EXE?\n(recommended)|Delete it?", g_questions[1]);
-    FreeFileList(file);
-}
-
-TEST_F(ActOnFileTest, YesToAllAnswersEveryLaterQuestion) {
-    FileRecord* file = NewFile({});
-    file->typeName = Dup("Virus");
-    file->action->keyword = Dup("delete");
-    file->action->confirm = Dup("Delete?");
-    g_answers = "AN";
-    ActOnFile("C:\\A.EXE", "C:\\A.EXE", file, 1);
-    ActOnFile("C:\\B.EXE", "C:\\B.EXE", file, 1);
-    EXPECT_EQ(1u, g_questions.size());
-    EXPECT_EQ("attributes C:\\A.EXE\ndelete C:\\A.EXE\nattributes C:\\B.EXE\ndelete C:\\B.EXE\n",
-              std::string(g_fileOpTrace));
-    EXPECT_EQ(2, g_counters[COUNT_FILES_DELETED]);
-    FreeFileList(file);
-}
-
-TEST_F(ActOnFileTest, WithoutAnyoneToAskTheStepDoesNotHappen) {
-    g_prompts = nullptr;
-    FileRecord* file = NewFile({});
-    file->action->keyword = Dup("delete");
-    file->action->confirm = Dup("Delete?");
-    ActOnFile(kPath, kShown, file, 1);
-    EXPECT_EQ("", std::string(g_fileOpTrace));
-    EXPECT_EQ(0, g_counters[COUNT_FILES_DELETED]);
-    FreeFileList(file);
-}
-
 struct StoreFlowRow {
     int row;
     const char* keyword;
@@ -485,32 +445,6 @@ TEST_F(ActOnFileTest, SetInfectedMarksTheRunBeforeTheQuestion) {
         EXPECT_EQ(r.expected, g_infected) << "row " << r.row;
         FreeFileList(file);
     }
-}
-
-TEST_F(ActOnFileTest, FileWithoutActionIsLeftAlone) {
-    FileRecord file = {};
-    file.typeName = const_cast<char*>("Virus");
-    ActOnFile(kPath, kShown, &file, 1);
-    EXPECT_EQ("", g_log);
-    EXPECT_EQ("", std::string(g_fileOpTrace));
-    EXPECT_EQ(0, g_counters[COUNT_FILES_FOUND]);
-}
-
-TEST_F(ActOnFileTest, CutRangeTheFileCannotHoldIsAFailure) {
-    FileRecord* file = NewFile({});
-    file->typeName = Dup("Virus");
-    file->action->keyword = Dup("cut");
-    file->action->start = {0, 0x80};
-    file->action->end = {0, 0x40};
-    ActOnFile(kPath, kShown, file, 0x100);
-    EXPECT_EQ("\r\n>>>Virus found in file C:\\DIR\\EVIL.EXE\r\nCould not disinfect file\r\n", g_log);
-    EXPECT_EQ(0, g_counters[COUNT_FILES_CHANGED]);
-    FreeFileList(file);
-}
-
-TEST(PluginActionOf, NothingHandlesAnything) {
-    EXPECT_EQ(13u, PluginAction("quarantine", "C:\\A.EXE", nullptr));
-    EXPECT_EQ(13u, PluginAction("", "", nullptr));
 }
 
 }  // namespace

@@ -425,14 +425,6 @@ TEST_F(FileActions, CutOfAFileThatVanishedOrIsInUseFails) {
     EXPECT_EQ(0, g_counters[COUNT_FILES_CHANGED]);
 }
 
-TEST_F(FileActions, CutFileDirectlyKeepsTheFileName) {
-    std::string path = Make("EVIL.EXE", Content(0x400, 8));
-    Action("cut")->start = {0, 0x300};
-    EXPECT_TRUE(CutFile(path.c_str(), file, 0x400));
-    EXPECT_EQ(Content(0x400, 8).substr(0, 0x300), ReadWholeFile(path));
-    EXPECT_EQ("", g_log) << "the cut itself says nothing";
-}
-
 // ---- store --------------------------------------------------------------
 
 struct StoreRow {
