@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <gtest/gtest.h>
 #include <stdio.h>
+#include <string.h>
 
 #include <algorithm>
 #include <string>
