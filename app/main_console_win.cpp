@@ -10,9 +10,11 @@
 #include "app/header_pass.h"
 #include "app/run_options.h"
 #include "app/scan_run.h"
+#include "disk/cleaning_win.h"
 #include "report/message.h"
 #include "report/prompts.h"
 #include "report/sinks_win.h"
+#include "script/cleaning.h"
 #include "script/identity.h"
 
 // The text after the program name, as the windowed entry point receives it.
@@ -41,6 +43,7 @@ int main() {
 
     g_report.sinks = Win32MessageSinks();
     g_prompts = ConsolePrompts();
+    g_cleaning = Win32CleaningWork();
 
     // Learn the threat type and pass the first IDENTITY, as the main window
     // does when it opens. Its messages would only reach a window, so they

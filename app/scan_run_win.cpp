@@ -5,6 +5,8 @@
 #include "app/scan_run.h"
 #include "app/summary.h"
 #include "disk/directory_list.h"
+#include "disk/disk_element.h"
+#include "disk/scanner.h"
 #include "report/counters.h"
 #include "report/message.h"
 #include "report/prompts.h"
@@ -98,12 +100,16 @@ static int ParseScript(ParseContext* context) {
 // An aborted run still lets an open group element release its records; the
 // run is in skip mode, so the handler does no cleaning work.
 static void CloseOpenGroup(ParseContext* context) {
-    (void)context;  // group elements arrive with the cleaning subsystems
+    if (context->flags & RUN_IN_DISK) OnDiskEnd(context, "DISK");
 }
 
 static void Finish(ParseContext* context) {
     FreeStores();
     ReportMessage(MSG_STATUS, "\r\n");
+    if (g_scannerSuspended) {
+        SetScannerState(1);  // the outcome is not reported
+        g_scannerSuspended = 0;
+    }
     ClearDirectoryList();
     FreeContextTexts(context);
     FreeDecoderBuffers(context);
