@@ -554,6 +554,112 @@ TEST_F(FileActions, WithoutAKnownKeywordTheContentStays) {
     }
 }
 
+// ---- end to end through the console front end -----------------------------
+
+// The data file and the log live beside the folder the script searches.
+class EndToEnd : public FileActions {
+protected:
+    void SetUp() override {
+        FileActions::SetUp();
+        runFolder = MakeScratchFolder(std::string(testing::UnitTest::GetInstance()->current_test_info()->name()) + ".run");
+        log = runFolder + "\\run.log";
+    }
+    static std::string Script(const std::string& type, const std::string& disks) {
+        return "<CLEANER DataFile=\"Test.Evil\" Version=\"1\" Type=\"" + type +
+               "\"><IDENTITY GenericName=\"Test.Evil\">" + disks + "</IDENTITY></CLEANER>";
+    }
+    static std::string Disk(const std::string& directory, const std::string& files) {
+        return "<DISK><DIRECTORY>" + directory + "</DIRECTORY>" + files + "</DISK>";
+    }
+    // Runs the script; answers are the console lines after the rights question.
+    ProcessResult Run(const std::string& xml, const char* answers = nullptr) {
+        std::string dat = runFolder + "\\test.dat";
+        EXPECT_TRUE(BuildDataFile(xml, dat));
+        std::string command = "C:\\mendrix\\mendrix-cli.exe -df=" + dat + " -lf=" + log;
+        if (!answers) return RunProgram(command + " -noc");
+        return RunProgram(command, std::string("y\r\n") + answers);
+    }
+    std::string Log() const { return ReadWholeFile(log); }
+    std::string FoundInRun(const std::string& path) const {
+        return "\r\n>>>Virus 'Test.Evil' found in file " + path + "\r\n";
+    }
+    std::string runFolder;
+    std::string log;
+};
+
+TEST_F(EndToEnd, DeleteRemovesOnlyTheNamedFile) {
+    std::string path = Make("EVIL.EXE", Content(100, 1), FILE_ATTRIBUTE_READONLY);
+    ProcessResult r = Run(Script("Virus", Disk(folder, "<FILE FileName=\"evil.exe\"><ACTION>delete</ACTION></FILE>")));
+    EXPECT_EQ(0u, r.exitCode) << r.output;
+    EXPECT_FALSE(FileExists(path));
+    EXPECT_NE(std::string::npos, Log().find(FoundInRun(path) + "File deleted\r\n\r\n")) << Log();
+}
+
+TEST_F(EndToEnd, CopyAndMoveTakeTheFileToTheirDestinations) {
+    std::string copied = Make("COPIED.EXE", Content(100, 2));
+    std::string moved = Make("MOVED.EXE", Content(100, 3));
+    CreateDirectoryA((runFolder + "\\Q").c_str(), nullptr);
+    std::string copy = runFolder + "\\Q\\COPIED.VIR", move = runFolder + "\\Q\\MOVED.VIR";
+    ProcessResult r = Run(Script(
+        "Virus", Disk(folder, "<FILE FileName=\"COPIED.EXE\"><ACTION destination=\"" + copy + "\">copy</ACTION></FILE>"
+                              "<FILE FileName=\"MOVED.EXE\"><ACTION destination=\"" + move + "\">move</ACTION></FILE>")));
+    EXPECT_EQ(0u, r.exitCode) << r.output;
+    EXPECT_EQ(Content(100, 2), ReadWholeFile(copied));
+    EXPECT_EQ(Content(100, 2), ReadWholeFile(copy));
+    EXPECT_FALSE(FileExists(moved));
+    EXPECT_EQ(Content(100, 3), ReadWholeFile(move));
+    std::string text = Log();
+    EXPECT_NE(std::string::npos, text.find("Copying " + copied + " to " + copy + "\r\n")) << text;
+    EXPECT_NE(std::string::npos, text.find("Moving " + moved + " to " + move + "\r\n")) << text;
+    EXPECT_EQ(std::string::npos, text.find(">>>")) << "copying and moving announce nothing";
+}
+
+TEST_F(EndToEnd, CutKeepsTheBytesBeforeThePattern) {
+    std::string original = Content(0x3000, 4);
+    original.replace(0x2000, 4, "\xDE\xAD\xBE\xEF", 4);
+    std::string path = Make("EVIL.EXE", original);
+    ProcessResult r = Run(Script("Worm", Disk(folder,
+        "<FILE FileName=\"EVIL.EXE\"><PATTERN type=\"forwards\">DE AD BE EF</PATTERN>"
+        "<ACTION start=\"pattern0\">cut</ACTION></FILE>")));
+    EXPECT_EQ(0u, r.exitCode) << r.output;
+    EXPECT_TRUE(original.substr(0, 0x2000) == ReadWholeFile(path));
+    EXPECT_NE(std::string::npos, Log().find("\r\n>>>Worm 'Test.Evil' found in file " + path + "\r\nFile modified\r\n"))
+        << Log();
+}
+
+TEST_F(EndToEnd, StoredPathIsSearchedByALaterDirectory) {
+    CreateDirectoryA((folder + "\\A").c_str(), nullptr);
+    std::string seed = folder + "\\A\\SEED.TXT", other = folder + "\\A\\OTHER.TXT";
+    WriteWholeFile(seed, "seed");
+    WriteWholeFile(other, "other");
+    ProcessResult r = Run(Script("Virus",
+        Disk(folder + "\\A", "<FILE FileName=\"SEED.TXT\"><ACTION store=\"%seed%\" storeFlag=\"FullPath\">store</ACTION></FILE>") +
+        Disk("%seed%", "<FILE><ACTION>delete</ACTION></FILE>")));
+    EXPECT_EQ(0u, r.exitCode) << r.output;
+    EXPECT_FALSE(FileExists(seed));
+    EXPECT_EQ("other", ReadWholeFile(other)) << "only the stored file is searched";
+}
+
+TEST_F(EndToEnd, ConsoleAnswersNoThenYesToAll) {
+    CreateDirectoryA((folder + "\\Q").c_str(), nullptr);
+    const char* names[] = {"ONE.EXE", "TWO.EXE", "THREE.EXE"};
+    for (const char* name : names) WriteWholeFile(folder + "\\Q\\" + name, name);
+    ProcessResult r = Run(Script("Virus", Disk(folder + "\\Q",
+        "<FILE><ACTION confirm=\"Delete it?\" message=\"Remove %s?\\n(recommended)\">delete</ACTION></FILE>")),
+        "n\r\na\r\n");
+    EXPECT_EQ(0u, r.exitCode) << r.output;
+    int left = 0;
+    for (const char* name : names) left += FileExists(folder + "\\Q\\" + name) ? 1 : 0;
+    EXPECT_EQ(1, left);
+    size_t asked = 0;
+    for (size_t at = r.output.find("(recommended)\r\nDelete it?"); at != std::string::npos;
+         at = r.output.find("(recommended)\r\nDelete it?", at + 1))
+        ++asked;
+    EXPECT_EQ(2u, asked) << r.output;
+    // The question names the file by its short display form.
+    EXPECT_NE(std::string::npos, r.output.find("\r\nRemove C:\\mendrix\\...\\")) << r.output;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) { return RunAllTests(argc, argv); }
