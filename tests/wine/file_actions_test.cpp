@@ -593,6 +593,9 @@ TEST_F(EndToEnd, DeleteRemovesOnlyTheNamedFile) {
     EXPECT_EQ(0u, r.exitCode) << r.output;
     EXPECT_FALSE(FileExists(path));
     EXPECT_NE(std::string::npos, Log().find(FoundInRun(path) + "File deleted\r\n\r\n")) << Log();
+    EXPECT_NE(std::string::npos, Log().find("\tFiles found                         : 1\r\n"
+                                            "\tFiles deleted                       : 1\r\n"))
+        << Log();
 }
 
 TEST_F(EndToEnd, CopyAndMoveTakeTheFileToTheirDestinations) {
@@ -624,6 +627,9 @@ TEST_F(EndToEnd, CutKeepsTheBytesBeforeThePattern) {
     EXPECT_EQ(0u, r.exitCode) << r.output;
     EXPECT_TRUE(original.substr(0, 0x2000) == ReadWholeFile(path));
     EXPECT_NE(std::string::npos, Log().find("\r\n>>>Worm 'Test.Evil' found in file " + path + "\r\nFile modified\r\n"))
+        << Log();
+    EXPECT_NE(std::string::npos, Log().find("\tFiles deleted                       : 0\r\n"
+                                            "\tFiles changed                       : 1\r\n"))
         << Log();
 }
 
