@@ -1,0 +1,394 @@
+// The directory walk on real folders: the console front end run with data
+// files whose FILE records only identify (or name an action that leaves the
+// file alone), read back through its verbose log; and the walk run inside
+// this process to see the status line and the directory list the machine's
+// drives and folders give.
+#include <windows.h>
+#include <shlobj.h>
+#include <expat.h>
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+#include <string.h>
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "app/run_options.h"
+#include "disk/cleaning_win.h"
+#include "disk/directory_list.h"
+#include "disk/file_record.h"
+#include "disk/scanner.h"
+#include "report/message.h"
+#include "script/cleaning.h"
+#include "script/dispatch.h"
+#include "script/parser.h"
+#include "script/pass.h"
+#include "script/store.h"
+#include "support/wine_support.h"
+
+namespace {
+
+using Strings = std::vector<std::string>;
+
+const char kCli[] = "C:\\mendrix\\mendrix-cli.exe";
+const char kFilesFound[] = "\tFiles found                         : ";
+
+// A keyword no action knows: the find is reported and counted, then nothing
+// is done to the file.
+const char kReportOnly[] = "<ACTION>inspect</ACTION>";
+
+std::string Script(const std::string& disks) {
+    return "<CLEANER DataFile=\"Walk.Test\" Version=\"1\" Type=\"Worm\"><IDENTITY GenericName=\"Gen\">" + disks +
+           "</IDENTITY></CLEANER>";
+}
+
+std::string Disk(const Strings& directories, const std::string& files) {
+    std::string text = "<DISK>";
+    for (const std::string& d : directories) text += "<DIRECTORY>" + d + "</DIRECTORY>";
+    return text + files + "</DISK>";
+}
+
+size_t CountOf(const std::string& text, const std::string& piece) {
+    size_t n = 0;
+    for (size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1)) ++n;
+    return n;
+}
+
+bool Has(const std::string& text, const std::string& piece) { return text.find(piece) != std::string::npos; }
+
+// The lines of the log that are paths below root, each without the root and
+// its separator, in the order written.
+Strings PathLines(const std::string& log, const std::string& root) {
+    Strings lines;
+    const std::string head = "\r\n" + root + "\\";
+    for (size_t at = log.find(head); at != std::string::npos; at = log.find(head, at + 1)) {
+        size_t start = at + head.size();
+        size_t end = log.find("\r\n", start);
+        lines.push_back(log.substr(start, end - start));
+    }
+    return lines;
+}
+
+Strings Sorted(Strings lines) {
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
+// The names of the files reported found, in order, by the VirusName shown.
+Strings Finds(const std::string& log) {
+    Strings names;
+    const std::string head = "\r\n>>>Worm '";
+    for (size_t at = log.find(head); at != std::string::npos; at = log.find(head, at + 1)) {
+        size_t start = at + head.size();
+        size_t quote = log.find("' found in file ", start);
+        size_t end = log.find("\r\n", quote);
+        size_t slash = log.rfind('\\', end);
+        names.push_back(log.substr(start, quote - start) + ":" + log.substr(slash + 1, end - slash - 1));
+    }
+    return names;
+}
+
+bool MakeFolder(const std::string& path) { return CreateDirectoryA(path.c_str(), nullptr) != 0; }
+
+// Paths beyond MAX_PATH need the wide calls with the \\?\ form.
+bool WriteLongPathFile(const std::string& path) {
+    std::wstring wide = L"\\\\?\\" + std::wstring(path.begin(), path.end());
+    HANDLE file = CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(file);
+    return true;
+}
+
+// A folder of files with names that test every extension rule.
+const Strings kMixedFiles = {"a.exe", "b.COM", "c.txt", "d.exe.bak", "noext", "DIR.D\\README", "DIR.D\\e.exe"};
+
+class DiskWalk : public testing::Test {
+protected:
+    void SetUp() override {
+        folder = MakeScratchFolder(testing::UnitTest::GetInstance()->current_test_info()->name());
+        tree = folder + "\\tree";
+        ASSERT_TRUE(MakeFolder(tree));
+        log = folder + "\\run.log";
+        dat = folder + "\\walk.dat";
+    }
+    void Put(const Strings& files, size_t size = 3) {
+        for (const std::string& f : files) {
+            for (size_t at = f.find('\\'); at != std::string::npos; at = f.find('\\', at + 1))
+                MakeFolder(tree + "\\" + f.substr(0, at));
+            ASSERT_TRUE(WriteWholeFile(tree + "\\" + f, std::string(size, 'x'))) << f;
+        }
+    }
+    // One run of the console program; answers its log section.
+    std::string Run(const std::string& xml, const std::string& options = "-v") {
+        DeleteFileA(log.c_str());
+        EXPECT_TRUE(BuildDataFile(xml, dat));
+        ProcessResult r = RunProgram(std::string(kCli) + " -df=" + dat + " -lf=" + log + " -noc " + options);
+        EXPECT_EQ(0u, r.exitCode) << r.output;
+        return ReadWholeFile(log);
+    }
+    std::string folder, tree, log, dat;
+};
+
+TEST_F(DiskWalk, ExtensionRules) {
+    Put(kMixedFiles);
+    const Strings all = Sorted(kMixedFiles);
+    struct Row {
+        int line;
+        const char* attributes;
+        const char* options;
+        Strings listed;
+    } rows[] = {
+        {1, "Extensions=\".exe,.com\"", "-v", {"DIR.D\\e.exe", "a.exe", "b.COM"}},
+        {2, "Extensions=\"exe,com\"", "-v", {}},
+        {3, "Extensions=\"ALL\"", "-v", all},
+        {4, "Extensions=\".exe\"", "-v", {"DIR.D\\e.exe", "a.exe"}},  // not DIR.D\README
+        {5, "Extensions=\".exe\"", "-v -all", all},
+        {6, "FileName=\"A.EXE\"", "-v", {"a.exe"}},
+        {7, "", "-v", all},
+        {8, "", "", {}},  // only verbose logging lists them
+    };
+    for (const Row& row : rows) {
+        std::string text = Run(Script(Disk({tree}, std::string("<FILE ") + row.attributes + "/>")), row.options);
+        EXPECT_EQ(row.listed, Sorted(PathLines(text, tree))) << "row " << row.line << text;
+        EXPECT_EQ(1u, CountOf(text, "\r\nScanning " + tree + "\r\n\r\n")) << "row " << row.line;
+        EXPECT_TRUE(Has(text, std::string(kFilesFound) + "0\r\n")) << "row " << row.line;
+    }
+}
+
+TEST_F(DiskWalk, SizeIsHexadecimal) {
+    ASSERT_TRUE(WriteWholeFile(tree + "\\k1024.bin", std::string(1024, 'k')));
+    ASSERT_TRUE(WriteWholeFile(tree + "\\k400.bin", std::string(400, 'k')));
+    std::string text = Run(Script(Disk({tree}, std::string("<FILE VirusName=\"S\" size=\"400\">") + kReportOnly +
+                                                   "</FILE>")));
+    EXPECT_EQ(Strings{"S:k1024.bin"}, Finds(text)) << text;
+    EXPECT_TRUE(Has(text, std::string(kFilesFound) + "1\r\n"));
+    EXPECT_EQ(2u, PathLines(text, tree).size()) << "both pass the name test before the size";
+}
+
+TEST_F(DiskWalk, TheLaterOfTwoFittingRecordsDecides) {
+    Put({"twice.txt", "once.txt"});
+    std::string files = std::string("<FILE VirusName=\"First\" Extensions=\".txt\">") + kReportOnly + "</FILE>" +
+                        "<FILE VirusName=\"Second\" FileName=\"twice.txt\">" + kReportOnly + "</FILE>";
+    std::string text = Run(Script(Disk({tree}, files)));
+    EXPECT_EQ(Sorted({"First:once.txt", "Second:twice.txt"}), Sorted(Finds(text))) << text;
+    EXPECT_EQ(Sorted({"once.txt", "twice.txt"}), Sorted(PathLines(text, tree))) << "each file listed once";
+}
+
+TEST_F(DiskWalk, FileThatCannotBeOpenedForItsPatterns) {
+    ASSERT_TRUE(WriteWholeFile(tree + "\\locked.bin", std::string(8, '\0')));
+    ASSERT_TRUE(WriteWholeFile(tree + "\\free.bin", std::string(8, '\0')));
+    HANDLE lock = CreateFileA((tree + "\\locked.bin").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, lock);
+    // The later record needs the bytes; the earlier one would take the file
+    // by its name alone, but is not tried once the file could not be opened.
+    std::string files = std::string("<FILE VirusName=\"Plain\" Extensions=\".bin\">") + kReportOnly + "</FILE>" +
+                        "<FILE VirusName=\"Bytes\" Extensions=\".bin\"><PATTERN>00 00</PATTERN>" + kReportOnly +
+                        "</FILE>";
+    std::string text = Run(Script(Disk({tree}, files)));
+    CloseHandle(lock);
+    EXPECT_EQ(1u, CountOf(text, "\r\nError opening file " + tree + "\\locked.bin\r\n\r\n")) << text;
+    EXPECT_EQ(Strings{"Bytes:free.bin"}, Finds(text));
+    EXPECT_EQ(1u, CountOf(text, "Error opening file"));
+}
+
+// Folder and name reaching 260 characters: reported by name, walk goes on.
+TEST_F(DiskWalk, LongPaths) {
+    // The folder's path has 70 characters; a name of 189 gives a full path
+    // of 260, one of 190 would give 261.
+    ASSERT_LT(tree.size(), 68u);
+    std::string deep = tree + "\\" + std::string(70 - tree.size() - 1, 'd');
+    ASSERT_EQ(70u, deep.size());
+    ASSERT_TRUE(MakeFolder(deep));
+    const std::string fits(189, 'f'), tooLong(190, 'g'), longest(200, 'h');
+    ASSERT_TRUE(WriteLongPathFile(deep + "\\" + fits));
+    ASSERT_TRUE(WriteLongPathFile(deep + "\\" + tooLong));
+    ASSERT_TRUE(WriteLongPathFile(deep + "\\" + longest));
+    ASSERT_TRUE(WriteWholeFile(deep + "\\after.txt", "x"));
+    std::string text = Run(Script(Disk({tree}, "<FILE/>")));
+    EXPECT_EQ(1u, CountOf(text, "\r\nCould not scan " + tooLong + "\n\r")) << text;
+    EXPECT_EQ(1u, CountOf(text, "\r\nCould not scan " + longest + "\n\r"));
+    EXPECT_EQ(2u, CountOf(text, "\r\nCould not scan "));
+    const std::string sub = deep.substr(tree.size() + 1);
+    EXPECT_EQ(Sorted({sub + "\\" + fits, sub + "\\after.txt"}), Sorted(PathLines(text, tree)));
+}
+
+TEST_F(DiskWalk, NoDiskSearchesNothingAndLeavesOutTheFileCounters) {
+    Put({"a.exe"});
+    std::string script = Script(Disk({tree}, std::string("<FILE>") + kReportOnly + "</FILE>"));
+    std::string text = Run(script, "-v -nodisk");
+    EXPECT_FALSE(Has(text, "Scanning")) << text;
+    EXPECT_FALSE(Has(text, "Checking for files affected by"));
+    EXPECT_FALSE(Has(text, "\tFiles found"));
+    EXPECT_TRUE(PathLines(text, tree).empty());
+    EXPECT_TRUE(Has(text, "System scan finished"));
+
+    text = Run(script, "-v");
+    EXPECT_EQ(1u, CountOf(text, "\r\nChecking for files affected by Gen\r\n")) << text;
+    EXPECT_TRUE(Has(text, std::string(kFilesFound) + "1\r\n"));
+}
+
+TEST_F(DiskWalk, DirectoryListEntries) {
+    Put({"a.exe", "sub\\b.exe"});
+    const std::string scanning = "\r\nScanning " + tree + "\r\n\r\n";
+    struct Row {
+        int line;
+        Strings directories;
+        Strings listed;
+        size_t scanningLines;
+    } rows[] = {
+        {1, {tree + "\\a.exe"}, {"a.exe"}, 0},  // a file is checked alone
+        {2, {tree + "\\"}, {"a.exe", "sub\\b.exe"}, 1},
+        {3, {tree + "/"}, {"a.exe", "sub\\b.exe"}, 1},
+        {4, {tree + "\\nowhere"}, {}, 0},
+        {5, {tree + "\\sub", tree + "\\a.exe"}, {"a.exe", "sub\\b.exe"}, 0},
+        {6, {tree, tree}, {"a.exe", "a.exe", "sub\\b.exe", "sub\\b.exe"}, 2},
+    };
+    for (const Row& row : rows) {
+        std::string text = Run(Script(Disk(row.directories, "<FILE/>")));
+        EXPECT_EQ(row.listed, Sorted(PathLines(text, tree))) << "row " << row.line << text;
+        EXPECT_EQ(row.scanningLines, CountOf(text, scanning)) << "row " << row.line;
+        EXPECT_FALSE(Has(text, "\\\\")) << "row " << row.line << ": a separator doubled";
+    }
+}
+
+// Needs a drive D: that the prefix maps to a folder of its own.
+TEST_F(DiskWalk, DriveRootIsWalkedWithoutItsSeparator) {
+    if (GetDriveTypeA("D:\\") == DRIVE_NO_ROOT_DIR) GTEST_SKIP() << "the prefix has no drive D:";
+    std::string text = Run(Script(Disk({"D:\\"}, "<FILE FileName=\"no such file name\"/>")));
+    EXPECT_EQ(1u, CountOf(text, "\r\nScanning D:\r\n\r\n")) << text;
+}
+
+TEST_F(DiskWalk, StoredNamesNameTheDirectoriesOfALaterDisk) {
+    Put({"names\\sub1.flag", "names\\sub2.flag", "sub1\\in1.txt", "sub2\\in2.txt", "sub3\\out.txt"});
+    std::string first = Disk({tree + "\\names"},
+                             "<FILE Extensions=\".flag\"><ACTION storeList=\"DIRS\" storeFlag=\"NoExt\">store"
+                             "</ACTION></FILE>");
+    std::string second = Disk({tree + "\\DIRS"}, "<FILE Extensions=\".txt\"/>");
+    std::string text = Run(Script(first + second));
+    EXPECT_EQ(Sorted({"names\\sub1.flag", "names\\sub2.flag", "sub1\\in1.txt", "sub2\\in2.txt"}),
+              Sorted(PathLines(text, tree)))
+        << text;
+    EXPECT_EQ(1u, CountOf(text, "\r\nScanning " + tree + "\\sub1\r\n\r\n"));
+    EXPECT_EQ(1u, CountOf(text, "\r\nScanning " + tree + "\\sub2\r\n\r\n"));
+    EXPECT_TRUE(FileExists(tree + "\\names\\sub1.flag")) << "storing leaves the file";
+    EXPECT_EQ(1u, CountOf(text, "\r\nChecking for files affected by Gen\r\n"));
+}
+
+// ---------------------------------------------------------------- in this process
+
+std::string g_log;
+Strings g_status;
+Strings g_list;
+Strings g_seenDirectories;
+int g_windowToken;
+
+void Write(OutHandle, const char* bytes, size_t count) { g_log.append(bytes, count); }
+int AddEntry(void*, const char* line) {
+    g_list.push_back(line);
+    return static_cast<int>(g_list.size()) - 1;
+}
+void Status(void*, const char* line) { g_status.push_back(line); }
+const MessageSinks kSinks = {Write, AddEntry, nullptr, Status, nullptr};
+
+bool NoSuspend() { return true; }
+void RecordDirectories(ParseContext*, FileRecord*) {
+    g_seenDirectories.assign(g_directories, g_directories + g_directoryCount);
+}
+const CleaningWork kRecording = {NoSuspend, RecordDirectories};
+
+class WalkHere : public DiskWalk {
+protected:
+    void SetUp() override {
+        DiskWalk::SetUp();
+        saved_ = g_report;
+        g_report = ReportState{reinterpret_cast<OutHandle>(1), nullptr, &g_windowToken,
+                               SWITCH_DEFAULT_MESSAGES | SWITCH_VERBOSE, &kSinks};
+        g_settings.confirmation = 0;
+        g_settings.skipDisk = 0;
+        g_settings.allFiles = 0;
+        g_log.clear();
+        g_status.clear();
+        g_list.clear();
+        g_seenDirectories.clear();
+    }
+    void TearDown() override {
+        g_report = saved_;
+        g_cleaning = nullptr;
+        g_scannerSuspended = 0;
+    }
+    // Reads the script as a scan run does, with the given machine work.
+    static void Parse(const std::string& xml, const CleaningWork* work) {
+        g_cleaning = work;
+        ParseContext context;
+        ResetParseContext(&context, RUN_INITIAL_FLAGS | RUN_WINNT);
+        g_identitySeen = 1;
+        ASSERT_TRUE(CreateScriptParser(&context));
+        ResetElementStack(&context);
+        XML_Parse(g_parser, xml.data(), static_cast<int>(xml.size()), 1);
+        ReleaseScriptParser();
+        FreeContextTexts(&context);
+        FreeStores();
+        ClearDirectoryList();
+    }
+    ReportState saved_;
+};
+
+std::string ShellFolder(int csidl) {
+    char buffer[MAX_PATH] = {};
+    if (FAILED(SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, buffer))) return "";
+    return buffer;
+}
+
+TEST_F(WalkHere, StatusLineShowsTheFolderThenEachFileThatPassedByName) {
+    const std::string longDir = "a folder name that is long enough";
+    Put({"a.exe", "b.txt", longDir + "\\deeper\\c.exe"});
+    Parse(Script(Disk({tree}, "<FILE Extensions=\".exe\"/>")), Win32CleaningWork());
+    Strings files(g_status.begin() + (g_status.empty() ? 0 : 1), g_status.end());
+    ASSERT_FALSE(g_status.empty());
+    EXPECT_EQ(tree, g_status[0]);
+    // C:\mendrix\scratch\... is longer than 40 characters.
+    EXPECT_EQ(Sorted({"C:\\mendrix\\...\\a.exe", "C:\\mendrix\\...\\c.exe"}), Sorted(files));
+    EXPECT_EQ(1u, std::count(g_list.begin(), g_list.end(), "Scanning " + tree)) << "the list gets the folder";
+    for (const std::string& entry : g_list) EXPECT_FALSE(Has(entry, "a.exe")) << "verbose lines stay off the list";
+    EXPECT_EQ(Sorted({"a.exe", longDir + "\\deeper\\c.exe"}), Sorted(PathLines(g_log, tree)));
+}
+
+TEST_F(WalkHere, ErrorOpeningAFileStaysOffTheList) {
+    ASSERT_TRUE(WriteWholeFile(tree + "\\locked.bin", "x"));
+    HANDLE lock = CreateFileA((tree + "\\locked.bin").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, lock);
+    Parse(Script(Disk({tree}, "<FILE><PATTERN>78</PATTERN></FILE>")), Win32CleaningWork());
+    CloseHandle(lock);
+    EXPECT_EQ(1u, CountOf(g_log, "Error opening file " + tree + "\\locked.bin\r\n\r\n")) << g_log;
+    for (const std::string& entry : g_list) EXPECT_FALSE(Has(entry, "Error opening")) << entry;
+}
+
+TEST_F(WalkHere, DriveWordsAndUserFoldersFromTheMachine) {
+    const std::string common = ShellFolder(CSIDL_COMMON_DESKTOPDIRECTORY);
+    const std::string user = ShellFolder(CSIDL_DESKTOPDIRECTORY);
+    const std::string userStartup = ShellFolder(CSIDL_STARTUP);
+    ASSERT_FALSE(common.empty());
+    ASSERT_FALSE(user.empty());
+    ASSERT_NE(common, user);
+    // The prefix has its C: drive only.
+    struct Row {
+        int line;
+        std::string directory;
+        Strings expected;
+    } rows[] = {
+        {1, "AllDrives", {"C:\\"}},
+        {2, "FixedDrives", {"C:\\"}},
+        {3, "desktop\\x", {common + "\\x", user + "\\x"}},
+        {4, "startup", {ShellFolder(CSIDL_COMMON_STARTUP), userStartup}},
+    };
+    for (const Row& row : rows) {
+        g_seenDirectories.clear();
+        Parse(Script(Disk({row.directory}, "")), &kRecording);
+        EXPECT_EQ(row.expected, g_seenDirectories) << "row " << row.line;
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) { return RunAllTests(argc, argv); }
