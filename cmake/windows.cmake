@@ -75,3 +75,7 @@ foreach(f ${WINE_TEST_SOURCES})
   set_tests_properties(wine.${n} PROPERTIES TIMEOUT 300)
 endforeach()
 include(${CMAKE_SOURCE_DIR}/tests/standin/scanner_driver/scanner_driver.cmake)
+
+# Benchmark of the directory walk; not a test (scripts/bench-disk-walk.sh).
+add_executable(disk_walk_bench EXCLUDE_FROM_ALL tests/wine/bench/disk_walk_bench.cpp ${PROMPT_DIALOG_RC})
+target_link_libraries(disk_walk_bench PRIVATE mendrix_win)
