@@ -5,6 +5,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -145,6 +146,7 @@ TEST_F(Disk, FileAttributesBuildTheRecord) {
         std::string fileName;
         uint32_t size;
         Strings extensions;
+        int allFiles = 0;
     } rows[] = {
         {1, "FileName=\"virus.exe\"", "virus.exe", 0, {}},
         {2, "FileName=\"windows\\evil.exe\"", "C:\\WINDOWS\\evil.exe", 0, {}},
@@ -162,8 +164,11 @@ TEST_F(Disk, FileAttributesBuildTheRecord) {
         {14, "Extensions=\",.exe\"", "<none>", 0, {",", ".exe"}},  // an empty item fits nothing
         {15, "Extensions=\"\"", "<none>", 0, {","}},
         {16, "os=\"WINNT\" FileName=\"a\" Extensions=\".b\"", "a", 0, {".b"}},
+        {17, "Extensions=\".exe\"", "<none>", 0, {}, 1},  // -all: every extension
+        {18, "Extensions=\".abcdefghijkl\"", "<none>", 0, {}, 1},
     };
     for (const Row& row : rows) {
+        g_settings.allFiles = row.allFiles;
         SeenFile seen;
         std::string log;
         ASSERT_TRUE(OneFile(row.attributes, &seen, &log)) << "row " << row.line << log;
@@ -194,20 +199,6 @@ TEST_F(Disk, BadFileAttributesDropTheRecordAndStopTheRun) {
         EXPECT_FALSE(OneFile(row.attributes, &seen, &log)) << "row " << row.line;
         EXPECT_EQ(1u, CountOf(log, row.message)) << "row " << row.line << log;
         EXPECT_EQ(0, g_directoryCount) << "row " << row.line;
-    }
-}
-
-TEST_F(Disk, AllFilesSwitchIgnoresTheExtensions) {
-    g_settings.allFiles = 1;
-    struct Row {
-        int line;
-        const char* attributes;
-    } rows[] = {{1, "Extensions=\".exe\""}, {2, "Extensions=\".abcdefghijkl\""}};
-    for (const Row& row : rows) {
-        SeenFile seen;
-        std::string log;
-        ASSERT_TRUE(OneFile(row.attributes, &seen, &log)) << "row " << row.line << log;
-        EXPECT_TRUE(seen.extensions.empty()) << "row " << row.line;
     }
 }
 
@@ -314,14 +305,11 @@ TEST_F(Disk, UserFolderIsAddedOnlyBesideADifferentEntry) {
 }
 
 TEST_F(Disk, DriveListsByDriveType) {
-    const int kinds[26] = {DRIVE_KIND_REMOVABLE, DRIVE_KIND_NO_ROOT, DRIVE_KIND_FIXED, DRIVE_KIND_CDROM,
-                           DRIVE_KIND_REMOTE,    DRIVE_KIND_RAMDISK, DRIVE_KIND_UNKNOWN, DRIVE_KIND_NO_ROOT,
-                           DRIVE_KIND_NO_ROOT,   DRIVE_KIND_NO_ROOT, DRIVE_KIND_NO_ROOT, DRIVE_KIND_NO_ROOT,
-                           DRIVE_KIND_NO_ROOT,   DRIVE_KIND_NO_ROOT, DRIVE_KIND_NO_ROOT, DRIVE_KIND_NO_ROOT,
-                           DRIVE_KIND_NO_ROOT,   DRIVE_KIND_NO_ROOT, DRIVE_KIND_NO_ROOT, DRIVE_KIND_NO_ROOT,
-                           DRIVE_KIND_NO_ROOT,   DRIVE_KIND_NO_ROOT, DRIVE_KIND_NO_ROOT, DRIVE_KIND_NO_ROOT,
-                           DRIVE_KIND_NO_ROOT,   DRIVE_KIND_FIXED};
-    for (int i = 0; i < 26; ++i) g_standInDriveTypes[i] = kinds[i];
+    // A to G, then Z; the rest have no root.
+    const int kinds[] = {DRIVE_KIND_REMOVABLE, DRIVE_KIND_NO_ROOT, DRIVE_KIND_FIXED, DRIVE_KIND_CDROM,
+                         DRIVE_KIND_REMOTE,    DRIVE_KIND_RAMDISK, DRIVE_KIND_UNKNOWN};
+    for (int i = 0; i < 26; ++i) g_standInDriveTypes[i] = i < 7 ? kinds[i] : DRIVE_KIND_NO_ROOT;
+    g_standInDriveTypes[25] = DRIVE_KIND_FIXED;
     struct Row {
         int line;
         Strings texts;
@@ -363,30 +351,28 @@ TEST_F(Disk, StoresGiveOnePathPerValue) {
 }
 
 TEST_F(Disk, TheListStopsAt64) {
-    Strings seventy;
-    for (int i = 0; i < 70; ++i) seventy.push_back("C:\\d" + std::to_string(i));
-    Strings first64(seventy.begin(), seventy.begin() + 64);
-    Strings sixtyThree(seventy.begin(), seventy.begin() + 63);
-
+    Strings newest64;  // of the list store V's 70 values
+    for (int i = 69; i >= 6; --i) newest64.push_back("v" + std::to_string(i));
     struct Row {
         int line;
-        int storeValues;  // values of the list store V
-        Strings texts;
-        Strings expected;
+        int paths;         // plain paths before the last text
+        const char* last;  // null: none
+        Strings tail;      // what the last text adds
     } rows[] = {
-        {1, 0, seventy, first64},
-        {2, 70, {"V"}, {}},  // filled below: the newest 64 values
-        {3, 0, [&] { Strings t = sixtyThree; t.push_back("AllDrives"); return t; }(),
-         [&] { Strings t = sixtyThree; t.push_back("C:\\"); return t; }()},
-        {4, 0, [&] { Strings t = sixtyThree; t.push_back("desktop"); return t; }(),
-         [&] { Strings t = sixtyThree; t.push_back(kStandInDefaults[FOLDER_DESKTOP]); return t; }()},
-        {5, 0, [&] { Strings t = first64; t.push_back("desktop"); return t; }(), first64},
+        {1, 70, nullptr, {}},
+        {2, 0, "V", newest64},
+        {3, 63, "AllDrives", {"C:\\"}},
+        {4, 63, "desktop", {kStandInDefaults[FOLDER_DESKTOP]}},  // no room for the user's
+        {5, 64, "desktop", {}},
     };
-    for (int i = 69; i >= 6; --i) rows[1].expected.push_back("v" + std::to_string(i));
+    for (int i = 0; i < 70; ++i) AddToStore("V", ("v" + std::to_string(i)).c_str(), 1);
     for (const Row& row : rows) {
-        FreeStores();
-        for (int i = 0; i < row.storeValues; ++i) AddToStore("V", ("v" + std::to_string(i)).c_str(), 1);
-        EXPECT_EQ(row.expected, ListFor(row.texts)) << "row " << row.line;
+        Strings texts, expected;
+        for (int i = 0; i < row.paths; ++i) texts.push_back("C:\\d" + std::to_string(i));
+        expected.assign(texts.begin(), texts.begin() + std::min(row.paths, 64));
+        if (row.last) texts.push_back(row.last);
+        expected.insert(expected.end(), row.tail.begin(), row.tail.end());
+        EXPECT_EQ(expected, ListFor(texts)) << "row " << row.line;
     }
 }
 

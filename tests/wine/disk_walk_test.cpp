@@ -340,28 +340,29 @@ std::string ShellFolder(int csidl) {
     return buffer;
 }
 
-TEST_F(WalkHere, StatusLineShowsTheFolderThenEachFileThatPassedByName) {
+TEST_F(WalkHere, StatusLineAndListBox) {
     const std::string longDir = "a folder name that is long enough";
     Put({"a.exe", "b.txt", longDir + "\\deeper\\c.exe"});
-    Parse(Script(Disk({tree}, "<FILE Extensions=\".exe\"/>")), Win32CleaningWork());
-    Strings files(g_status.begin() + (g_status.empty() ? 0 : 1), g_status.end());
+    ASSERT_TRUE(WriteWholeFile(tree + "\\locked.com", "x"));
+    HANDLE lock = CreateFileA((tree + "\\locked.com").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, lock);
+    Parse(Script(Disk({tree}, "<FILE Extensions=\".exe\"/><FILE Extensions=\".com\"><PATTERN>78</PATTERN></FILE>")),
+          Win32CleaningWork());
+    CloseHandle(lock);
     ASSERT_FALSE(g_status.empty());
     EXPECT_EQ(tree, g_status[0]);
-    // C:\mendrix\scratch\... is longer than 40 characters.
-    EXPECT_EQ(Sorted({"C:\\mendrix\\...\\a.exe", "C:\\mendrix\\...\\c.exe"}), Sorted(files));
+    // Each file that passed by name, as its display name: these paths are
+    // longer than 40 characters.
+    Strings files(g_status.begin() + 1, g_status.end());
+    EXPECT_EQ(Sorted({"C:\\mendrix\\...\\a.exe", "C:\\mendrix\\...\\c.exe", "C:\\mendrix\\...\\locked.com"}),
+              Sorted(files));
     EXPECT_EQ(1u, std::count(g_list.begin(), g_list.end(), "Scanning " + tree)) << "the list gets the folder";
-    for (const std::string& entry : g_list) EXPECT_FALSE(Has(entry, "a.exe")) << "verbose lines stay off the list";
-    EXPECT_EQ(Sorted({"a.exe", longDir + "\\deeper\\c.exe"}), Sorted(PathLines(g_log, tree)));
-}
-
-TEST_F(WalkHere, ErrorOpeningAFileStaysOffTheList) {
-    ASSERT_TRUE(WriteWholeFile(tree + "\\locked.bin", "x"));
-    HANDLE lock = CreateFileA((tree + "\\locked.bin").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, lock);
-    Parse(Script(Disk({tree}, "<FILE><PATTERN>78</PATTERN></FILE>")), Win32CleaningWork());
-    CloseHandle(lock);
-    EXPECT_EQ(1u, CountOf(g_log, "Error opening file " + tree + "\\locked.bin\r\n\r\n")) << g_log;
-    for (const std::string& entry : g_list) EXPECT_FALSE(Has(entry, "Error opening")) << entry;
+    for (const std::string& entry : g_list) {
+        EXPECT_FALSE(Has(entry, "a.exe")) << "verbose lines stay off the list";
+        EXPECT_FALSE(Has(entry, "Error opening")) << entry;
+    }
+    EXPECT_EQ(1u, CountOf(g_log, "Error opening file " + tree + "\\locked.com\r\n\r\n")) << g_log;
+    EXPECT_EQ(Sorted({"a.exe", "locked.com", longDir + "\\deeper\\c.exe"}), Sorted(PathLines(g_log, tree)));
 }
 
 TEST_F(WalkHere, DriveWordsAndUserFoldersFromTheMachine) {
