@@ -22,4 +22,15 @@ test -f "$TEMPLATE/system.reg"
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
 wineserver -w
 rm -f "$TEMPLATE/dosdevices/z:"
+# Wine links the user's Desktop, Documents and the like to the host's home
+# folder; make each a plain empty folder inside the prefix instead.
+find "$TEMPLATE/drive_c" -type l | while read -r link; do
+  rm -f "$link"
+  mkdir -p "$link"
+done
+# Nothing inside may lead out of the prefix.
+if find "$TEMPLATE/drive_c" -type l | grep -q .; then
+  echo "template prefix still links outside itself" >&2
+  exit 1
+fi
 echo "$RECIPE" > "$TEMPLATE/.ready"
