@@ -1,11 +1,11 @@
 #include <windows.h>
 
 #include "app/banner.h"
+#include "app/open_group.h"
 #include "app/run_options.h"
 #include "app/scan_run.h"
 #include "app/summary.h"
 #include "disk/directory_list.h"
-#include "disk/disk_element.h"
 #include "disk/scanner.h"
 #include "report/counters.h"
 #include "report/message.h"
@@ -95,12 +95,6 @@ static int ParseScript(ParseContext* context) {
     int result = RunDecoder(context, false);
     ReleaseScriptParser();
     return result;
-}
-
-// An aborted run still lets an open group element release its records; the
-// run is in skip mode, so the handler does no cleaning work.
-static void CloseOpenGroup(ParseContext* context) {
-    if (context->flags & RUN_IN_DISK) OnDiskEnd(context, "DISK");
 }
 
 static void Finish(ParseContext* context) {

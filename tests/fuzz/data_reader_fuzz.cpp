@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/open_group.h"
 #include "script/data_reader.h"
 #include "script/dispatch.h"
 #include "script/identity.h"
@@ -48,6 +49,10 @@ static int ReadAsTheProgramDoes(const uint8_t* stored, size_t size) {
         result = RunDecoder(&context, headerPass);
         Check(result == 0 || result == 9 || result == 10, "unexpected result");
         ReleaseScriptParser();
+        // A well-formed text closes every group; a broken one leaves it to
+        // the run's end, as the scan run does.
+        context.flags |= RUN_SKIP;
+        CloseOpenGroup(&context);
         FreeContextTexts(&context);
         FreeDecoderBuffers(&context);
     }

@@ -96,6 +96,19 @@ TEST_F(CliTest, DataBreakingOffAfterAnEscapeIsCorrupt) {
     EXPECT_EQ(std::string::npos, ReadWholeFile(log).find("\tFiles")) << "no summary after corrupt data";
 }
 
+TEST_F(CliTest, DataBreakingOffInsideADiskDoesNoDiskWork) {
+    std::string victim = folder + "\\victim.txt";
+    ASSERT_TRUE(WriteWholeFile(victim, "keep me"));
+    std::string text = "<CLEANER DataFile=\"x\"><IDENTITY><DISK><DIRECTORY>" + folder +
+                       "</DIRECTORY><FILE FileName=\"victim.txt\"><ACTION>delete</ACTION></FILE>";
+    std::string dat = folder + "\\cut.dat";
+    ASSERT_TRUE(WriteWholeFile(dat, Scramble(text + '\x80')));  // ASCII text is all literal tokens
+    ProcessResult r = RunCli("-df=" + dat + " -lf=" + log + " -noc");
+    EXPECT_EQ(10u, r.exitCode);
+    EXPECT_TRUE(FileExists(victim));
+    EXPECT_EQ(std::string::npos, r.output.find("Checking")) << r.output;
+}
+
 TEST_F(CliTest, MalformedXmlEndsWithResultNine) {
     std::string dat = folder + "\\malformed.dat";
     ASSERT_TRUE(BuildDataFile("<CLEANER DataFile=\"x\"><IDENTITY></CLEANER>", dat));

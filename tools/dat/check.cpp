@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "app/open_group.h"
 #include "app/run_options.h"
 #include "disk/directory_list.h"
 #include "report/message.h"
@@ -146,6 +147,8 @@ void CheckPass(const std::vector<uint8_t>& text, int32_t infected) {
         g_check->findings.push_back(finding);
     }
     ReleaseScriptParser();
+    context.flags |= RUN_SKIP;
+    CloseOpenGroup(&context);
     FreeContextTexts(&context);
     ClearDirectoryList();
 }
