@@ -252,11 +252,16 @@ TEST_F(DiskWalk, DirectoryListEntries) {
     }
 }
 
-// Needs a drive D: that the prefix maps to a folder of its own.
+// The template prefix maps D: to a folder of its own. A drive root has no
+// "." entry, so the drive needs a file to be found at all.
 TEST_F(DiskWalk, DriveRootIsWalkedWithoutItsSeparator) {
-    if (GetDriveTypeA("D:\\") == DRIVE_NO_ROOT_DIR) GTEST_SKIP() << "the prefix has no drive D:";
-    std::string text = Run(Script(Disk({"D:\\"}, "<FILE FileName=\"no such file name\"/>")));
+    ASSERT_NE(static_cast<UINT>(DRIVE_NO_ROOT_DIR), GetDriveTypeA("D:\\"));
+    ASSERT_TRUE(WriteWholeFile("D:\\root.txt", "on the root"));
+    std::string text =
+        Run(Script(Disk({"D:\\"}, std::string("<FILE FileName=\"root.txt\">") + kReportOnly + "</FILE>")));
+    RemoveFile("D:\\root.txt");
     EXPECT_EQ(1u, CountOf(text, "\r\nScanning D:\r\n\r\n")) << text;
+    EXPECT_EQ(1u, CountOf(text, "found in file D:\\root.txt")) << text;
 }
 
 TEST_F(DiskWalk, StoredNamesNameTheDirectoriesOfALaterDisk) {
@@ -372,14 +377,14 @@ TEST_F(WalkHere, DriveWordsAndUserFoldersFromTheMachine) {
     ASSERT_FALSE(common.empty());
     ASSERT_FALSE(user.empty());
     ASSERT_NE(common, user);
-    // The prefix has its C: drive only.
+    // The prefix has its C: drive and a D: kept inside it, both fixed.
     struct Row {
         int line;
         std::string directory;
         Strings expected;
     } rows[] = {
-        {1, "AllDrives", {"C:\\"}},
-        {2, "FixedDrives", {"C:\\"}},
+        {1, "AllDrives", {"C:\\", "D:\\"}},
+        {2, "FixedDrives", {"C:\\", "D:\\"}},
         {3, "desktop\\x", {common + "\\x", user + "\\x"}},
         {4, "startup", {ShellFolder(CSIDL_COMMON_STARTUP), userStartup}},
     };

@@ -22,6 +22,9 @@ test -f "$TEMPLATE/system.reg"
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
 wineserver -w
 rm -f "$TEMPLATE/dosdevices/z:"
+# A second drive, D:, kept inside the prefix as well.
+mkdir -p "$TEMPLATE/drive_d"
+ln -s ../drive_d "$TEMPLATE/dosdevices/d:"
 # Wine links the user's Desktop, Documents and the like to the host's home
 # folder; make each a plain empty folder inside the prefix instead.
 find "$TEMPLATE/drive_c" -type l | while read -r link; do
