@@ -252,6 +252,16 @@ TEST_F(DiskWalk, DirectoryListEntries) {
     }
 }
 
+// The template prefix holds nothing of the host's, so all of C: may be
+// walked: a DISK without DIRECTORY elements searches "C:".
+TEST_F(DiskWalk, DiskWithoutDirectoriesSearchesDriveC) {
+    ASSERT_TRUE(WriteWholeFile(folder + "\\only-here.mxw", "x"));
+    std::string text =
+        Run(Script(Disk({}, std::string("<FILE FileName=\"only-here.mxw\">") + kReportOnly + "</FILE>")));
+    EXPECT_EQ(1u, CountOf(text, "\r\nScanning C:\r\n\r\n")) << text;
+    EXPECT_EQ(1u, CountOf(text, "found in file " + folder + "\\only-here.mxw\r\n")) << text;
+}
+
 // The template prefix maps D: to a folder of its own. A drive root has no
 // "." entry, so the drive needs a file to be found at all.
 TEST_F(DiskWalk, DriveRootIsWalkedWithoutItsSeparator) {
