@@ -196,6 +196,50 @@ TEST_F(ScannerDriver, Windows9x) {
 
 // With no driver installed both devices are missing: nothing to suspend or
 // resume, and both requests succeed.
+// A whole run of the console front end with two DISK elements: the scanner
+// is suspended at the first, not again at the second, and resumed once at
+// the end; a driver that refuses is asked again at every DISK element.
+std::vector<std::string> RunTwoDisks(const StandInBehaviour& behaviour, std::string* output) {
+    std::string folder = MakeScratchFolder("two-disks");
+    std::string disk = "<DISK><DIRECTORY>" + folder + "</DIRECTORY><FILE FileName=\"none.txt\"/></DISK>";
+    std::string dat = folder + "\\two.dat";
+    std::vector<std::string> described;
+    std::vector<StandInEvent> events;
+    if (!BuildDataFile("<CLEANER DataFile=\"S\"><IDENTITY>" + disk + disk + "</IDENTITY></CLEANER>", dat) ||
+        !SetStandInBehaviour(behaviour) || !ReadStandInLog(&events))
+        return described;
+    *output = RunProgram("C:\\mendrix\\mendrix-cli.exe -noc -df=" + dat + " -lf=" + folder + "\\run.log").output;
+    if (!ReadStandInLog(&events)) return described;
+    for (const StandInEvent& e : events) {
+        std::string line = DescribeStandInEvent(e);
+        described.push_back(line.substr(0, line.find(" in ")));  // code and outcome, not the file numbers
+    }
+    return described;
+}
+
+TEST_F(ScannerDriver, RunWithTwoDisksSuspendsOnceAndResumesOnce) {
+    std::string output;
+    StandInBehaviour willing = {};
+    std::vector<std::string> events = RunTwoDisks(willing, &output);
+    std::vector<std::string> requests;
+    for (const std::string& e : events)
+        if (e.find("87A324") != std::string::npos) requests.push_back(e.substr(e.find(' ') + 1));
+    EXPECT_EQ((std::vector<std::string>{"87A32408", "87A32410"}), requests) << output;
+    EXPECT_EQ(std::string::npos, output.find("Could not disable")) << output;
+
+    StandInBehaviour refusing = {};
+    refusing.refusedCodes[0] = 0x87A32408;
+    refusing.refuseStatus = kInvalidRequest;
+    events = RunTwoDisks(refusing, &output);
+    requests.clear();
+    for (const std::string& e : events)
+        if (e.find("87A324") != std::string::npos) requests.push_back(e.substr(e.find(' ') + 1));
+    EXPECT_EQ((std::vector<std::string>{"87A32408", "87A32408"}), requests) << "no resume after a refused suspend";
+    size_t first = output.find("\r\nCould not disable Vigilox\r\n");
+    ASSERT_NE(std::string::npos, first) << output;
+    EXPECT_NE(std::string::npos, output.find("\r\nCould not disable Vigilox\r\n", first + 1)) << output;
+}
+
 TEST(NoScannerDriver, SuspendAndResumeSucceed) {
     ASSERT_TRUE(StopStandInDriver());
     const struct {
