@@ -22,6 +22,8 @@ add_link_options(-static -static-libgcc -static-libstdc++)
 # The window's prompts. The confirmation dialog they open is a resource of
 # the program itself, so every executable that may ask links its script:
 # objects of the resource compiler are not pulled out of a static library.
+# The main window is named like an entry point but is part of the library.
+list(APPEND WIN32_SOURCES ${CMAKE_SOURCE_DIR}/ui/main_window_win.cpp)
 list(REMOVE_DUPLICATES WIN32_SOURCES)
 set(PROMPT_DIALOG_RC ${CMAKE_SOURCE_DIR}/ui/prompt_dialog.rc)
 
@@ -46,6 +48,16 @@ add_executable(mendrix-cli app/main_console_win.cpp app/console.rc ${PROMPT_DIAL
 target_include_directories(mendrix-cli PRIVATE ${CMAKE_BINARY_DIR})
 target_link_libraries(mendrix-cli PRIVATE mendrix_win)
 add_dependencies(mendrix-cli sample_dat)
+
+# The windowed program. Its one resource script holds the dialogs, the menu,
+# the graphics, the manifest, the version and the embedded data file.
+set(GUI_RC ${CMAKE_SOURCE_DIR}/ui/mendrix.rc)
+set_source_files_properties(${GUI_RC} PROPERTIES OBJECT_DEPENDS
+  "${SAMPLE_DAT};${PROMPT_DIALOG_RC};${CMAKE_SOURCE_DIR}/ui/resource_ids.h;${CMAKE_SOURCE_DIR}/ui/mendrix.manifest;${CMAKE_SOURCE_DIR}/ui/icon.ico;${CMAKE_SOURCE_DIR}/ui/bitmaps/scan.bmp;${CMAKE_SOURCE_DIR}/ui/bitmaps/settings.bmp")
+add_executable(mendrix WIN32 app/main_gui_win.cpp ${GUI_RC})
+target_include_directories(mendrix PRIVATE ${CMAKE_BINARY_DIR})
+target_link_libraries(mendrix PRIVATE mendrix_win)
+add_dependencies(mendrix sample_dat)
 
 add_library(mendrix_dat_lib STATIC ${DAT_TOOL_SOURCES})
 target_link_libraries(mendrix_dat_lib PUBLIC mendrix_win)

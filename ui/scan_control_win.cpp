@@ -1,0 +1,64 @@
+#include "ui/scan_control_win.h"
+
+#include "app/run_options.h"
+#include "app/scan_run.h"
+#include "report/sinks_win.h"
+#include "ui/resource_ids.h"
+#include "ui/toolbar_win.h"
+
+namespace {
+
+HWND g_scanWindow;      // the worker's thread parameter points here
+HANDLE g_worker;        // present exactly while a scan runs
+HANDLE g_finishedWorker;  // kept for its exit code, the program's result
+
+void SetCommandsScanning(HWND mainWindow, bool scanning) {
+    SetToolbarScanning(mainWindow, scanning);
+    UINT state = MF_BYCOMMAND | (scanning ? MF_GRAYED : MF_ENABLED);
+    HMENU menu = GetMenu(mainWindow);
+    EnableMenuItem(menu, IDM_GO, state);
+    EnableMenuItem(menu, IDM_EXIT, state);
+    EnableMenuItem(menu, IDM_CONFIGURATION, state);
+    EnableMenuItem(GetSystemMenu(mainWindow, FALSE), SC_CLOSE, state);
+    DrawMenuBar(mainWindow);
+}
+
+void ForgetFinishedWorker() {
+    if (g_finishedWorker) CloseHandle(g_finishedWorker);
+    g_finishedWorker = nullptr;
+}
+
+}  // namespace
+
+bool IsScanning() { return g_worker != nullptr; }
+
+void StartScan(HWND mainWindow) {
+    SetCommandsScanning(mainWindow, true);
+    g_scanWindow = mainWindow;
+    InstallRunOptions(&g_runOptions);
+    g_worker = CreateThread(nullptr, 0, ScanRun, &g_scanWindow, 0, nullptr);
+    if (!g_worker) {
+        // No worker will ever say it has finished.
+        SetCommandsScanning(mainWindow, false);
+        return;
+    }
+    ForgetFinishedWorker();
+    for (int id = IDC_COUNT_FILES_FOUND; id <= IDC_COUNT_PROCESSES_TERMINATED; ++id)
+        SetDlgItemTextA(mainWindow, id, "0");
+}
+
+void OnScanFinished(HWND mainWindow) {
+    g_finishedWorker = g_worker;
+    g_worker = nullptr;
+    SetCommandsScanning(mainWindow, false);
+}
+
+DWORD LastScanResult() {
+    if (!g_finishedWorker) return 0;
+    DWORD result = 0;
+    // The worker sends its last message and returns; a few seconds is
+    // plenty, and a stuck one must not keep the program alive.
+    if (WaitForSingleObject(g_finishedWorker, 5000) == WAIT_OBJECT_0) GetExitCodeThread(g_finishedWorker, &result);
+    ForgetFinishedWorker();
+    return result;
+}
