@@ -91,3 +91,16 @@ include(${CMAKE_SOURCE_DIR}/tests/standin/scanner_driver/scanner_driver.cmake)
 # Benchmark of the directory walk; not a test (scripts/bench-disk-walk.sh).
 add_executable(disk_walk_bench EXCLUDE_FROM_ALL tests/wine/bench/disk_walk_bench.cpp ${PROMPT_DIALOG_RC})
 target_link_libraries(disk_walk_bench PRIVATE mendrix_win)
+
+# The windowed program under Wine, driven by the keyboard from the host
+# (xdotool) and looked at from inside the prefix by gui_probe.exe. Each test
+# group runs in its own copy of the template prefix.
+add_executable(gui_probe tests/wine/gui/gui_probe.cpp)
+set(GUI_RUNNER ${CMAKE_SOURCE_DIR}/tests/wine/gui/run-gui-test.sh)
+foreach(group scan dialogs)
+  add_test(NAME gui.${group}
+    COMMAND ${GUI_RUNNER} ${CMAKE_BINARY_DIR} gui_${group}
+            ${CMAKE_SOURCE_DIR}/tests/wine/gui/${group}_test.sh
+            $<TARGET_FILE:mendrix> $<TARGET_FILE:gui_probe> ${MENDRIX_HOST_DAT})
+  set_tests_properties(gui.${group} PROPERTIES TIMEOUT 180)
+endforeach()

@@ -1,5 +1,5 @@
 // The window's texts from the header fields: title, About lines, counter
-// labels and the Configuration dialog's wording by threat type.
+// labels by threat type, and header fields of the greatest length.
 #include <gtest/gtest.h>
 
 #include <string.h>
@@ -60,30 +60,6 @@ TEST(WindowTexts, LongestHeaderFieldsFitWhole) {
     EXPECT_EQ("Mendrix for " + name, texts.title);
     EXPECT_EQ("Data Version: " + version, texts.versionLine);
     EXPECT_EQ("Application removal for " + name, texts.description);
-}
-
-struct ConfigRow {
-    int row;
-    int32_t type;
-    const char* searchOnDisk;
-    const char* expectedPlaces;
-};
-
-const ConfigRow kConfigRows[] = {
-    {1, 1, "Search for virus on disk", "Scan where virus is expected to be"},
-    {2, 2, "Search for worm on disk", "Scan where worm is expected to be"},
-    {3, 3, "Search for trojan on disk", "Scan where trojan is expected to be"},
-    {4, 4, "Search for application on disk", "Scan where application is expected to be"},
-    {5, 0, "Search for virus on disk", "Scan where virus is expected to be"},
-};
-
-TEST(WindowTexts, ConfigurationWordsTheThreatType) {
-    for (const ConfigRow& r : kConfigRows) {
-        SCOPED_TRACE(r.row);
-        ConfigTexts texts = ConfigTextsFor(r.type);
-        EXPECT_STREQ(r.searchOnDisk, texts.searchOnDisk);
-        EXPECT_STREQ(r.expectedPlaces, texts.expectedPlaces);
-    }
 }
 
 }  // namespace
