@@ -6,12 +6,6 @@
 # Usage: run-gui-test.sh BUILD_DIR NAME GROUP_SCRIPT MENDRIX_EXE PROBE_EXE HOST_DAT
 set -euo pipefail
 HERE="$(cd "$(dirname "$0")" && pwd)"
-# A display of its own: keyboard focus and window searches of one group must
-# not meet another test's windows. Screenshots need true colour.
-if [ -z "${MENDRIX_GUI_DISPLAY:-}" ]; then
-  export MENDRIX_GUI_DISPLAY=1
-  exec xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" bash "$HERE/run-gui-test.sh" "$@"
-fi
 BUILD="$1"; NAME="$2"; GROUP="$3"; MENDRIX_EXE="$4"; PROBE_EXE="$5"; HOST_DAT="$6"
 
 "$HERE/../make-template-prefix.sh" "$BUILD"
@@ -33,14 +27,25 @@ SHOTS="$BUILD/gui-screenshots/$NAME"
 rm -rf "$SHOTS"
 mkdir -p "$SHOTS"
 WORK="$(mktemp -d)"
-
-export WINEPREFIX="$PREFIX" WINEARCH=win32 WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+XVFB_PID=""
 cleanup() {
   wineserver -k >/dev/null 2>&1 || true
+  if [ -n "$XVFB_PID" ]; then kill "$XVFB_PID" 2>/dev/null || true; fi
   rm -rf "$WORK"
 }
 trap cleanup EXIT
+
+# A display of its own: keyboard focus and window searches of one group must
+# not meet another test's windows. Xvfb picks a free number itself, so groups
+# started together cannot take the same one. Screenshots need true colour.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$WORK/display" 2>/dev/null &
+XVFB_PID=$!
+for _ in $(seq 100); do [ -s "$WORK/display" ] && break; sleep 0.05; done
+[ -s "$WORK/display" ] || { echo "FAIL: no virtual display" >&2; exit 1; }
+export DISPLAY=":$(cat "$WORK/display")"
+
+export WINEPREFIX="$PREFIX" WINEARCH=win32 WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 # One server for the whole group: each program then starts in a blink.
 wineserver -p
 
