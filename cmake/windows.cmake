@@ -22,9 +22,6 @@ add_link_options(-static -static-libgcc -static-libstdc++)
 # The window's prompts. The confirmation dialog they open is a resource of
 # the program itself, so every executable that may ask links its script:
 # objects of the resource compiler are not pulled out of a static library.
-# The main window is named like an entry point but is part of the library.
-list(APPEND WIN32_SOURCES ${CMAKE_SOURCE_DIR}/ui/main_window_win.cpp)
-list(REMOVE_DUPLICATES WIN32_SOURCES)
 set(PROMPT_DIALOG_RC ${CMAKE_SOURCE_DIR}/ui/prompt_dialog.rc)
 
 # One library: the platform-free modules call back into the Win32 ones

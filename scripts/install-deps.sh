@@ -11,7 +11,7 @@ PACKAGES=(
   mingw-w64 g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix
   clang libclang-rt-14-dev
   googletest
-  wine wine32:i386 wine64
+  wine wine32:i386 wine64 fonts-wine
   xvfb xdotool openbox x11-apps imagemagick
   libexpat1-dev
 )

@@ -22,6 +22,11 @@ test -f "$TEMPLATE/system.reg"
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
 wineserver -w
 rm -f "$TEMPLATE/dosdevices/z:"
+# Wine's own fonts draw the caption buttons; Debian's Wine does not look for
+# them where the package puts them.
+if [ -d /usr/share/wine/fonts ]; then
+  cp /usr/share/wine/fonts/*.ttf "$TEMPLATE/drive_c/windows/Fonts/" 2>/dev/null || true
+fi
 # A second drive, D:, kept inside the prefix as well.
 mkdir -p "$TEMPLATE/drive_d"
 ln -s ../drive_d "$TEMPLATE/dosdevices/d:"

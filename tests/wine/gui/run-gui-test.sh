@@ -14,11 +14,6 @@ PREFIX="$BUILD/wine/prefixes/$NAME"
 rm -rf "$PREFIX"
 mkdir -p "$(dirname "$PREFIX")"
 cp -a "$BUILD/wine/template" "$PREFIX"
-# Wine's own fonts draw the caption buttons; without them the screenshots
-# show letters there.
-if [ -d /usr/share/wine/fonts ]; then
-  cp /usr/share/wine/fonts/*.ttf "$PREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
-fi
 APP="$PREFIX/drive_c/mendrix"
 mkdir -p "$APP"
 cp "$MENDRIX_EXE" "$PROBE_EXE" "$APP/"
