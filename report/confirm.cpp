@@ -3,6 +3,8 @@
 #include "report/message.h"
 #include "report/prompts.h"
 
+int32_t g_yesToAll = 0;
+
 int AskConfirmation(const char* question, const char* detail) {
     if (g_yesToAll) return 'Y';
     if (!g_prompts) return 'N';  // no one to ask: the step does not happen

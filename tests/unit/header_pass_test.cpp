@@ -59,12 +59,12 @@ TEST_F(HeaderPass, LearnsTheThreatAndShowsTheBannerAndIdentity) {
     EXPECT_EQ(1, g_identitySeen);
     std::vector<std::string> expected = {"MENDRIX Version 1.07",
                                          "Single-threat disinfection and removal tool",
+                                         "",
                                          "System disinfection for Foo ",
                                          "",
                                          "Data Version 9",
                                          "",
                                          "View Help About for a list of supported variants"};
-    expected.insert(expected.begin() + 2, "");
     EXPECT_EQ(expected, g_lines);
     EXPECT_STREQ("A", g_variants[0]);
 }
