@@ -1,8 +1,18 @@
-# Windows tree: the 32-bit programs, linked statically with Expat built from
-# Debian's source (scripts/build-expat-win.sh), and their tests run under Wine.
+# Windows tree, 32-bit (i686, the product for both families) or 64-bit
+# (x86_64, for 64-bit Windows): the programs, linked statically with Expat
+# built from Debian's source (scripts/build-expat-win.sh), and their tests
+# run under Wine.
 enable_language(RC)
 
-set(MENDRIX_EXPAT_PREFIX "" CACHE PATH "Expat built for i686 Windows")
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(MENDRIX_WIN_BITS 64)
+else()
+  set(MENDRIX_WIN_BITS 32)
+endif()
+# The Wine scripts read which kind of prefix and loader this tree needs.
+file(WRITE ${CMAKE_BINARY_DIR}/wine-arch "win${MENDRIX_WIN_BITS}\n")
+
+set(MENDRIX_EXPAT_PREFIX "" CACHE PATH "Expat built for this tree's Windows architecture")
 set(MENDRIX_HOST_DAT "" CACHE FILEPATH "Native mendrix-dat, used to build the sample data file")
 if(NOT MENDRIX_EXPAT_PREFIX OR NOT EXISTS ${MENDRIX_EXPAT_PREFIX}/lib/libexpat.a)
   message(FATAL_ERROR "Set MENDRIX_EXPAT_PREFIX to the output of scripts/build-expat-win.sh")
@@ -14,7 +24,9 @@ set_target_properties(expat_static PROPERTIES
   INTERFACE_INCLUDE_DIRECTORIES ${MENDRIX_EXPAT_PREFIX}/include
   INTERFACE_COMPILE_DEFINITIONS XML_STATIC)
 
-add_compile_options(-Wall -Wextra -Wno-unused-parameter -Wno-cast-function-type)
+# Warnings are errors in both bitnesses: a pointer squeezed into a DWORD or a
+# printf format that fits only one of them fails the build.
+add_compile_options(-Wall -Wextra -Werror -Wno-unused-parameter -Wno-cast-function-type)
 add_compile_definitions(WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0501 WINVER=0x0501)
 # Nothing may need a DLL beside it.
 add_link_options(-static -static-libgcc -static-libstdc++)

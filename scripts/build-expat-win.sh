@@ -1,12 +1,20 @@
 #!/usr/bin/env bash
-# Builds Expat for 32-bit Windows from Debian's own source package into a
-# cache outside the repository. Prints the install prefix on its last line.
+# Builds Expat for Windows (ARCH i686 or x86_64, default i686) from Debian's
+# own source package into a cache outside the repository. Prints the install
+# prefix on its last line.
+# Usage: build-expat-win.sh [ARCH]
 set -euo pipefail
 
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
+ARCH="${1:-i686}"
+TOOLCHAIN="$ROOT/cmake/toolchain-mingw-$ARCH.cmake"
+[ -f "$TOOLCHAIN" ] || { echo "build-expat-win: no toolchain for '$ARCH'" >&2; exit 1; }
 CACHE="${MENDRIX_CACHE:-$HOME/.cache/mendrix}"
 mkdir -p "$CACHE"
-PREFIX="$CACHE/expat-i686"
+# One build at a time: the two architectures share the unpacked source.
+exec 8>"$CACHE/.expat.lock"
+flock 8
+PREFIX="$CACHE/expat-$ARCH"
 STAMP="$PREFIX/.built"
 
 if [ -f "$STAMP" ] && [ -f "$PREFIX/lib/libexpat.a" ]; then
@@ -18,16 +26,19 @@ SRC_PARENT="$CACHE/expat-src"
 if ! ls -d "$SRC_PARENT"/expat-*/ >/dev/null 2>&1; then
   rm -rf "$SRC_PARENT"
   mkdir -p "$SRC_PARENT"
-  (cd "$SRC_PARENT" && apt-get source -qq expat/bookworm >&2)
+  if ! (cd "$SRC_PARENT" && apt-get source -qq "expat/$(. /etc/os-release; echo "${VERSION_CODENAME:-bookworm}")" >&2); then
+    echo "build-expat-win: could not fetch Debian's expat source package (is a deb-src entry set up? scripts/install-deps.sh adds one)" >&2
+    exit 1
+  fi
 fi
 SRC="$(ls -d "$SRC_PARENT"/expat-*/ | head -1)"
 # Debian's source keeps the library under expat/ in some releases.
 if [ -f "$SRC/expat/CMakeLists.txt" ]; then SRC="$SRC/expat"; fi
 
-BUILD="$CACHE/expat-build-i686"
+BUILD="$CACHE/expat-build-$ARCH"
 rm -rf "$BUILD"
 cmake -S "$SRC" -B "$BUILD" -G Ninja \
-  -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-mingw-i686.cmake" \
+  -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" \
   -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_INSTALL_PREFIX="$PREFIX" \
   -DEXPAT_SHARED_LIBS=OFF \

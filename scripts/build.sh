@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
-# Builds both trees: native (build/native) and 32-bit Windows (build/win).
+# Builds every tree: native (build/native), 32-bit Windows (build/win, the
+# product for both families) and 64-bit Windows (build/win64).
 # Incremental: a second run rebuilds only what changed.
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 BUILD="${MENDRIX_BUILD:-$ROOT/build}"
 
 bash "$ROOT/scripts/install-deps.sh"
-EXPAT_PREFIX="$(bash "$ROOT/scripts/build-expat-win.sh" | tail -1)"
 
 if [ ! -f "$BUILD/native/build.ninja" ]; then
   cmake -S "$ROOT" -B "$BUILD/native" -G Ninja \
@@ -14,11 +14,16 @@ if [ ! -f "$BUILD/native/build.ninja" ]; then
 fi
 cmake --build "$BUILD/native"
 
-if [ ! -f "$BUILD/win/build.ninja" ]; then
-  cmake -S "$ROOT" -B "$BUILD/win" -G Ninja \
-    -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-mingw-i686.cmake" \
-    -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DMENDRIX_EXPAT_PREFIX="$EXPAT_PREFIX" \
-    -DMENDRIX_HOST_DAT="$BUILD/native/mendrix-dat"
-fi
-cmake --build "$BUILD/win"
+# tree folder and MinGW architecture of each Windows tree
+for tree in win:i686 win64:x86_64; do
+  dir="$BUILD/${tree%%:*}"; arch="${tree##*:}"
+  expat="$(bash "$ROOT/scripts/build-expat-win.sh" "$arch" | tail -1)"
+  if [ ! -f "$dir/build.ninja" ]; then
+    cmake -S "$ROOT" -B "$dir" -G Ninja \
+      -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-mingw-$arch.cmake" \
+      -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+      -DMENDRIX_EXPAT_PREFIX="$expat" \
+      -DMENDRIX_HOST_DAT="$BUILD/native/mendrix-dat"
+  fi
+  cmake --build "$dir"
+done

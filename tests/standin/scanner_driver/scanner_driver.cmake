@@ -9,10 +9,16 @@ if(NOT EXISTS ${STANDIN_DDK}/ntddk.h)
   message(FATAL_ERROR "The scanner stand-in driver needs the MinGW-w64 DDK headers in ${STANDIN_DDK}")
 endif()
 
+# The entry point is decorated only in the 32-bit calling convention.
+if(MENDRIX_WIN_BITS EQUAL 64)
+  set(STANDIN_ENTRY DriverEntry)
+else()
+  set(STANDIN_ENTRY _DriverEntry@8)
+endif()
 add_custom_command(OUTPUT ${STANDIN_SYS}
   COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/standin
   COMMAND ${CMAKE_C_COMPILER} -std=gnu11 -O2 -Wall -Wextra -Wno-unused-parameter -Werror
-          -I${STANDIN_DDK} -nostdlib -shared -Wl,--subsystem,native -Wl,--entry,_DriverEntry@8
+          -I${STANDIN_DDK} -nostdlib -shared -Wl,--subsystem,native -Wl,--entry,${STANDIN_ENTRY}
           -o ${STANDIN_SYS} ${STANDIN_DIR}/scanner_driver.c -lntoskrnl
   DEPENDS ${STANDIN_DIR}/scanner_driver.c ${STANDIN_DIR}/standin_protocol.h
   COMMENT "Building the scanner stand-in driver")
