@@ -6,6 +6,7 @@
 #include "script/parse_context.h"
 
 struct FileRecord;
+struct ProcessRecord;
 
 struct CleaningWork {
     // Asks the resident on-access scanner to stop checking files. Answers
@@ -13,6 +14,9 @@ struct CleaningWork {
     bool (*suspendScanner)();
     // Walks the directory list and acts on the files that fit the records.
     void (*scanDirectories)(ParseContext* context, FileRecord* files);
+    // The memory pass of a MEMORY element: enumerates the processes, matches
+    // them against the records and runs the process and thread passes.
+    void (*scanMemory)(ParseContext* context, ProcessRecord* records);
 };
 
 extern const CleaningWork* g_cleaning;

@@ -1,6 +1,7 @@
 #include "script/grammar.h"
 
 #include "disk/disk_element.h"
+#include "memory/memory_element.h"
 #include "script/action_element.h"
 #include "script/identity.h"
 #include "script/pattern_element.h"
@@ -29,8 +30,8 @@ static const ElementEntry kDiskTable[] = {
 };
 
 static const ElementEntry kMemoryTable[] = {
-    {"PROCESS", kTargetTable, nullptr, nullptr, nullptr},
-    {"THREAD", kTargetTable, nullptr, nullptr, nullptr},
+    {"PROCESS", kTargetTable, OnProcessStart, nullptr, nullptr},
+    {"THREAD", kTargetTable, OnProcessStart, nullptr, nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
@@ -65,7 +66,7 @@ static const ElementEntry kIniFileTable[] = {
 
 const ElementEntry kIdentityTable[] = {
     {"DISK", kDiskTable, OnDiskStart, nullptr, OnDiskEnd},
-    {"MEMORY", kMemoryTable, nullptr, nullptr, nullptr},
+    {"MEMORY", kMemoryTable, OnMemoryStart, nullptr, OnMemoryEnd},
     {"REGISTRY", kRegistryTable, nullptr, nullptr, nullptr},
     {"EXECUTE", nullptr, nullptr, nullptr, nullptr},
     {"UNREGDLL", nullptr, nullptr, nullptr, nullptr},
