@@ -12,6 +12,8 @@
 __asm__(
     ".section .rdata\n"
     ".balign 16\n"
+    ".globl mdx_remote_release\n"
+    ".globl mdx_remote_exit\n"
     "mdx_remote_release:\n"
     "  pushl %esi\n"
     "  movl 8(%esp), %esi\n"
@@ -51,6 +53,8 @@ __asm__(
 __asm__(
     ".section .rdata\n"
     ".balign 16\n"
+    ".globl mdx_remote_release\n"
+    ".globl mdx_remote_exit\n"
     "mdx_remote_release:\n"
     "  pushq %rbx\n"
     "  subq $32, %rsp\n"

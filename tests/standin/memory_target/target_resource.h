@@ -1,0 +1,3 @@
+#pragma once
+#define TARGET_EXE_RESOURCE 301
+#define TARGET_LIB_RESOURCE 302
