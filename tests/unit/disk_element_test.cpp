@@ -69,7 +69,7 @@ void RecordWalk(ParseContext*, FileRecord* files) {
     g_walks.push_back(walk);
 }
 
-const CleaningWork kRecordingWork = {RecordSuspend, RecordWalk};
+const CleaningWork kRecordingWork = {RecordSuspend, RecordWalk, nullptr};
 
 std::string Script(const std::string& body, const char* type = "Virus") {
     return std::string("<CLEANER DataFile=\"F\" Type=\"") + type + "\"><IDENTITY GenericName=\"Gen\">" + body +
