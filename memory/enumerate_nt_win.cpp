@@ -80,7 +80,8 @@ void CheckProcessNT(uint32_t id, ProcessRecord* records, uint64_t* bases) {
     if (bitness == TARGET_64_FROM_32) {
         // Its memory, modules and threads are out of this program's reach.
         ReportMessage(MSG_NO_LIST | MSG_INFO,
-                      "\r\nProcess ID: %d is a 64-bit process. Run the 64-bit Mendrix to examine it\r\n",
+                      "\r\nCould not examine 64-bit process. Process ID: %d. Run the 64-bit build (mendrix.exe of "
+                      "the win64 folder) to clean it\r\n",
                       static_cast<int>(id));
         CloseHandle(process);
         return;
