@@ -86,10 +86,12 @@ bool OpenNarrow(HANDLE process, uint64_t peb, LoaderList* list) {
 bool OpenLoaderList(HANDLE process, TargetBitness bitness, LoaderList* list) {
 #if UINTPTR_MAX > 0xFFFFFFFFu
     if (bitness == TARGET_32_ON_64) {
-        // The 32-bit process's own environment block, at its 32-bit layout.
+        // The 32-bit process's own environment block, at its 32-bit layout,
+        // as ProcessWow64Information names it. A WOW64 that answers only a
+        // flag there (Wine's) leaves the process unread.
         ULONG_PTR peb32 = 0;
-        if (!QueryBasic(process, PROCESS_WOW64_INFORMATION_CLASS, &peb32, sizeof peb32)) return false;
-        return OpenNarrow(process, peb32, list);
+        return QueryBasic(process, PROCESS_WOW64_INFORMATION_CLASS, &peb32, sizeof peb32) && peb32 >= 0x10000 &&
+               OpenNarrow(process, peb32, list);
     }
     ProcessBasicInfo64 basic;
     if (!QueryBasic(process, PROCESS_BASIC_INFORMATION_CLASS, &basic, sizeof basic)) return false;

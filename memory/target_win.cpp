@@ -64,10 +64,14 @@ bool NoFunctionAddress(void*, const char*, const char*, uint64_t*) { return fals
 
 TargetBitness BitnessOf(HANDLE process) {
     bool wow64 = false;
-    if (!Wow64(process, &wow64)) return TARGET_NATIVE;
 #if UINTPTR_MAX > 0xFFFFFFFFu
+    // Every 64-bit Windows can answer; a handle that may not ask is taken
+    // for the kind no code is ever copied into.
+    if (!Wow64(process, &wow64)) return TARGET_32_ON_64;
     return wow64 ? TARGET_32_ON_64 : TARGET_NATIVE;
 #else
+    // Without IsWow64Process there is no WOW64: every process is 32-bit.
+    if (!Wow64(process, &wow64)) return TARGET_NATIVE;
     bool selfWow64 = false;
     if (wow64 || !Wow64(GetCurrentProcess(), &selfWow64) || !selfWow64) return TARGET_NATIVE;
     return TARGET_64_FROM_32;

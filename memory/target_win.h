@@ -12,8 +12,8 @@ enum TargetBitness {
     TARGET_64_FROM_32,   // a 64-bit process seen by the 32-bit program under WOW64
 };
 
-// Which kind of process this is. Without IsWow64Process (older Windows)
-// every process is of this program's own kind.
+// Which kind of process this is; the handle needs query access. Without
+// IsWow64Process (older Windows) every process is of this program's kind.
 TargetBitness BitnessOf(HANDLE process);
 
 // The memory operations over an open process; addressSize 4 or 8.

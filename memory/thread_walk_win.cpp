@@ -204,12 +204,21 @@ bool RunThreadPass(ProcessRecord* records) {
 namespace {
 
 bool ReleaseLibrary(uint32_t processId, const LibraryRef* library) {
-    if (!WalkProcessThreads(processId, library->base, library->base + library->size, nullptr, nullptr)) return false;
-    HANDLE process = OpenProcess(PROCESS_CREATE_THREAD | PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE,
+    // Opened first, with query access, to learn the process's bitness: the
+    // routine copied in must be of its own kind, and a process this program
+    // cannot release from keeps its threads too.
+    HANDLE process = OpenProcess(PROCESS_CREATE_THREAD | PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE |
+                                     PROCESS_QUERY_INFORMATION,
                                  FALSE, processId);
     if (!process) return false;
-    // The routine copied in must be of the target's own bitness.
-    bool released = BitnessOf(process) == TARGET_NATIVE && RemoteRelease(process, library->name);
+    bool released = false;
+    if (BitnessOf(process) == TARGET_NATIVE) {
+        if (!WalkProcessThreads(processId, library->base, library->base + library->size, nullptr, nullptr)) {
+            CloseHandle(process);
+            return false;
+        }
+        released = RemoteRelease(process, library->name);
+    }
     if (released)
         ReportMessage(MSG_VERBOSE | MSG_INFO, "\r\nReleased %s\r\n", library->name);
     else

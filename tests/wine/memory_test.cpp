@@ -468,6 +468,33 @@ TEST_F(MemoryTest, GuardedRegionCatchesAFault) {
     EXPECT_FALSE(ProcSuspendResume(gone, true));
 }
 
+#if UINTPTR_MAX > 0xFFFFFFFFu
+// The 64-bit program and a 32-bit process. Windows names the process's
+// 32-bit environment block through ProcessWow64Information; Wine 8 answers
+// only a flag there, so under Wine the modules of a 32-bit process cannot
+// be read from a 64-bit one. What must hold either way: the process is
+// named as one whose modules could not be read, and nothing is done to it,
+// least of all running code of the wrong bitness in it.
+TEST_F(MemoryTest, ThirtyTwoBitProcessSeenByThe64BitProgram) {
+    const std::string x86 = "C:\\mendrix\\x86";
+    ASSERT_TRUE(Install32BitTargetFiles(x86));
+    Target& t = Start(x86 + "\\memory_target.exe");
+    ASSERT_LT(t.Address("exe"), 0x100000000ull);
+    ProcessResult r = Run(Cleaner("<PROCESS ProcessName=\"memory_target.exe\"><ACTION>kill</ACTION></PROCESS>"
+                                  "<PROCESS ProcessName=\"memory_target.exe\"><ACTION dll=\"target_lib.dll\">eject"
+                                  "</ACTION></PROCESS>"),
+                          "-v");
+    EXPECT_NE(std::string::npos,
+              r.output.find("\r\nCould not enumerate modules for process ID: " + std::to_string(t.pid()) + "\r\n"))
+        << r.output;
+    EXPECT_EQ(std::string::npos, r.output.find("Terminated thread")) << r.output;
+    DWORD code;
+    EXPECT_FALSE(TargetEnded(t, &code));
+    EXPECT_TRUE(Ticking(t));
+    EXPECT_EQ(std::string::npos, TargetReport(t).find("detach"));
+}
+#endif
+
 // Windows 98: Toolhelp lists the processes and modules, TerminateProcess
 // ends them with exit code 0xFFFFFFFF, every thread gets a posted message,
 // and neither suspension nor THREAD records do anything.

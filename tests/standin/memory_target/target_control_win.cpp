@@ -44,6 +44,12 @@ bool InstallTargetFiles(const std::string& folder) {
            WriteResource(TARGET_LIB_RESOURCE, folder + "\\target_lib.dll");
 }
 
+bool Install32BitTargetFiles(const std::string& folder) {
+    CreateDirectoryA(folder.c_str(), nullptr);
+    return WriteResource(TARGET32_EXE_RESOURCE, folder + "\\memory_target.exe") &&
+           WriteResource(TARGET32_LIB_RESOURCE, folder + "\\target_lib.dll");
+}
+
 uint64_t Target::Address(const std::string& key) const {
     auto it = values.find(key);
     return it == values.end() ? 0 : strtoull(it->second.c_str(), nullptr, 16);

@@ -9,6 +9,9 @@
 // Writes memory_target.exe and target_lib.dll from the test program's own
 // resources into folder. Answers false when it cannot.
 bool InstallTargetFiles(const std::string& folder);
+// The 32-bit pair that the 64-bit test program also carries; false in the
+// 32-bit one.
+bool Install32BitTargetFiles(const std::string& folder);
 
 struct Target {
     PROCESS_INFORMATION process = {};
