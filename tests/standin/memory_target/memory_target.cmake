@@ -55,3 +55,13 @@ foreach(t memory_test)
     endif()
   endif()
 endforeach()
+
+# Benchmark of the memory pass; not a test (scripts/bench-memory-pass.sh).
+add_executable(memory_pass_bench EXCLUDE_FROM_ALL ${CMAKE_SOURCE_DIR}/tests/wine/bench/memory_pass_bench.cpp
+               ${TARGET_DIR}/target_control_win.cpp ${TARGET_RC} ${PROMPT_DIALOG_RC})
+target_include_directories(memory_pass_bench PRIVATE ${TARGET_DIR})
+target_link_libraries(memory_pass_bench PRIVATE mendrix_win)
+add_dependencies(memory_pass_bench memory_target target_lib)
+if(TARGET memory_target32)
+  add_dependencies(memory_pass_bench memory_target32)
+endif()
