@@ -322,11 +322,17 @@ TEST_F(MemoryTest, ThreadRecordsActOnTheThreadsThatMatch) {
         const char* keyword;
         bool libraryTicks;  // afterwards
         int threadsTerminated;
+        int processesCounted;  // found, and terminated or disinfected
     } rows[] = {
-        {1, "", false, "kill", false, 2},
-        {2, " dll=\"target_lib.dll\"", false, "kill", false, 2},
-        {3, "", true, "suspend", false, 0},
-        {4, " dll=\"absent.dll\"", false, "kill", true, 0},
+        {1, "", false, "kill", false, 2, 1},
+        {2, " dll=\"target_lib.dll\"", false, "kill", false, 2, 1},
+        {3, "", true, "suspend", false, 0, 0},
+        {4, " dll=\"absent.dll\"", false, "kill", true, 0, 0},
+        // A THREAD that begins with "suspend" but is not "suspend" terminates.
+        {5, "", false, "suspendandresume", false, 2, 1},
+        // write: each matching thread is patched (here the tick counter,
+        // which the threads go on counting from) and runs on.
+        {6, "", false, "write", true, 0, 1},
     };
     for (const Row& r : rows) {
         Target& t = Start();
@@ -337,9 +343,16 @@ TEST_F(MemoryTest, ThreadRecordsActOnTheThreadsThatMatch) {
         std::string pattern = r.stack ? "<PATTERN origin=\"stack\" type=\"forwards\" length=\"4000\">" +
                                             HexBytes(signature, sizeof signature) + "</PATTERN>"
                                       : "<PATTERN>" + HexBytes(start, sizeof start) + "</PATTERN>";
+        std::string patch = std::string(r.keyword) == "write"
+            ? "<PATCH offset=\"" + Offset(static_cast<int64_t>(t.Address("ticks") - t.Address("start"))) +
+                  "\">00 00 00 00</PATCH>"
+            : "";
         ProcessResult result = Run(Cleaner(std::string("<THREAD ProcessName=\"memory_target.exe\"") + r.attributes +
-                                           ">" + pattern + "<ACTION>" + r.keyword + "</ACTION></THREAD>"),
+                                           ">" + pattern + "<ACTION>" + r.keyword + patch + "</ACTION></THREAD>"),
                                    "-v");
+        EXPECT_NE(std::string::npos,
+                  result.output.find(FoundLine(r.processesCounted) + EndedLine(r.processesCounted)))
+            << "row " << r.row << result.output;
         EXPECT_EQ(static_cast<size_t>(r.threadsTerminated), CountOf(result.output, "Terminated thread\r\n"))
             << "row " << r.row << result.output;
         EXPECT_EQ(r.libraryTicks, Ticking(t)) << "row " << r.row;
