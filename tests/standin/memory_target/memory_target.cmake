@@ -65,3 +65,11 @@ add_dependencies(memory_pass_bench memory_target target_lib)
 if(TARGET memory_target32)
   add_dependencies(memory_pass_bench memory_target32)
 endif()
+
+# Only the 32-bit tree: its program under WOW64 meets the 64-bit target of
+# the 64-bit tree beside it.
+if(MENDRIX_WIN_BITS EQUAL 32)
+  add_test(NAME wine.memory_wow64
+    COMMAND ${TARGET_DIR}/wow64_memory_test.sh ${CMAKE_BINARY_DIR} ${CMAKE_BINARY_DIR}/../win64 ${MENDRIX_HOST_DAT})
+  set_tests_properties(wine.memory_wow64 PROPERTIES TIMEOUT 300)
+endif()
