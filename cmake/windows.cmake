@@ -41,7 +41,7 @@ set(PROMPT_DIALOG_RC ${CMAKE_SOURCE_DIR}/ui/prompt_dialog.rc)
 # archives without a link cycle.
 add_library(mendrix_win STATIC ${PORTABLE_SOURCES} ${WIN32_SOURCES})
 target_include_directories(mendrix_win PUBLIC ${CMAKE_SOURCE_DIR})
-target_link_libraries(mendrix_win PUBLIC expat_static netapi32 advapi32 user32 gdi32 shell32)
+target_link_libraries(mendrix_win PUBLIC expat_static netapi32 advapi32 user32 gdi32 shell32 ole32)
 
 # The sample data file, built with the native data-file tool and embedded.
 set(SAMPLE_DAT ${CMAKE_BINARY_DIR}/sample.dat)
@@ -96,6 +96,8 @@ foreach(f ${WINE_TEST_SOURCES})
   set_tests_properties(wine.${n} PROPERTIES TIMEOUT 300)
 endforeach()
 include(${CMAKE_SOURCE_DIR}/tests/standin/scanner_driver/scanner_driver.cmake)
+include(${CMAKE_SOURCE_DIR}/tests/standin/shares/shares.cmake)
+include(${CMAKE_SOURCE_DIR}/tests/standin/com_server/com_server.cmake)
 
 # Benchmark of the directory walk; not a test (scripts/bench-disk-walk.sh).
 add_executable(disk_walk_bench EXCLUDE_FROM_ALL tests/wine/bench/disk_walk_bench.cpp ${PROMPT_DIALOG_RC})
