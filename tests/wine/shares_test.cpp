@@ -364,6 +364,47 @@ TEST_F(SharesNt, APagedEnumerationIsFollowedToItsEnd) {
     EXPECT_EQ(3u, Table().shares.size());
 }
 
+// At 1000 saved records saving stops for the life of the process; the
+// shares after that are still removed.
+TEST_F(SharesNt, SavingStopsAtOneThousandRecords) {
+    ShareTable t;
+    for (int i = 0; i < 1002; ++i) t.shares.push_back(Share(0, "S" + std::to_string(i), "C:\\s", nullptr));
+    SetTable(t);
+    ProcessResult r = Run("-s -noc");
+    EXPECT_EQ(0u, r.exitCode);
+    EXPECT_NE(std::string::npos, r.output.find("\tNetwork shares deleted              : 1002\r\n"));
+    EXPECT_TRUE(Table().shares.empty());
+    EXPECT_EQ(Bin(Wide("S0")), Value("Share000", "name"));
+    EXPECT_EQ(Bin(Wide("S999")), Value("Share999", "name"));
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSaved, 0, KEY_READ, &key));
+    DWORD subkeys = 0;
+    RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                     nullptr);
+    RegCloseKey(key);
+    EXPECT_EQ(1000u, subkeys);
+}
+
+// Without netapi32.dll the share work says so and touches nothing.
+TEST_F(SharesNt, WithoutTheNetworkLibraryNothingIsRemovedOrRestored) {
+    SetTable(EveryType());
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, kOverrideKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                             &key, nullptr));
+    RegSetValueExA(key, "netapi32", 0, REG_SZ, reinterpret_cast<const BYTE*>(""), 1);
+    RegCloseKey(key);
+    ProcessResult r = Run("-s -noc");
+    EXPECT_EQ(0u, r.exitCode);
+    EXPECT_NE(std::string::npos,
+              r.output.find("Could not load library netapi32.dll\r\nCould not remove the open shares\r\n"))
+        << r.output;
+    EXPECT_EQ(7u, Table().shares.size());
+    r = Run("-rs");
+    EXPECT_NE(std::string::npos,
+              r.output.find("Could not load library netapi32.dll\r\nCould not restore shares\r\n"))
+        << r.output;
+}
+
 TEST_F(SharesNt, RestorationCreatesKeepsAndDeletesRecordsAcrossGaps) {
     ShareTable t;
     t.shares.push_back(Share(0, "THERE", "C:\\there", "already"));
@@ -513,6 +554,17 @@ TEST_F(Shares9x, OnlyDiskSharesAreRemovedAndSavedWithTheirPasswords) {
     r = Run("-s -noc -v");
     EXPECT_NE(std::string::npos, r.output.find("Removing share DOCS\r\nShare DOCS successfuly removed\r\n"))
         << r.output;
+}
+
+TEST_F(Shares9x, EachDiskShareIsAskedAbout) {
+    SetTable(EveryType());
+    ProcessResult r = Run("-s", "n\r\ny\r\n");
+    EXPECT_NE(std::string::npos, r.output.find("\r\nDo you want to remove share DOCS? [y]es, [n]o: ")) << r.output;
+    EXPECT_NE(std::string::npos, r.output.find("\r\nDo you want to remove share BARE? [y]es, [n]o: ")) << r.output;
+    EXPECT_EQ(2u, CountOf(r.output, "Do you want to remove share "));
+    EXPECT_EQ((std::vector<std::string>{"DOCS", "LASER", "COMM", "IPC$"}), NamesOf(Table()));
+    EXPECT_EQ(Bin(Narrow("BARE")), Value("Share000", "name"));
+    EXPECT_FALSE(SubkeyExists("Share001"));
 }
 
 TEST_F(Shares9x, RestoredPathsAreUpperCaseAndLongNamesAreRefused) {
