@@ -3,11 +3,11 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "app/run_options.h"
 #include "disk/file_actions.h"
 #include "report/folder_macro.h"
 #include "report/message.h"
 #include "script/cleaning.h"
+#include "script/settings.h"
 #include "script/store.h"
 #include "script/text_util.h"
 

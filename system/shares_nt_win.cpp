@@ -1,10 +1,10 @@
 #include <stdio.h>
 #include <wchar.h>
 
-#include "app/run_options.h"
 #include "report/confirm.h"
 #include "report/counters.h"
 #include "report/message.h"
+#include "script/settings.h"
 #include "system/shares_win.h"
 
 #ifndef NERR_DuplicateShare

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/run_options.h"
+#include "script/settings.h"
 #include "report/folder_macro.h"
 #include "report/message.h"
 #include "report/prompts.h"
