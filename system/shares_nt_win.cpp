@@ -4,6 +4,7 @@
 #include "report/confirm.h"
 #include "report/counters.h"
 #include "report/message.h"
+#include "script/parse_context.h"
 #include "script/settings.h"
 #include "system/shares_win.h"
 
@@ -100,6 +101,7 @@ void RemoveSharesNt() {
         const SHARE_INFO_2* shares = reinterpret_cast<const SHARE_INFO_2*>(buffer);
         for (DWORD i = 0; shares && i < read; ++i) {
             if (shares[i].shi2_type != SHARE_TYPE_DISK && shares[i].shi2_type != SHARE_TYPE_SPECIAL) continue;
+            if (!shares[i].shi2_netname) continue;  // nothing to delete it by
             found = true;
             RemoveOne(parent, &shares[i], &answer);
         }
@@ -146,7 +148,7 @@ void RestoreSharesNt() {
 }
 
 void RemoveSharesFor(int32_t platformCode) {
-    if (platformCode == 8)
+    if (platformCode == PLATFORM_NT)
         RemoveSharesNt();
     else
         RemoveShares9x();
