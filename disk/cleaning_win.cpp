@@ -2,9 +2,12 @@
 
 #include "disk/scanner.h"
 #include "disk/walk.h"
+#include "system/command_work_win.h"
+#include "system/shares_win.h"
 
 static bool SuspendScanner() { return SetScannerState(0) == 0; }
 
-static const CleaningWork kWin32Work = {SuspendScanner, ScanDirectories};
+static const CleaningWork kWin32Work = {SuspendScanner, ScanDirectories, UnregisterServer, RunCommand,
+                                         RemoveSharesFor};
 
 const CleaningWork* Win32CleaningWork() { return &kWin32Work; }
