@@ -18,6 +18,7 @@
 #include "script/data_reader.h"
 #include "script/pass.h"
 #include "script/store.h"
+#include "system/shares_win.h"
 
 static bool OpenLog() {
     HANDLE log = CreateFileA(g_settings.logPath, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
@@ -112,6 +113,7 @@ static void Finish(ParseContext* context) {
     ReleaseProcessApis();
     FreeContextTexts(context);
     FreeDecoderBuffers(context);
+    ReleaseServerApi();
     CloseDataFile(context);
     CloseLog();
 }
@@ -139,6 +141,12 @@ DWORD WINAPI ScanRun(LPVOID parameter) {
     if (result == RESULT_OK) {
         result = ParseScript(&context);
         ResumeSuspendedProcesses(&context);
+        if (g_runOptions.sharesMode == 2) {
+            if (g_platformCode == PLATFORM_NT)
+                RestoreSharesNt();
+            else
+                RestoreShares9x();
+        }
         if (g_runOptions.sharesMode != 2 && !(context.flags & RUN_SKIP))
             WriteSummary(context.flags, context.threatType);
         if (result != RESULT_OK) CloseOpenGroup(&context);

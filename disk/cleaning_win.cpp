@@ -3,9 +3,12 @@
 #include "disk/scanner.h"
 #include "disk/walk.h"
 #include "memory/memory_pass_win.h"
+#include "system/command_work_win.h"
+#include "system/shares_win.h"
 
 static bool SuspendScanner() { return SetScannerState(0) == 0; }
 
-static const CleaningWork kWin32Work = {SuspendScanner, ScanDirectories, ScanMemory};
+static const CleaningWork kWin32Work = {SuspendScanner, ScanDirectories, UnregisterServer, RunCommand,
+                                         RemoveSharesFor, ScanMemory};
 
 const CleaningWork* Win32CleaningWork() { return &kWin32Work; }

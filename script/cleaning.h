@@ -14,6 +14,15 @@ struct CleaningWork {
     bool (*suspendScanner)();
     // Walks the directory list and acts on the files that fit the records.
     void (*scanDirectories)(ParseContext* context, FileRecord* files);
+    // Loads a COM server library and calls its DllUnregisterServer with OLE
+    // initialised around the call. Answers true when the entry answered S_OK.
+    bool (*unregisterServer)(const char* path);
+    // Starts a command line and waits up to five seconds for it to end.
+    // Answers false when it could not be started.
+    bool (*runCommand)(const char* commandLine);
+    // Removes and saves the open disk shares of the family the platform code
+    // names.
+    void (*removeShares)(int32_t platformCode);
     // The memory pass of a MEMORY element: enumerates the processes, matches
     // them against the records and runs the process and thread passes.
     void (*scanMemory)(ParseContext* context, ProcessRecord* records);

@@ -6,6 +6,7 @@
 #include "script/identity.h"
 #include "script/pattern_element.h"
 #include "script/element_text.h"
+#include "system/command_elements.h"
 
 // Elements whose work belongs to a cleaning subsystem not yet in this build
 // have their rows, so that the grammar accepts them, but no handlers: their
@@ -68,8 +69,8 @@ const ElementEntry kIdentityTable[] = {
     {"DISK", kDiskTable, OnDiskStart, nullptr, OnDiskEnd},
     {"MEMORY", kMemoryTable, OnMemoryStart, nullptr, OnMemoryEnd},
     {"REGISTRY", kRegistryTable, nullptr, nullptr, nullptr},
-    {"EXECUTE", nullptr, nullptr, nullptr, nullptr},
-    {"UNREGDLL", nullptr, nullptr, nullptr, nullptr},
+    {"EXECUTE", nullptr, nullptr, CollectElementText, OnExecuteEnd},
+    {"UNREGDLL", nullptr, nullptr, CollectElementText, OnUnregDllEnd},
     {"INIFILE", kIniFileTable, nullptr, nullptr, nullptr},
     {"SERVICE", nullptr, nullptr, nullptr, nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},

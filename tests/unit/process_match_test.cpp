@@ -385,7 +385,13 @@ void RecordPass(ParseContext*, ProcessRecord* records) {
     g_passes.push_back(seen);
 }
 
-const CleaningWork kRecordingWork = {nullptr, nullptr, RecordPass};
+// Members this test does not use stay null, however many the table grows.
+CleaningWork RecordingWork() {
+    CleaningWork work = {};
+    work.scanMemory = RecordPass;
+    return work;
+}
+const CleaningWork kRecordingWork = RecordingWork();
 
 std::string Script(const std::string& body, const char* type = "Trojan") {
     return std::string("<CLEANER DataFile=\"F\" Type=\"") + type + "\"><IDENTITY GenericName=\"Gen\">" + body +
