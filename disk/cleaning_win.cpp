@@ -2,9 +2,11 @@
 
 #include "disk/scanner.h"
 #include "disk/walk.h"
+#include "system/system_calls_win.h"
 
 static bool SuspendScanner() { return SetScannerState(0) == 0; }
 
-static const CleaningWork kWin32Work = {SuspendScanner, ScanDirectories};
+static const CleaningWork kWin32Work = {SuspendScanner, ScanDirectories, Win32RegistryCalls(), Win32ProfileCalls(),
+                                        Win32ServiceCalls()};
 
 const CleaningWork* Win32CleaningWork() { return &kWin32Work; }

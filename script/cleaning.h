@@ -6,6 +6,9 @@
 #include "script/parse_context.h"
 
 struct FileRecord;
+struct RegistryCalls;
+struct ProfileCalls;
+struct ServiceCalls;
 
 struct CleaningWork {
     // Asks the resident on-access scanner to stop checking files. Answers
@@ -13,6 +16,11 @@ struct CleaningWork {
     bool (*suspendScanner)();
     // Walks the directory list and acts on the files that fit the records.
     void (*scanDirectories)(ParseContext* context, FileRecord* files);
+    // The registry, the INI-file profile functions and the service control
+    // manager, as the REGISTRY, INIFILE and SERVICE elements reach them.
+    const RegistryCalls* registry;
+    const ProfileCalls* profiles;
+    const ServiceCalls* services;
 };
 
 extern const CleaningWork* g_cleaning;

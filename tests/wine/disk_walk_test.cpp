@@ -310,7 +310,7 @@ bool NoSuspend() { return true; }
 void RecordDirectories(ParseContext*, FileRecord*) {
     g_seenDirectories.assign(g_directories, g_directories + g_directoryCount);
 }
-const CleaningWork kRecording = {NoSuspend, RecordDirectories};
+const CleaningWork kRecording = {NoSuspend, RecordDirectories, nullptr, nullptr, nullptr};
 
 class WalkHere : public DiskWalk {
 protected:
