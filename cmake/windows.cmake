@@ -114,3 +114,12 @@ foreach(group scan dialogs)
             $<TARGET_FILE:mendrix> $<TARGET_FILE:gui_probe> ${MENDRIX_HOST_DAT})
   set_tests_properties(gui.${group} PROPERTIES TIMEOUT 180)
 endforeach()
+
+# Only the 32-bit tree: its programs under WOW64, in a prefix of the 64-bit
+# tree beside it.
+if(MENDRIX_WIN_BITS EQUAL 32)
+  set(MENDRIX_WIN64_TREE ${CMAKE_BINARY_DIR}/../win64 CACHE PATH "The 64-bit tree beside this one")
+  add_test(NAME wine.wow64_notice
+    COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/wow64_notice_test.sh ${CMAKE_BINARY_DIR} ${MENDRIX_WIN64_TREE})
+  set_tests_properties(wine.wow64_notice PROPERTIES TIMEOUT 300)
+endif()
