@@ -178,6 +178,23 @@ size_t CountOf(const std::string& text, const std::string& piece) {
     return n;
 }
 
+// The files of a scratch folder with their bytes, apart from the run's own
+// log and data file.
+using FolderShot = std::map<std::string, std::string>;
+FolderShot FolderOf(const std::string& folder) {
+    FolderShot shot;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return shot;
+    do {
+        std::string name = found.cFileName;
+        if (name == "." || name == ".." || name == "run.log" || name == "run.dat") continue;
+        shot[name] = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? "<folder>" : ReadWholeFile(folder + "\\" + name);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    return shot;
+}
+
 std::string Script(const std::string& body) {
     return "<CLEANER DataFile=\"Mx.Test\" Type=\"Trojan\"><IDENTITY GenericName=\"MxEvil\">" + body +
            "</IDENTITY></CLEANER>";
@@ -198,13 +215,16 @@ protected:
     std::string Run(const std::string& body) {
         std::string dat = folder + "\\run.dat";
         EXPECT_TRUE(BuildDataFile(Script(body), dat));
+        filesBefore = FolderOf(folder);
         ProcessResult r = RunProgram(std::string(kCli) + " -noc -df=" + dat + " -lf=" + log);
         EXPECT_EQ(0u, r.exitCode) << r.output;
         RemoveFile(dat);
+        filesAfter = FolderOf(folder);
         return ReadWholeFile(log);
     }
     std::string name, folder, log, key;
     ServiceList servicesBefore;
+    FolderShot filesBefore, filesAfter;  // around the last run
 };
 
 // The summary's line for a counter.
@@ -280,6 +300,7 @@ TEST_F(SystemSettings, RegistryValuesAndKeys) {
     EXPECT_NE(std::string::npos, text.find(Summary("Registry keys affected", 10))) << text;
     EXPECT_NE(std::string::npos, text.find(Summary("Registry keys changed", 10))) << text;
     EXPECT_EQ(servicesBefore, ListServices());
+    EXPECT_EQ(filesBefore, filesAfter);
 }
 
 // Each build sees its own registry view: a 32-bit program under WOW64 the
@@ -329,6 +350,7 @@ TEST_F(SystemSettings, IniEntriesAreDeletedOrReset) {
                                     "run=c:\\tools\\ok.exe\r\n[boot]\r\nshell=C:\\WINDOWS\\MXEVIL.EXE\r\n"
                                     "other=C:\\WINDOWS\\Keep.exe\r\n"));
     ASSERT_TRUE(WriteWholeFile(other, otherText));
+    ASSERT_TRUE(WriteWholeFile(folder + "\\mxevil.exe", "MZ"));
     std::string text = Run("<INIFILE FileName=\"" + ini +
                            "\"><KEY section=\"windows\" name=\"load\"><VIRUSVALUE>MxEvil.exe</VIRUSVALUE></KEY>"
                            "<KEY section=\"boot\" name=\"shell\"><VIRUSVALUE>mxevil.exe</VIRUSVALUE>"
@@ -340,7 +362,10 @@ TEST_F(SystemSettings, IniEntriesAreDeletedOrReset) {
     EXPECT_EQ("c:\\tools\\ok.exe", Profile(ini, "windows", "run"));
     EXPECT_EQ("explorer.exe", Profile(ini, "boot", "shell"));
     EXPECT_EQ("C:\\WINDOWS\\Keep.exe", Profile(ini, "boot", "other"));
-    EXPECT_EQ(otherText, ReadWholeFile(other));
+    FolderShot expectedFiles = filesBefore;
+    expectedFiles["mx.ini"] = filesAfter["mx.ini"];
+    EXPECT_EQ(expectedFiles, filesAfter);
+    EXPECT_EQ(otherText, filesAfter["other.ini"]);
 
     EXPECT_EQ(2u, CountOf(text, "\r\nRemoving MxEvil entries from " + ini + "\r\n"));
     EXPECT_EQ(2u, CountOf(text, "Entry successfully removed from " + ini + "\r\n"));
@@ -350,6 +375,7 @@ TEST_F(SystemSettings, IniEntriesAreDeletedOrReset) {
     EXPECT_NE(std::string::npos, text.find(Summary("Ini file entries found", 2))) << text;
     EXPECT_NE(std::string::npos, text.find(Summary("Ini file entries changed", 2))) << text;
     EXPECT_EQ(servicesBefore, ListServices());
+    EXPECT_EQ(RegistryShot(), SnapshotOf(HKEY_CURRENT_USER, key));
 }
 
 class Services : public SystemSettings {
@@ -371,6 +397,7 @@ TEST_F(Services, RunningOneIsStoppedAndRemovedStoppedOneRemovedMissingOneSilent)
     EXPECT_NE(std::string::npos, text.find(Summary("Services found", 2))) << text;
     EXPECT_NE(std::string::npos, text.find(Summary("Services removed", 2))) << text;
     EXPECT_EQ(RegistryShot(), SnapshotOf(HKEY_CURRENT_USER, key));
+    EXPECT_EQ(filesBefore, filesAfter);
 }
 
 TEST_F(Services, ServiceThatNeverStopsIsReportedAndStillRemoved) {
