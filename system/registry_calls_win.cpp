@@ -6,7 +6,9 @@ namespace {
 
 // The predefined keys are 32-bit values that the 64-bit headers widen with
 // their sign, so the root is widened the same way.
-HKEY RootKey(uint32_t root) { return reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(static_cast<LONG_PTR>(static_cast<LONG>(root)))); }
+HKEY RootKey(uint32_t root) {
+    return reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(static_cast<LONG_PTR>(static_cast<LONG>(root))));
+}
 
 HKEY Key(RegistryKey key) { return static_cast<HKEY>(key); }
 

@@ -378,6 +378,30 @@ TEST_F(SystemSettings, IniEntriesAreDeletedOrReset) {
     EXPECT_EQ(RegistryShot(), SnapshotOf(HKEY_CURRENT_USER, key));
 }
 
+// On the NT family the [windows] section of win.ini lives in the registry;
+// the profile functions find it there, whatever the file holds.
+TEST_F(SystemSettings, MappedWinIniEntryIsRemovedThroughTheProfileFunctions) {
+    const char* mapped = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows";
+    char windows[MAX_PATH];
+    GetWindowsDirectoryA(windows, sizeof windows);
+    std::string winIni = std::string(windows) + "\\win.ini";
+    std::string fileBefore = ReadWholeFile(winIni);
+    ASSERT_TRUE(WritePrivateProfileStringA("windows", "load", "C:\\WINDOWS\\MXEVIL.EXE", "win.ini"));
+    ASSERT_EQ("C:\\WINDOWS\\MXEVIL.EXE", Profile("win.ini", "windows", "load"));
+    RegistryShot registryBefore = SnapshotOf(HKEY_CURRENT_USER, mapped);
+
+    std::string text = Run("<INIFILE FileName=\"windows\\win.ini\"><KEY section=\"windows\" name=\"load\">"
+                           "<VIRUSVALUE>mxevil.exe</VIRUSVALUE></KEY></INIFILE>");
+    EXPECT_EQ("<missing>", Profile("win.ini", "windows", "load"));
+    EXPECT_NE(std::string::npos, text.find("\r\nRemoving MxEvil entries from " + winIni + "\r\n")) << text;
+    EXPECT_NE(std::string::npos, text.find("Entry successfully removed from " + winIni + "\r\n")) << text;
+    // The entry planted above is all that goes.
+    EXPECT_EQ(1u, registryBefore.erase("@load"));
+    EXPECT_EQ(registryBefore, SnapshotOf(HKEY_CURRENT_USER, mapped));
+    EXPECT_EQ(fileBefore, ReadWholeFile(winIni));
+    EXPECT_EQ(filesBefore, filesAfter);
+}
+
 class Services : public SystemSettings {
 protected:
     static void SetUpTestSuite() { ASSERT_TRUE(ExtractServiceProgram()); }
