@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/open_group.h"
 #include "report/counters.h"
 #include "report/folder_macro.h"
 #include "script/cleaning.h"
@@ -186,6 +187,30 @@ TEST_F(IniFile, BadAttributesAreCorruptDataAndNothingIsDone) {
         EXPECT_EQ(std::string::npos, run.record.log.find("Removing")) << "row " << r.row;
         EXPECT_TRUE(g_writes.empty()) << "row " << r.row;
         EXPECT_FALSE(run.context.flags & RUN_IN_INIFILE) << "row " << r.row;
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// A data file that breaks off inside a group leaves it open; the run's end
+// releases it without doing its work (the leak checker sees what is left).
+TEST_F(IniFile, GroupLeftOpenByABrokenFileIsReleasedWithoutWork) {
+    Entry("windows", "load") = "evil.exe";
+    const char* broken[] = {
+        "<INIFILE FileName=\"windows\\win.ini\"><KEY section=\"windows\" name=\"load\"><VIRUSVALUE>evil",
+        "<REGISTRY><KEY handle=\"HKEY_CURRENT_USER\" name=\"S\"><VALUE name=\"v\"><VIRUSVALUE>evil",
+    };
+    for (const char* body : broken) {
+        ScriptRun run = RunScript(std::string("<CLEANER DataFile=\"F\"><IDENTITY GenericName=\"Gen\">") + body);
+        EXPECT_EQ(0, run.parseStatus);
+        run.context.flags |= RUN_SKIP;
+        CloseOpenGroup(&run.context);
+        EXPECT_EQ(0u, run.context.flags & (RUN_IN_INIFILE | RUN_IN_REGISTRY)) << body;
+        EXPECT_EQ(nullptr, run.context.groupRecord) << body;
+        EXPECT_EQ(nullptr, run.context.iniKeys) << body;
+        EXPECT_TRUE(g_writes.empty()) << body;
     }
 }
 
