@@ -283,15 +283,6 @@ TEST_F(Registry, FailedChangesAreReportedAndCountedAsAffectedOnly) {
     }
 }
 
-TEST_F(Registry, TextChangesAreFlushedAndDwordChangesAreNot) {
-    Key(HKCU, "S").values = {{"t", REGISTRY_TEXT, Text("x")}, {"d", REGISTRY_DWORD, Dword(1)}};
-    RunScript(RegistryScript("<KEY handle=\"HKEY_CURRENT_USER\" name=\"S\">"
-                       "<VALUE name=\"d\"><ACTION>delete</ACTION></VALUE>"
-                       "<VALUE name=\"t\"><ACTION>delete</ACTION></VALUE></KEY>"));
-    // the later VALUE comes first
-    EXPECT_EQ((std::vector<std::string>{"delete t", "flush", "delete d"}), g_calls);
-}
-
 TEST_F(Registry, SetInfectedMarksTheRunOnlyWhenTheValueIsActedOn) {
     Key(HKCU, "S").values = {{"a", REGISTRY_TEXT, Text("clean")}};
     RunScript(RegistryScript("<KEY handle=\"HKEY_CURRENT_USER\" name=\"S\"><VALUE name=\"a\"><VIRUSVALUE>evil</VIRUSVALUE>"
@@ -465,13 +456,6 @@ TEST_F(Registry, KeysAreCarriedOutLastFirst) {
     RunScript(RegistryScript("<KEY handle=\"HKEY_CURRENT_USER\" name=\"A\"><ACTION>delete</ACTION></KEY>"
                        "<KEY handle=\"HKEY_CURRENT_USER\" name=\"B\"><ACTION>delete</ACTION></KEY>"));
     EXPECT_EQ((std::vector<std::string>{"deleteKey B", "deleteKey A"}), g_calls);
-}
-
-TEST(RegistryRoots, ShortNames) {
-    EXPECT_STREQ("HKCR", RootShortName(0x80000000u));
-    EXPECT_STREQ("HKU", RootShortName(0x80000003u));
-    EXPECT_STREQ("HKDD", RootShortName(0x80000006u));
-    EXPECT_STREQ("", RootShortName(0x8000000Fu));
 }
 
 // ---------------------------------------------------------------- the element

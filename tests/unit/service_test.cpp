@@ -198,9 +198,4 @@ TEST_F(Service, NothingIsTouchedOnWindows9xOrInSkipMode) {
     EXPECT_EQ(nullptr, context.serviceText);
 }
 
-TEST_F(Service, TextIsTheNameExactlyAndDoesNotCarryOver) {
-    RunScript(Script("<SERVICE>Ev</SERVICE><SERVICE os=\"WIN9X\">zz</SERVICE><SERVICE>il</SERVICE>"));
-    EXPECT_EQ((std::vector<std::string>{"Ev", "il"}), g_deleted);
-}
-
 }  // namespace
