@@ -119,8 +119,9 @@ DWORD StateOf(const std::string& name) {
     return found == list.end() ? 0 : found->second;
 }
 
+// Generous: the machine may be busy with other builds.
 bool WaitForState(const std::string& name, DWORD state) {
-    for (int i = 0; i < 250; ++i) {
+    for (int i = 0; i < 750; ++i) {
         if (StateOf(name) == state) return true;
         Sleep(20);
     }
@@ -167,7 +168,7 @@ void Uninstall(const std::string& name) {
         CloseServiceHandle(service);
     }
     if (manager) CloseServiceHandle(manager);
-    for (int i = 0; i < 250 && StateOf(name) != 0; ++i) Sleep(20);
+    for (int i = 0; i < 750 && StateOf(name) != 0; ++i) Sleep(20);
 }
 
 // ---------------------------------------------------------------- runs
