@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/run_options.h"
+#include "script/usage.h"
 #include "report/confirm.h"
 #include "report/message.h"
 
