@@ -6,6 +6,9 @@
 #include "script/parse_context.h"
 
 struct FileRecord;
+struct RegistryCalls;
+struct ProfileCalls;
+struct ServiceCalls;
 
 struct CleaningWork {
     // Asks the resident on-access scanner to stop checking files. Answers
@@ -22,6 +25,11 @@ struct CleaningWork {
     // Removes and saves the open disk shares of the family the platform code
     // names.
     void (*removeShares)(int32_t platformCode);
+    // The registry, the INI-file profile functions and the service control
+    // manager, as the REGISTRY, INIFILE and SERVICE elements reach them.
+    const RegistryCalls* registry;
+    const ProfileCalls* profiles;
+    const ServiceCalls* services;
 };
 
 extern const CleaningWork* g_cleaning;

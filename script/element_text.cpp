@@ -7,6 +7,7 @@
 #include "script/data_error.h"
 #include "script/grammar.h"
 #include "script/text_util.h"
+#include "system/ini_entries.h"
 #include "system/registry_records.h"
 
 // The current VALUE of the current KEY of a REGISTRY group, if any.
@@ -25,9 +26,12 @@ static char** RegistryVirusValueSlot(ParseContext* context) {
     return value && value->virusValues ? &value->virusValues->text : nullptr;
 }
 
-// The INI key record has no text slots yet, so DEFAULT and VIRUSVALUE inside
-// INIFILE have nowhere to go.
-static char** IniKeyTextSlot(ParseContext* context, bool virusText) { return nullptr; }
+// DEFAULT and VIRUSVALUE inside INIFILE go to its newest KEY.
+static char** IniKeyTextSlot(ParseContext* context, bool virusText) {
+    IniKeyRecord* key = static_cast<IniKeyRecord*>(context->iniKeys);
+    if (!key) return nullptr;
+    return virusText ? &key->virusText : &key->defaultText;
+}
 
 static char** DirectorySlot() {
     if (g_directoryCount < 0 || g_directoryCount > MAX_DIRECTORIES) return nullptr;

@@ -12,6 +12,10 @@ bool EqualsIgnoreCase(const char* a, const char* b) {
     }
 }
 
+void LowerCaseText(char* text) {
+    for (; text && *text; ++text) *text = static_cast<char>(LowerAscii(static_cast<unsigned char>(*text)));
+}
+
 char* CopyText(const char* text, size_t length) {
     char* copy = static_cast<char*>(malloc(length + 1));
     if (!copy) return nullptr;

@@ -5,6 +5,8 @@
 // ASCII comparison without regard to letter case, as data-file keywords are
 // compared.
 bool EqualsIgnoreCase(const char* a, const char* b);
+// Lower-cases the ASCII letters of the text in place; null is allowed.
+void LowerCaseText(char* text);
 // A new text of the first length characters, or null when memory ran out.
 char* CopyText(const char* text, size_t length);
 // Appends to *slot (which may be null). Answers false when memory ran out;
