@@ -50,6 +50,11 @@ protected:
         log = folder + "\\run.log";
         dat = folder + "\\large.dat";
     }
+    // The prefix is kept after the run: leave no 16 MB files in it.
+    void TearDown() override {
+        RemoveFile(dat);
+        RemoveFile(log);
+    }
     // XML of ASCII characters is all literal tokens: scrambling it is the
     // whole encoding, and a 16 MB file needs no compressor.
     TimedRun Run(const std::string& xml) {
