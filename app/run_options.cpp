@@ -4,10 +4,6 @@
 
 #include "report/confirm.h"
 
-RunOptions g_runOptions;
-char g_logPathBuffer[LOG_PATH_SIZE];
-RunSettings g_settings;
-
 namespace {
 
 const char kDefaultLogName[] = "mendrix.log";

@@ -153,6 +153,13 @@ foreach(group scan dialogs)
   set_tests_properties(gui.${group} PROPERTIES TIMEOUT 180)
 endforeach()
 
+# Only the 32-bit tree: a program built as the product is that imports a
+# function newer than the oldest systems, for the import check to catch.
+if(MENDRIX_WIN_BITS EQUAL 32)
+  add_executable(newer_import_probe tests/imports/newer_import_probe.c)
+  mendrix_product_target(newer_import_probe)
+endif()
+
 # Only the 32-bit tree: its programs under WOW64, in a prefix of the 64-bit
 # tree beside it.
 if(MENDRIX_WIN_BITS EQUAL 32)

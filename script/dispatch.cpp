@@ -2,7 +2,7 @@
 
 #include <string.h>
 
-#include "app/run_options.h"
+#include "script/settings.h"
 #include "report/message.h"
 #include "report/confirm.h"
 #include "script/data_error.h"

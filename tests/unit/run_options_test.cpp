@@ -8,6 +8,7 @@
 
 #include "app/console_options.h"
 #include "app/run_options.h"
+#include "script/usage.h"
 #include "report/confirm.h"
 #include "report/message.h"
 

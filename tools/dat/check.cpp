@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "app/open_group.h"
-#include "app/run_options.h"
+#include "script/settings.h"
 #include "disk/directory_list.h"
 #include "report/message.h"
 #include "report/prompts.h"
