@@ -6,6 +6,9 @@
 #include "script/parse_context.h"
 
 struct FileRecord;
+struct RegistryCalls;
+struct ProfileCalls;
+struct ServiceCalls;
 struct ProcessRecord;
 
 struct CleaningWork {
@@ -23,6 +26,11 @@ struct CleaningWork {
     // Removes and saves the open disk shares of the family the platform code
     // names.
     void (*removeShares)(int32_t platformCode);
+    // The registry, the INI-file profile functions and the service control
+    // manager, as the REGISTRY, INIFILE and SERVICE elements reach them.
+    const RegistryCalls* registry;
+    const ProfileCalls* profiles;
+    const ServiceCalls* services;
     // The memory pass of a MEMORY element: enumerates the processes, matches
     // them against the records and runs the process and thread passes.
     void (*scanMemory)(ParseContext* context, ProcessRecord* records);

@@ -34,6 +34,7 @@ const AttributeRule kAttributeRules[] = {
     {"PATTERN", "offset, origin, type, length, function, dll, os"},
     {"PATCH", "offset, origin, type, length, function, dll, os"},
     {"INIFILE", "FileName, os, confirm, DefaultMessages"},
+    {"VALUE", "name, os"},
 };
 
 struct OpenTag {
