@@ -4,6 +4,7 @@
 #include "memory/privileges_win.h"
 #include "memory/process_match.h"
 #include "memory/process_passes_win.h"
+#include "memory/resume_list.h"
 #include "memory/thread_control_win.h"
 #include "report/message.h"
 #include "script/data_error.h"

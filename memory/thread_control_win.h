@@ -28,10 +28,6 @@ bool RunThreadPass(ProcessRecord* records);
 // "eject": the library's threads are terminated and the library released.
 void RunLibraryReleasePass(ProcessRecord* records);
 
-// After a suspension pass that suspended count processes: the list of the
-// "suspendandresume" processes in the context. False when it cannot be
-// allocated (reported as out of memory).
-bool BuildResumeList(ParseContext* context, ProcessRecord* records, int32_t count);
 // End of a run: resumes and frees the list.
 void ResumeSuspendedProcesses(ParseContext* context);
 

@@ -11,6 +11,7 @@
 #include "memory/process_match.h"
 #include "memory/process_memory.h"
 #include "memory/process_record.h"
+#include "memory/resume_list.h"
 #include "memory/thread_message.h"
 #include "report/counters.h"
 #include "script/action_record.h"
@@ -337,6 +338,49 @@ TEST_F(CheckModuleTest, APatchWhoseFunctionCannotBeFoundIsSkipped) {
     ASSERT_EQ(1u, p.writes.size());
     EXPECT_EQ(kBase + 8, p.writes[0].first);
     FreeProcessList(record);
+}
+
+// ------------------------------------------------------------ resume list
+
+void AddEntry(ProcessRecord* record, uint32_t id) {
+    FoundProcess* f = static_cast<FoundProcess*>(calloc(1, sizeof(FoundProcess)));
+    f->moduleName = strdup("m.exe");
+    f->executablePath = strdup("C:\\m.exe");
+    f->processId = id;
+    f->next = record->found;
+    record->found = f;
+}
+
+std::vector<uint32_t> ListOf(const ParseContext& context) {
+    std::vector<uint32_t> ids;
+    for (const uint32_t* id = context.suspendedProcesses; id && *id; ++id) ids.push_back(*id);
+    return ids;
+}
+
+// Only "suspendandresume" PROCESS entries that were suspended are listed,
+// in list order; one process matched by two records is listed twice; a
+// second MEMORY element's list joins the first.
+TEST(ResumeList, ListsTheProcessesToResume) {
+    ProcessRecord* keep = Record("a.exe", "suspend");
+    AddEntry(keep, 11);
+    ProcessRecord* twice = Record("b.exe", "suspendandresume");
+    AddEntry(twice, 22);
+    AddEntry(twice, 0);  // its suspension failed
+    AddEntry(twice, 33);
+    ProcessRecord* again = Record("b.exe", "suspendandresume");
+    AddEntry(again, 33);
+    ProcessRecord* thread = Record("b.exe", "suspendandresume", false);
+    AddEntry(thread, 44);
+    keep->next = twice;
+    twice->next = again;
+    again->next = thread;
+    ParseContext context = {};
+    ASSERT_TRUE(BuildResumeList(&context, keep, 5));
+    EXPECT_EQ((std::vector<uint32_t>{33, 22, 33}), ListOf(context));
+    ASSERT_TRUE(BuildResumeList(&context, again, 1));
+    EXPECT_EQ((std::vector<uint32_t>{33, 22, 33, 33}), ListOf(context));
+    free(context.suspendedProcesses);
+    FreeProcessList(keep);
 }
 
 // ------------------------------------------------------------ parameters

@@ -560,10 +560,20 @@ TEST_F(Windows98Memory, LibraryRecordsReadPatternsAtTheLibrary) {
 
 TEST_F(Windows98Memory, PostThreadMessageReachesEveryThreadAndSuspendDoesNothing) {
     Target& t = Start();
+    unsigned char start[8];
+    ASSERT_TRUE(ReadTarget(t, t.Address("start"), start, sizeof start));
+    // Neither suspension, nor THREAD records, nor eject on this family.
     ProcessResult r = Run(Cleaner("<PROCESS ProcessName=\"memory_target.exe\">"
                                   "<ACTION parameters=\"4A2,5\">PostThreadMessage</ACTION></PROCESS>"
-                                  "<PROCESS ProcessName=\"memory_target.exe\"><ACTION>suspend</ACTION></PROCESS>"),
+                                  "<PROCESS ProcessName=\"memory_target.exe\"><ACTION>suspend</ACTION></PROCESS>"
+                                  "<THREAD ProcessName=\"memory_target.exe\"><PATTERN>" + HexBytes(start, 8) +
+                                  "</PATTERN><ACTION>kill</ACTION></THREAD>"
+                                  "<PROCESS ProcessName=\"memory_target.exe\"><ACTION dll=\"target_lib.dll\">eject"
+                                  "</ACTION></PROCESS>"),
                           "-v");
+    EXPECT_EQ(std::string::npos, r.output.find("Terminated thread")) << r.output;
+    EXPECT_EQ(std::string::npos, r.output.find("elease")) << r.output;
+    EXPECT_EQ(std::string::npos, TargetReport(t).find("detach")) << TargetReport(t);
     EXPECT_TRUE(WaitFor(t, "message " + std::to_string(t.Number("main")) + " 4a2 5 0")) << TargetReport(t);
     for (int i = 0; i < 2; ++i)
         EXPECT_TRUE(WaitFor(t, "message " + std::to_string(t.Number("libthreads", i)) + " 4a2 5 0"));
