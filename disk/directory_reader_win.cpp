@@ -22,6 +22,20 @@ LONG ReadListing(DirectoryReader* reader) {
     return status;
 }
 
+const ULONG NOT_ASCII = 0xFFFFFFFFu;
+
+// Most names are plain ASCII, which every ANSI and OEM code page keeps as
+// it is: those are copied without a call into ntdll. Answers the length, or
+// NOT_ASCII (out is then spoilt) for a name that needs the code page.
+ULONG NarrowAscii(const uint16_t* name, uint32_t count, char* out) {
+    if (count > MAX_PATH) return NOT_ASCII;
+    for (uint32_t i = 0; i < count; ++i) {
+        if (name[i] >= 0x80) return NOT_ASCII;
+        out[i] = static_cast<char>(name[i]);
+    }
+    return count;
+}
+
 bool OpenThroughNtdll(DirectoryReader* reader, char* path, size_t length, ListingLevel* level) {
     if (!level->buffer) level->buffer = static_cast<unsigned char*>(malloc(LISTING_BUFFER_SIZE));
     if (!level->buffer) return false;
@@ -62,8 +76,8 @@ bool NextFromNtdll(DirectoryReader* reader, DirectoryEntry* entry) {
     }
     reader->position = found->nextEntryOffset ? reader->position + found->nextEntryOffset : reader->filled;
 
-    ULONG written = 0;
-    reader->narrow(reader->name, MAX_PATH, &written, found->fileName, found->fileNameLength);
+    ULONG written = NarrowAscii(found->fileName, found->fileNameLength / 2, reader->name);
+    if (written == NOT_ASCII) reader->narrow(reader->name, MAX_PATH, &written, found->fileName, found->fileNameLength);
     if (written > MAX_PATH) written = MAX_PATH;
     reader->name[written] = 0;
     entry->name = reader->name;
