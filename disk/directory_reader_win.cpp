@@ -3,7 +3,6 @@
 #include <stdlib.h>
 #include <string.h>
 
-
 uint32_t g_directoriesReadThroughNtdll = 0;
 uint32_t g_directoriesReadWithFind = 0;
 
@@ -69,12 +68,14 @@ bool NextFromNtdll(DirectoryReader* reader, DirectoryEntry* entry) {
         if (reader->filled == 0) return false;
     }
     const uint32_t header = offsetof(NtDirectoryEntry, fileName);
+    const uint32_t rest = reader->filled - reader->position;
     const NtDirectoryEntry* found = reinterpret_cast<const NtDirectoryEntry*>(reader->buffer + reader->position);
-    if (reader->filled - reader->position < header || reader->filled - reader->position - header < found->fileNameLength) {
+    if (rest < header || rest - header < found->fileNameLength) {
         reader->lastRead = true;  // a listing that overruns its own length is not trusted further
         return false;
     }
-    reader->position = found->nextEntryOffset ? reader->position + found->nextEntryOffset : reader->filled;
+    const uint32_t next = found->nextEntryOffset;
+    reader->position = next && next < rest ? reader->position + next : reader->filled;
 
     ULONG written = NarrowAscii(found->fileName, found->fileNameLength / 2, reader->name);
     if (written == NOT_ASCII) reader->narrow(reader->name, MAX_PATH, &written, found->fileName, found->fileNameLength);
