@@ -5,6 +5,7 @@
 #include "app/run_options.h"
 #include "app/scan_run.h"
 #include "app/summary.h"
+#include "app/wow64_notice_win.h"
 #include "disk/directory_list.h"
 #include "disk/scanner.h"
 #include "report/counters.h"
@@ -122,6 +123,7 @@ DWORD WINAPI ScanRun(LPVOID parameter) {
 
     OpenLog();
     int result = IdentifyPlatform(&context);
+    if (result == RESULT_OK) ReportWow64View();
     ClearDirectoryList();
     if (result == RESULT_OK && !AllocateDecoderBuffers(&context)) {
         ReportDataError(&context, DATA_ERROR_MEMORY);

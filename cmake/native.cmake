@@ -36,7 +36,8 @@ target_compile_options(gtest PRIVATE ${TEST_COMPILE})
 target_compile_options(gtest_main PRIVATE ${TEST_COMPILE})
 
 file(GLOB UNIT_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/unit/*.cpp)
-add_executable(unit_tests ${UNIT_TEST_SOURCES} ${PORTABLE_SOURCES} ${DAT_TOOL_SOURCES})
+add_executable(unit_tests ${UNIT_TEST_SOURCES} ${PORTABLE_SOURCES} ${DAT_TOOL_SOURCES}
+  ${CMAKE_SOURCE_DIR}/tests/imports/pe_imports.cpp)
 target_include_directories(unit_tests PRIVATE ${CMAKE_SOURCE_DIR})
 target_compile_definitions(unit_tests PRIVATE MENDRIX_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
   MENDRIX_DAT_EXE="$<TARGET_FILE:mendrix-dat>")
@@ -65,3 +66,21 @@ if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
     set_tests_properties(native.fuzz.${n} PROPERTIES TIMEOUT 300)
   endforeach()
 endif()
+
+# The 32-bit programs must load on every system of both families: their
+# import tables may name only functions on the checked-in list, and their
+# headers must name Windows 4.0. Read from the 32-bit tree beside this one;
+# no 32-bit code runs, so this runs on every machine.
+add_executable(check-imports tests/imports/check_imports_main.cpp tests/imports/pe_imports.cpp)
+target_include_directories(check-imports PRIVATE ${CMAKE_SOURCE_DIR})
+set(MENDRIX_WIN32_TREE ${CMAKE_BINARY_DIR}/../win CACHE PATH "The 32-bit Windows tree beside this one")
+set(IMPORT_ALLOWLIST ${CMAKE_SOURCE_DIR}/tests/imports/allowed-imports.txt)
+add_test(NAME native.imports.programs
+  COMMAND check-imports ${IMPORT_ALLOWLIST} ${MENDRIX_WIN32_TREE}/mendrix.exe
+          ${MENDRIX_WIN32_TREE}/mendrix-cli.exe ${MENDRIX_WIN32_TREE}/mendrix-dat.exe)
+# The check itself: a program of its own that imports a Vista function must
+# be named, and nothing else about it.
+add_test(NAME native.imports.newer_function_is_caught
+  COMMAND check-imports ${IMPORT_ALLOWLIST} ${MENDRIX_WIN32_TREE}/newer_import_probe.exe)
+set_tests_properties(native.imports.newer_function_is_caught PROPERTIES
+  PASS_REGULAR_EXPRESSION "imports KERNEL32.dll GetTickCount64, which is not on the list[^\n]*\n[^\n]*: [0-9]+ imports, 1 fault\n")

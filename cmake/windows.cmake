@@ -27,7 +27,9 @@ set_target_properties(expat_static PROPERTIES
 # Warnings are errors in both bitnesses: a pointer squeezed into a DWORD or a
 # printf format that fits only one of them fails the build.
 add_compile_options(-Wall -Wextra -Werror -Wno-unused-parameter -Wno-cast-function-type)
-add_compile_definitions(WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0501 WINVER=0x0501)
+# Our own code sees only what Windows 95 and NT 4 declare: anything newer is
+# declared beside the run-time lookup that reaches it.
+add_compile_definitions(WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0400 WINVER=0x0400)
 # Nothing may need a DLL beside it.
 add_link_options(-static -static-libgcc -static-libstdc++)
 
@@ -41,7 +43,43 @@ set(PROMPT_DIALOG_RC ${CMAKE_SOURCE_DIR}/ui/prompt_dialog.rc)
 # archives without a link cycle.
 add_library(mendrix_win STATIC ${PORTABLE_SOURCES} ${WIN32_SOURCES})
 target_include_directories(mendrix_win PUBLIC ${CMAKE_SOURCE_DIR})
-target_link_libraries(mendrix_win PUBLIC expat_static netapi32 advapi32 user32 gdi32 shell32)
+target_link_libraries(mendrix_win PUBLIC expat_static advapi32 user32 gdi32 shell32)
+add_library(mendrix_dat_lib STATIC ${DAT_TOOL_SOURCES})
+target_link_libraries(mendrix_dat_lib PUBLIC mendrix_win)
+
+# The programs users get. In the 32-bit tree they are compiled and linked
+# with the win32 thread model (no winpthread), so that they load on every
+# system of both families; the in-process test programs link mendrix_win,
+# the same sources built with the posix model that GoogleTest needs.
+if(MENDRIX_WIN_BITS EQUAL 32)
+  set(WIN32_MODEL ${CMAKE_SOURCE_DIR}/cmake/win32-thread-model.sh)
+  add_library(mendrix_product STATIC ${PORTABLE_SOURCES} ${WIN32_SOURCES})
+  target_include_directories(mendrix_product PUBLIC ${CMAKE_SOURCE_DIR})
+  target_link_libraries(mendrix_product PUBLIC expat_static advapi32 user32 gdi32 shell32)
+  add_library(mendrix_product_dat STATIC ${DAT_TOOL_SOURCES})
+  target_link_libraries(mendrix_product_dat PUBLIC mendrix_product)
+  set(PRODUCT_RUNTIME ${CMAKE_SOURCE_DIR}/app/ansi_runtime_imports_win.cpp)
+else()
+  add_library(mendrix_product ALIAS mendrix_win)
+  add_library(mendrix_product_dat ALIAS mendrix_dat_lib)
+  set(PRODUCT_RUNTIME)
+endif()
+# Marks a target as product code: the 32-bit tree builds it with the win32
+# thread model, and its PE headers name Windows 4.0 as the oldest system.
+function(mendrix_product_target target)
+  if(MENDRIX_WIN_BITS EQUAL 32)
+    set_target_properties(${target} PROPERTIES RULE_LAUNCH_COMPILE ${WIN32_MODEL} RULE_LAUNCH_LINK ${WIN32_MODEL})
+    get_target_property(type ${target} TYPE)
+    if(type STREQUAL "EXECUTABLE")
+      target_link_options(${target} PRIVATE -Wl,--major-os-version,4 -Wl,--minor-os-version,0
+                          -Wl,--major-subsystem-version,4 -Wl,--minor-subsystem-version,0)
+    endif()
+  endif()
+endfunction()
+if(MENDRIX_WIN_BITS EQUAL 32)
+  mendrix_product_target(mendrix_product)
+  mendrix_product_target(mendrix_product_dat)
+endif()
 
 # The sample data file, built with the native data-file tool and embedded.
 set(SAMPLE_DAT ${CMAKE_BINARY_DIR}/sample.dat)
@@ -53,25 +91,26 @@ add_custom_target(sample_dat DEPENDS ${SAMPLE_DAT})
 set_source_files_properties(${CMAKE_SOURCE_DIR}/app/console.rc PROPERTIES
   OBJECT_DEPENDS ${SAMPLE_DAT})
 
-add_executable(mendrix-cli app/main_console_win.cpp app/console.rc ${PROMPT_DIALOG_RC})
+add_executable(mendrix-cli app/main_console_win.cpp app/console.rc ${PROMPT_DIALOG_RC} ${PRODUCT_RUNTIME})
 target_include_directories(mendrix-cli PRIVATE ${CMAKE_BINARY_DIR})
-target_link_libraries(mendrix-cli PRIVATE mendrix_win)
+target_link_libraries(mendrix-cli PRIVATE mendrix_product)
 add_dependencies(mendrix-cli sample_dat)
+mendrix_product_target(mendrix-cli)
 
 # The windowed program. Its one resource script holds the dialogs, the menu,
 # the graphics, the manifest, the version and the embedded data file.
 set(GUI_RC ${CMAKE_SOURCE_DIR}/ui/mendrix.rc)
 set_source_files_properties(${GUI_RC} PROPERTIES OBJECT_DEPENDS
   "${SAMPLE_DAT};${PROMPT_DIALOG_RC};${CMAKE_SOURCE_DIR}/ui/resource_ids.h;${CMAKE_SOURCE_DIR}/ui/mendrix.manifest;${CMAKE_SOURCE_DIR}/ui/icon.ico;${CMAKE_SOURCE_DIR}/ui/bitmaps/scan.bmp;${CMAKE_SOURCE_DIR}/ui/bitmaps/settings.bmp")
-add_executable(mendrix WIN32 app/main_gui_win.cpp ${GUI_RC})
+add_executable(mendrix WIN32 app/main_gui_win.cpp ${GUI_RC} ${PRODUCT_RUNTIME})
 target_include_directories(mendrix PRIVATE ${CMAKE_BINARY_DIR})
-target_link_libraries(mendrix PRIVATE mendrix_win)
+target_link_libraries(mendrix PRIVATE mendrix_product)
 add_dependencies(mendrix sample_dat)
+mendrix_product_target(mendrix)
 
-add_library(mendrix_dat_lib STATIC ${DAT_TOOL_SOURCES})
-target_link_libraries(mendrix_dat_lib PUBLIC mendrix_win)
-add_executable(mendrix-dat tools/dat/main_dat.cpp)
-target_link_libraries(mendrix-dat PRIVATE mendrix_dat_lib)
+add_executable(mendrix-dat tools/dat/main_dat.cpp ${PRODUCT_RUNTIME})
+target_link_libraries(mendrix-dat PRIVATE mendrix_product_dat)
+mendrix_product_target(mendrix-dat)
 
 # GoogleTest for Windows, from the same source as the native tests.
 set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
@@ -113,3 +152,19 @@ foreach(group scan dialogs)
             $<TARGET_FILE:mendrix> $<TARGET_FILE:gui_probe> ${MENDRIX_HOST_DAT})
   set_tests_properties(gui.${group} PROPERTIES TIMEOUT 180)
 endforeach()
+
+# Only the 32-bit tree: a program built as the product is that imports a
+# function newer than the oldest systems, for the import check to catch.
+if(MENDRIX_WIN_BITS EQUAL 32)
+  add_executable(newer_import_probe tests/imports/newer_import_probe.c)
+  mendrix_product_target(newer_import_probe)
+endif()
+
+# Only the 32-bit tree: its programs under WOW64, in a prefix of the 64-bit
+# tree beside it.
+if(MENDRIX_WIN_BITS EQUAL 32)
+  set(MENDRIX_WIN64_TREE ${CMAKE_BINARY_DIR}/../win64 CACHE PATH "The 64-bit tree beside this one")
+  add_test(NAME wine.wow64_notice
+    COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/wow64_notice_test.sh ${CMAKE_BINARY_DIR} ${MENDRIX_WIN64_TREE})
+  set_tests_properties(wine.wow64_notice PROPERTIES TIMEOUT 300)
+endif()

@@ -16,8 +16,9 @@ cp -a "$BUILD/win/wine/template" "$PREFIX"
 mkdir -p "$PREFIX/drive_c/mendrix"
 cp "$BUILD/win/disk_walk_bench.exe" "$PREFIX/drive_c/mendrix/"
 
-export WINEPREFIX="$PREFIX" WINEARCH=win32 WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+# shellcheck source=../tests/wine/wine-env.sh
+source "$ROOT/tests/wine/wine-env.sh"
+mendrix_wine_env "$BUILD/win" "$PREFIX"
 cleanup() { wineserver -k >/dev/null 2>&1 || true; rm -rf "$PREFIX"; }
 trap cleanup EXIT
 

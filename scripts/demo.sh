@@ -6,16 +6,31 @@ ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 BUILD="${MENDRIX_BUILD:-$ROOT/build}"
 
 bash "$ROOT/scripts/build.sh" >/dev/null
-"$ROOT/tests/wine/make-template-prefix.sh" "$BUILD"
 
-DEMO="$BUILD/wine/demo"
+# The 32-bit program is the product; where this machine cannot run 32-bit
+# code, the 64-bit one shows the same run.
+set +e
+runs32="$(bash "$ROOT/scripts/runs-32bit.sh")"
+set -e
+if [ "$runs32" = "yes" ]; then
+  TREE="$BUILD/win"
+  echo "== running the 32-bit program (build/win/mendrix-cli.exe) in a 32-bit Wine machine"
+else
+  TREE="$BUILD/win64"
+  echo "== running the 64-bit program (build/win64/mendrix-cli.exe) in a 64-bit Wine machine:"
+  echo "   the 32-bit one cannot run here (${runs32#no: })"
+fi
+"$ROOT/tests/wine/make-template-prefix.sh" "$TREE"
+
+DEMO="$TREE/wine/demo"
 rm -rf "$DEMO"
-cp -a "$BUILD/wine/template" "$DEMO"
+cp -a "$TREE/wine/template" "$DEMO"
 mkdir -p "$DEMO/drive_c/mendrix"
-cp "$BUILD/win/mendrix-cli.exe" "$DEMO/drive_c/mendrix/"
+cp "$TREE/mendrix-cli.exe" "$DEMO/drive_c/mendrix/"
 
-export WINEPREFIX="$DEMO" WINEARCH=win32 WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+# shellcheck source=../tests/wine/wine-env.sh
+source "$ROOT/tests/wine/wine-env.sh"
+mendrix_wine_env "$TREE" "$DEMO"
 trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 
 # Infect the demo machine with the harmless sample threat: marker files in

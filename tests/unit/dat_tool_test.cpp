@@ -182,6 +182,8 @@ TEST_F(DatTool, UsageErrorsExitWith2) {
     Outcome help = Run("--help");
     EXPECT_EQ(0, help.status);
     EXPECT_TRUE(Has(help.out, "usage:"));
+    for (const char* command : {"build IN", "unpack IN", "info IN", "check IN"})
+        EXPECT_TRUE(Has(help.out, std::string("mendrix-dat ") + command)) << command;
 }
 
 }  // namespace

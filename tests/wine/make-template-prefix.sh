@@ -1,22 +1,29 @@
 #!/usr/bin/env bash
-# Creates the build's template 32-bit Wine prefix once. Its z: drive (the
-# host's root) is removed, so nothing run inside can reach the host's files.
+# Creates a build tree's template Wine prefix once: win32 for build/win,
+# win64 for build/win64. Its z: drive (the host's root) is removed, so
+# nothing run inside can reach the host's files.
+# Usage: make-template-prefix.sh BUILD_TREE
 set -euo pipefail
-BUILD="$1"
+HERE="$(cd "$(dirname "$0")" && pwd)"
+BUILD="$(cd "$1" && pwd)"
 TEMPLATE="$BUILD/wine/template"
 mkdir -p "$BUILD/wine"
 exec 9>"$BUILD/wine/.lock"
 flock 9
 # The template is made again whenever this script changes.
-RECIPE="$(sha1sum "$0" | cut -d' ' -f1)"
+RECIPE="$(cat "$0" "$HERE/wine-env.sh" "$BUILD/wine-arch" | sha1sum | cut -d' ' -f1)"
 if [ "$(cat "$TEMPLATE/.ready" 2>/dev/null)" = "$RECIPE" ]; then exit 0; fi
 rm -rf "$TEMPLATE"
-export WINEPREFIX="$TEMPLATE" WINEARCH=win32 WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+# shellcheck source=wine-env.sh
+source "$HERE/wine-env.sh"
+mendrix_wine_env "$BUILD" "$TEMPLATE"
 unset DISPLAY
-wineboot -i >/dev/null 2>&1 || true
-wineserver -w
-test -f "$TEMPLATE/system.reg"
+LOG="$BUILD/wine/wineboot.log"
+if ! wine wineboot.exe -i >"$LOG" 2>&1 || ! wineserver -w || [ ! -f "$TEMPLATE/system.reg" ]; then
+  echo "could not make the $WINEARCH Wine prefix $TEMPLATE with $WINELOADER; wineboot said:" >&2
+  tail -20 "$LOG" >&2
+  exit 1
+fi
 # Without a window manager each closing window waits for one; unmanaged
 # windows close at once.
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1

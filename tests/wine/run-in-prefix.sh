@@ -20,8 +20,9 @@ mkdir -p "$PREFIX/drive_c/mendrix"
 cp "$EXE" "$PREFIX/drive_c/mendrix/"
 for f in "$@"; do cp "$f" "$PREFIX/drive_c/mendrix/"; done
 
-export WINEPREFIX="$PREFIX" WINEARCH=win32 WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+# shellcheck source=wine-env.sh
+source "$HERE/wine-env.sh"
+mendrix_wine_env "$BUILD" "$PREFIX"
 cleanup() { wineserver -k >/dev/null 2>&1 || true; }
 trap cleanup EXIT
 

@@ -17,7 +17,9 @@ static const char kUsage[] =
     "usage: mendrix-dat build IN.xml OUT.dat   compress and scramble a text into a data file\n"
     "       mendrix-dat unpack IN.dat OUT.xml  recover the text of a data file\n"
     "       mendrix-dat info IN.dat            sizes, integrity and identity of a data file;\n"
-    "                                          exit 1 unless it decodes to well-formed XML\n";
+    "                                          exit 1 unless it decodes to well-formed XML\n"
+    "       mendrix-dat check IN.dat|IN.xml    list every grammar and attribute error the program\n"
+    "                                          would meet, with line and column; exit 1 if any\n";
 
 static int Error(const std::string& message) {
     fprintf(stderr, "mendrix-dat: %s\n", message.c_str());

@@ -39,8 +39,9 @@ for _ in $(seq 100); do [ -s "$WORK/display" ] && break; sleep 0.05; done
 [ -s "$WORK/display" ] || { echo "FAIL: no virtual display" >&2; exit 1; }
 export DISPLAY=":$(cat "$WORK/display")"
 
-export WINEPREFIX="$PREFIX" WINEARCH=win32 WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+# shellcheck source=../wine-env.sh
+source "$HERE/../wine-env.sh"
+mendrix_wine_env "$BUILD" "$PREFIX"
 # One server for the whole group: each program then starts in a blink.
 wineserver -p
 
