@@ -49,7 +49,8 @@ bool OpenThroughNtdll(DirectoryReader* reader, char* path, size_t length, Listin
     reader->handle = directory;
     reader->buffer = level->buffer;
     reader->lastRead = false;
-    reader->narrow = AreFileApisANSI() ? NtListing()->unicodeToAnsi : NtListing()->unicodeToOem;
+    const NtListingFunctions* nt = NtListing();
+    reader->narrow = nt->areFileApisAnsi() ? nt->unicodeToAnsi : nt->unicodeToOem;
     LONG status = ReadListing(reader);
     if (status < 0 && static_cast<uint32_t>(status) != NT_STATUS_NO_MORE_FILES &&
         static_cast<uint32_t>(status) != NT_STATUS_NO_SUCH_FILE) {

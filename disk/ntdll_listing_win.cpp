@@ -22,12 +22,14 @@ bool Find(HMODULE module, const char* name, Function* slot) {
 
 const NtListingFunctions* NtListing() {
     if (g_state == NOT_LOOKED_UP) {
-        // ntdll is in every NT process from its start, so it never needs
-        // loading nor releasing.
+        // ntdll and kernel32 are in every process from its start, so they
+        // never need loading nor releasing.
         HMODULE ntdll = OnNtFamily() ? GetModuleHandleA("ntdll.dll") : nullptr;
-        bool all = ntdll && Find(ntdll, "NtQueryDirectoryFile", &g_functions.queryDirectoryFile) &&
+        HMODULE kernel32 = GetModuleHandleA("kernel32.dll");
+        bool all = ntdll && kernel32 && Find(ntdll, "NtQueryDirectoryFile", &g_functions.queryDirectoryFile) &&
                    Find(ntdll, "RtlUnicodeToMultiByteN", &g_functions.unicodeToAnsi) &&
-                   Find(ntdll, "RtlUnicodeToOemN", &g_functions.unicodeToOem);
+                   Find(ntdll, "RtlUnicodeToOemN", &g_functions.unicodeToOem) &&
+                   Find(kernel32, "AreFileApisANSI", &g_functions.areFileApisAnsi);
         g_state = all ? FOUND : MISSING;
     }
     return g_state == FOUND ? &g_functions : nullptr;

@@ -71,12 +71,15 @@ typedef LONG(WINAPI* NtQueryDirectoryFileFunction)(HANDLE file, HANDLE event, vo
 typedef LONG(WINAPI* NtUnicodeTo8BitFunction)(char* out, ULONG outSize, ULONG* written, const uint16_t* in,
                                               ULONG inSize);
 
+typedef BOOL(WINAPI* AreFileApisAnsiFunction)();
+
 struct NtListingFunctions {
     NtQueryDirectoryFileFunction queryDirectoryFile;
     NtUnicodeTo8BitFunction unicodeToAnsi;
     NtUnicodeTo8BitFunction unicodeToOem;
+    AreFileApisAnsiFunction areFileApisAnsi;  // kernel32: which of the two the find functions use
 };
 
-// The functions, looked up once; null on the 9x family or where ntdll
-// lacks any of them.
+// The functions, looked up once; null on the 9x family or where ntdll or
+// kernel32 lacks any of them.
 const NtListingFunctions* NtListing();

@@ -35,12 +35,18 @@ bool MakeWideFolder(const std::wstring& path) { return CreateDirectoryW(path.c_s
 
 bool MakeWideFile(const std::wstring& path, DWORD size, DWORD attributes = FILE_ATTRIBUTE_NORMAL) {
     HANDLE file = CreateFileW((L"\\\\?\\" + path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
+    if (file == INVALID_HANDLE_VALUE) {
+        ADD_FAILURE() << "CreateFileW: error " << GetLastError();
+        return false;
+    }
     std::string bytes(size, 'x');
     DWORD written = 0;
     BOOL ok = WriteFile(file, bytes.data(), size, &written, nullptr);
     CloseHandle(file);
-    return ok && written == size && SetFileAttributesW((L"\\\\?\\" + path).c_str(), attributes);
+    if (!ok || written != size) ADD_FAILURE() << "WriteFile: error " << GetLastError();
+    if (!SetFileAttributesW((L"\\\\?\\" + path).c_str(), attributes))
+        ADD_FAILURE() << "SetFileAttributesW: error " << GetLastError();
+    return ok && written == size;
 }
 
 // A file of 4 GiB and 5 bytes, sparse where the file system allows it: its
@@ -222,6 +228,14 @@ int ChildWalk(const char* root) {
     return 0;
 }
 
+// The process's open handles (XP and later).
+bool HandleCount(DWORD* count) {
+    typedef BOOL(WINAPI * CountFunction)(HANDLE, DWORD*);
+    CountFunction get = reinterpret_cast<CountFunction>(
+        GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetProcessHandleCount"));
+    return get && get(GetCurrentProcess(), count);
+}
+
 class DiskListing : public testing::Test {
 protected:
     void SetUp() override {
@@ -287,7 +301,11 @@ TEST_F(DiskListing, WithoutALevelTheFindFunctionsRead) {
 
 TEST_F(DiskListing, TheWalkLogsWhatTheFindFunctionsWouldGive) {
     uint32_t nt = g_directoriesReadThroughNtdll, find = g_directoriesReadWithFind;
+    DWORD handlesBefore = 0, handlesAfter = 0;
+    ASSERT_TRUE(HandleCount(&handlesBefore));
     std::string log = WalkLog(root);
+    ASSERT_TRUE(HandleCount(&handlesAfter));
+    EXPECT_EQ(handlesBefore, handlesAfter) << "every folder closed";
     EXPECT_EQ(ExpectedLog(root), log);
     EXPECT_NE(std::string::npos, log.find("\\???.txt\r\n")) << "a file named outside the code page is listed";
     EXPECT_GE(g_directoriesReadThroughNtdll - nt, 5u);
