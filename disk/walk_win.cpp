@@ -102,8 +102,10 @@ bool CheckFile(const char* path, FileRecord* files, uint32_t size, unsigned char
     HANDLE file = INVALID_HANDLE_VALUE;
     ByteSource source = HandleByteSource(nullptr);
     FileRecord* fitted = nullptr;
+    PathParts parts;
+    SplitPath(path, &parts);
     for (FileRecord* record = files; record; record = record->next) {
-        if (!FitsNameOrExtension(record, path)) continue;
+        if (!FitsNameOrExtension(record, &parts)) continue;
         if (!shown) {
             MakeDisplayName(path, displayName);
             ReportMessage(MSG_STATUS, "%s\r\n", displayName);
