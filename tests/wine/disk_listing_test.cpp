@@ -83,6 +83,13 @@ void BuildTree(const std::string& root, std::string* lockedFolder) {
     ASSERT_TRUE(MakeWideFile(w + L"\\\u00e9t\u00e9\\soleil.txt", 9));
     ASSERT_TRUE(MakeWideFolder(w + L"\\\u041f\u0430\u043f\u043a\u0430"));
     ASSERT_TRUE(MakeWideFile(w + L"\\\u041f\u0430\u043f\u043a\u0430\\unreachable.txt", 10));
+    // Names that path parsing trims: a search reads the folder with the
+    // space, and not the one with the dot.
+    ASSERT_TRUE(MakeWideFolder(L"\\\\?\\" + w + L"\\dotted."));
+    ASSERT_TRUE(MakeWideFile(w + L"\\dotted.\\in dotted.txt", 16));
+    ASSERT_TRUE(MakeWideFolder(L"\\\\?\\" + w + L"\\spaced "));
+    ASSERT_TRUE(MakeWideFile(w + L"\\spaced \\in spaced.txt", 17));
+    ASSERT_TRUE(MakeWideFile(w + L"\\trailing dot.", 18));
     // Empty folders, one inside the other.
     ASSERT_TRUE(MakeWideFolder(w + L"\\empty"));
     ASSERT_TRUE(MakeWideFolder(w + L"\\empty\\emptier"));
@@ -250,6 +257,9 @@ protected:
     }
     void TearDown() override {
         if (lock != INVALID_HANDLE_VALUE) CloseHandle(lock);
+        // Sparse where it was made, but not in every copy of the prefix.
+        RemoveFile(root + "\\huge.bin");
+        RemoveFile(root + "-after\\huge.bin");
     }
     std::string root, locked;
     HANDLE lock = INVALID_HANDLE_VALUE;
@@ -259,7 +269,7 @@ protected:
 TEST_F(DiskListing, EveryFolderReadsAsTheFindFunctionsReadIt) {
     Strings folders;
     FoldersBelow(root, &folders);
-    ASSERT_EQ(6u, folders.size()) << testing::PrintToString(folders);
+    ASSERT_EQ(7u, folders.size()) << testing::PrintToString(folders);
     ListingLevel level = {};
     uint32_t nt = g_directoriesReadThroughNtdll, find = g_directoriesReadWithFind;
     for (const std::string& folder : folders) {
@@ -273,7 +283,8 @@ TEST_F(DiskListing, EveryFolderReadsAsTheFindFunctionsReadIt) {
     FreeListingLevels(&level);
 
     // What the find functions cannot open, the reader cannot either.
-    const std::string unreadable[] = {locked, root + "\\?????", root + "\\nowhere", root + "\\plain.txt"};
+    const std::string unreadable[] = {locked, root + "\\?????", root + "\\dotted.", root + "\\nowhere",
+                                      root + "\\plain.txt"};
     for (const std::string& folder : unreadable) {
         Listing read;
         EXPECT_FALSE(ListWithReader(folder, &level, &read)) << folder;
