@@ -1,11 +1,15 @@
 // The console front end: the same command line as the windowed program, no
 // window. Messages that would reach the log also go to standard output, the
 // questions are asked on the console, and the exit code is the run's result
-// code (0, 1, 3, 9, 10 or 12).
+// code (0, 1, 3, 9, 10 or 12). Asked for help or its version, it answers
+// and exits with 0 before any scan; a token it does not know is named on
+// standard error and the scan goes on without it.
 #include <windows.h>
 #include <stdlib.h>
 #include <string.h>
 
+#include "app/banner.h"
+#include "app/console_options.h"
 #include "app/console_prompts_win.h"
 #include "app/header_pass.h"
 #include "app/run_options.h"
@@ -32,12 +36,41 @@ static char* ArgumentsOf(char* commandLine) {
 }
 
 static HWND g_noWindow = nullptr;
+// The first help or version word of the command line.
+static ConsoleRequest g_request = CONSOLE_SCAN;
+
+static void WriteTo(DWORD which, const char* text) {
+    DWORD written;
+    WriteFile(GetStdHandle(which), text, static_cast<DWORD>(strlen(text)), &written, nullptr);
+}
+
+static void OnOtherToken(const char* token) {
+    ConsoleRequest request = ConsoleRequestOf(token);
+    if (request != CONSOLE_SCAN) {
+        if (g_request == CONSOLE_SCAN) g_request = request;
+        return;
+    }
+    WriteTo(STD_ERROR_HANDLE, "Unknown option ignored: \"");
+    WriteTo(STD_ERROR_HANDLE, token);
+    WriteTo(STD_ERROR_HANDLE, "\"\r\n");
+}
+
+// Answers help and version; false when a scan is to run.
+static bool AnsweredRequest() {
+    if (g_request == CONSOLE_HELP) WriteTo(STD_OUTPUT_HANDLE, kConsoleUsage);
+    if (g_request == CONSOLE_VERSION) WriteTo(STD_OUTPUT_HANDLE, MENDRIX_VERSION_LINE "\r\n");
+    return g_request != CONSOLE_SCAN;
+}
 
 int main() {
     // The options keep pointers into the command line: it lives to the end.
     char* commandLine = _strdup(GetCommandLineA());
     if (!commandLine) return 12;
-    ParseCommandLine(ArgumentsOf(commandLine));
+    ParseCommandLine(ArgumentsOf(commandLine), OnOtherToken);
+    if (AnsweredRequest()) {
+        free(commandLine);
+        return 0;
+    }
     g_runOptions.secondOutput = GetStdHandle(STD_OUTPUT_HANDLE);
     InstallRunOptions(&g_runOptions);
 

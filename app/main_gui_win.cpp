@@ -6,7 +6,9 @@
 #include <windows.h>
 #include <stdlib.h>
 
+#include "app/header_pass.h"
 #include "app/run_options.h"
+#include "app/scan_run.h"
 #include "disk/cleaning_win.h"
 #include "report/message.h"
 #include "report/prompts.h"
@@ -15,6 +17,7 @@
 #include "script/identity.h"
 #include "ui/main_window_win.h"
 #include "ui/scan_control_win.h"
+#include "ui/scan_entry_win.h"
 #include "ui/shared_resources_win.h"
 #include "ui/toolbar_win.h"
 #include "ui/window_prompts_win.h"
@@ -43,6 +46,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR arguments, int) {
     g_report.sinks = Win32MessageSinks();
     g_prompts = WindowPrompts();
     g_cleaning = Win32CleaningWork();
+    static const ScanEntry kScanEntry = {LoadDataHeader, ScanRun, InstallRunOptions};
+    g_scanEntry = &kScanEntry;
 
     LoadSharedResources(instance);
     if (CreateMainWindow()) RunMessageLoop();

@@ -4,10 +4,6 @@
 
 #include "report/confirm.h"
 
-RunOptions g_runOptions;
-char g_logPathBuffer[LOG_PATH_SIZE];
-RunSettings g_settings;
-
 namespace {
 
 const char kDefaultLogName[] = "mendrix.log";
@@ -28,12 +24,14 @@ bool Equals(const char* token, const char* word) {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
-void ApplyToken(char* token) {
+// Answers false when the token sets no option. A value written in quotes
+// and empty names no data file, as if -df= were not there at all.
+bool ApplyToken(char* token, bool quoted) {
     if (StartsWith(token, "-lf=")) {
         // Longer names would not fit the buffer; such a token is dropped.
         if (strlen(token) < LOG_PATH_SIZE) strcpy(g_logPathBuffer, token + 4);
     } else if (StartsWith(token, "-df=")) {
-        g_runOptions.dataFile = token + 4;
+        g_runOptions.dataFile = quoted && token[4] == 0 ? nullptr : token + 4;
     } else if (Equals(token, "-noc")) {
         g_runOptions.confirm = 0;
     } else if (Equals(token, "-nodisk")) {
@@ -46,7 +44,33 @@ void ApplyToken(char* token) {
         g_runOptions.sharesMode = 2;
     } else if (Equals(token, "-all")) {
         g_runOptions.allFiles = 1;
+    } else {
+        return false;
     }
+    return true;
+}
+
+// Cuts the token that starts at p, in place: quotes are dropped and the
+// characters after them move up. Answers where the next token may start,
+// or null at the end of the text. A line without quotes is cut exactly
+// at its blanks, as it always was.
+char* CutToken(char* p, bool* quoted) {
+    char* out = p;
+    bool inQuotes = false;
+    *quoted = false;
+    for (; *p; ++p) {
+        if (*p == '"') {
+            inQuotes = !inQuotes;
+            *quoted = true;
+        } else if (!inQuotes && IsBlank(*p)) {
+            break;
+        } else {
+            *out++ = *p;
+        }
+    }
+    char* next = *p ? p + 1 : nullptr;
+    *out = 0;
+    return next;
 }
 
 // The log goes to the root of the Windows directory's drive: "C:\WINDOWS"
@@ -68,7 +92,7 @@ void SetDefaultLogPath() {
 
 }  // namespace
 
-void ParseCommandLine(char* text) {
+void ParseCommandLine(char* text, OtherTokenHandler otherToken) {
     g_runOptions = RunOptions{};
     g_runOptions.confirm = 1;
     g_logPathBuffer[0] = 0;
@@ -78,11 +102,10 @@ void ParseCommandLine(char* text) {
         while (IsBlank(*p)) ++p;
         if (*p == 0) break;
         char* token = p;
-        while (*p && !IsBlank(*p)) ++p;
-        char* next = *p ? p + 1 : nullptr;
-        *p = 0;
-        ApplyToken(token);
-        p = next;
+        bool quoted = false;
+        p = CutToken(token, &quoted);
+        // A pair of quotes alone names nothing.
+        if (token[0] && !ApplyToken(token, quoted) && otherToken) otherToken(token);
     }
 
     if (g_logPathBuffer[0] == 0) SetDefaultLogPath();

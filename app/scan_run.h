@@ -2,7 +2,7 @@
 #pragma once
 #include <windows.h>
 
-enum { WM_SCAN_FINISHED = WM_USER + 16 };
+#include "ui/scan_entry_win.h"  // WM_SCAN_FINISHED
 
 // The parameter points at a record whose first field is the main window's
 // handle (null for the console front end). Answers the run's result code.

@@ -15,6 +15,7 @@
 #include "script/data_reader.h"
 #include "script/pass.h"
 #include "script/store.h"
+#include "system/shares_win.h"
 
 static bool OpenLog() {
     HANDLE log = CreateFileA(g_settings.logPath, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
@@ -108,6 +109,7 @@ static void Finish(ParseContext* context) {
     ClearDirectoryList();
     FreeContextTexts(context);
     FreeDecoderBuffers(context);
+    ReleaseServerApi();
     CloseDataFile(context);
     CloseLog();
 }
@@ -133,6 +135,12 @@ DWORD WINAPI ScanRun(LPVOID parameter) {
     if (result == RESULT_OK && !CheckRights(&context)) result = RESULT_PLATFORM;
     if (result == RESULT_OK) {
         result = ParseScript(&context);
+        if (g_runOptions.sharesMode == 2) {
+            if (g_platformCode == PLATFORM_NT)
+                RestoreSharesNt();
+            else
+                RestoreShares9x();
+        }
         if (g_runOptions.sharesMode != 2 && !(context.flags & RUN_SKIP))
             WriteSummary(context.flags, context.threatType);
         if (result != RESULT_OK) CloseOpenGroup(&context);

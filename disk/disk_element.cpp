@@ -1,6 +1,6 @@
 #include "disk/disk_element.h"
 
-#include "app/run_options.h"
+#include "script/settings.h"
 #include "disk/directory_list.h"
 #include "disk/file_record.h"
 #include "disk/scanner.h"

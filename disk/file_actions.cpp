@@ -3,7 +3,7 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "app/run_options.h"
+#include "script/settings.h"
 #include "disk/file_record.h"
 #include "report/confirm.h"
 #include "report/counters.h"

@@ -6,6 +6,9 @@
 #include "script/parse_context.h"
 
 struct FileRecord;
+struct RegistryCalls;
+struct ProfileCalls;
+struct ServiceCalls;
 
 struct CleaningWork {
     // Asks the resident on-access scanner to stop checking files. Answers
@@ -13,6 +16,20 @@ struct CleaningWork {
     bool (*suspendScanner)();
     // Walks the directory list and acts on the files that fit the records.
     void (*scanDirectories)(ParseContext* context, FileRecord* files);
+    // Loads a COM server library and calls its DllUnregisterServer with OLE
+    // initialised around the call. Answers true when the entry answered S_OK.
+    bool (*unregisterServer)(const char* path);
+    // Starts a command line and waits up to five seconds for it to end.
+    // Answers false when it could not be started.
+    bool (*runCommand)(const char* commandLine);
+    // Removes and saves the open disk shares of the family the platform code
+    // names.
+    void (*removeShares)(int32_t platformCode);
+    // The registry, the INI-file profile functions and the service control
+    // manager, as the REGISTRY, INIFILE and SERVICE elements reach them.
+    const RegistryCalls* registry;
+    const ProfileCalls* profiles;
+    const ServiceCalls* services;
 };
 
 extern const CleaningWork* g_cleaning;

@@ -1,6 +1,6 @@
 #include "script/data_error.h"
 
-#include "app/run_options.h"
+#include "script/settings.h"
 #include "report/message.h"
 #include "script/parse_context.h"
 #include "script/parser.h"

@@ -2,7 +2,7 @@
 
 #include <string.h>
 
-#include "app/run_options.h"
+#include "script/settings.h"
 #include "report/message.h"
 #include "report/confirm.h"
 #include "script/data_error.h"
@@ -17,6 +17,7 @@ void ResetElementStack(ParseContext* context) {
     for (int i = 0; i < ELEMENT_STACK_SIZE; ++i) {
         context->stack[i].index = ELEMENT_IGNORED;
         context->stack[i].children = nullptr;
+        context->stack[i].text = TextTail{};
     }
     context->stack[0].children = kRootTable;
     context->depth = 0;
@@ -74,6 +75,7 @@ void OnStartElement(void* userData, const char* name, const char** attributes) {
     ElementSlot* slot = &context->stack[context->depth];
     slot->index = ELEMENT_IGNORED;
     slot->children = nullptr;
+    slot->text = TextTail{};
 
     if (!g_identitySeen && strcmp(name, "IDENTITY") == 0) {
         g_identitySeen = 1;
@@ -139,6 +141,7 @@ void OnEndElement(void* userData, const char* name) {
     }
     context->stack[d].index = ELEMENT_IGNORED;
     context->stack[d].children = nullptr;
+    context->stack[d].text = TextTail{};
     if (!(g_report.switches & SWITCH_DEFAULT_MESSAGES) && d == g_defaultMessagesDepth)
         g_report.switches |= SWITCH_DEFAULT_MESSAGES;
     context->depth--;

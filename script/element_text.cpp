@@ -7,6 +7,7 @@
 #include "script/data_error.h"
 #include "script/grammar.h"
 #include "script/text_util.h"
+#include "system/ini_entries.h"
 #include "system/registry_records.h"
 
 // The current VALUE of the current KEY of a REGISTRY group, if any.
@@ -25,9 +26,12 @@ static char** RegistryVirusValueSlot(ParseContext* context) {
     return value && value->virusValues ? &value->virusValues->text : nullptr;
 }
 
-// The INI key record has no text slots yet, so DEFAULT and VIRUSVALUE inside
-// INIFILE have nowhere to go.
-static char** IniKeyTextSlot(ParseContext* context, bool virusText) { return nullptr; }
+// DEFAULT and VIRUSVALUE inside INIFILE go to its newest KEY.
+static char** IniKeyTextSlot(ParseContext* context, bool virusText) {
+    IniKeyRecord* key = static_cast<IniKeyRecord*>(context->iniKeys);
+    if (!key) return nullptr;
+    return virusText ? &key->virusText : &key->defaultText;
+}
 
 static char** DirectorySlot() {
     if (g_directoryCount < 0 || g_directoryCount > MAX_DIRECTORIES) return nullptr;
@@ -57,28 +61,31 @@ static char** FindTextSlot(ParseContext* context, const char* element) {
 // An ACTION's text is one word: it ends at the first line feed, carriage
 // return, tab or blank. Text after that end is dropped even when the parser
 // hands it over in a later piece, so that the word does not depend on where
-// the parser splits the text.
-static void AppendKeyword(ParseContext* context, ActionRecord* action, const char* characters, int length) {
+// the parser splits the text. Until the end is met the word holds none of
+// those characters, so only the new piece needs looking at.
+static void AppendKeyword(ParseContext* context, ActionRecord* action, const char* characters, int length,
+                          TextTail* tail) {
     if (action->keywordEnded) return;
-    if (!AppendText(&action->keyword, characters, static_cast<size_t>(length))) {
+    size_t from = TextLength(action->keyword, tail);
+    if (!AppendText(&action->keyword, characters, static_cast<size_t>(length), tail)) {
         ReportDataError(context, DATA_ERROR_MEMORY);
         return;
     }
-    size_t word = strcspn(action->keyword, "\n\r\t ");
+    size_t word = from + strcspn(action->keyword + from, "\n\r\t ");
     if (action->keyword[word]) {
-        action->keyword[word] = 0;
+        CutText(action->keyword, word, tail);
         action->keywordEnded = 1;
     }
 }
 
 void CollectElementText(ParseContext* context, const char* characters, int length) {
-    const ElementSlot& slot = context->stack[context->depth];
+    ElementSlot& slot = context->stack[context->depth];
     const ElementEntry* parentTable = context->stack[context->depth - 1].children;
     const char* element = parentTable[slot.index].name;
     if (strcmp(element, "ACTION") == 0) {
         ActionRecord** action = CurrentActionSlot(context);
         if (action && *action)
-            AppendKeyword(context, *action, characters, length);
+            AppendKeyword(context, *action, characters, length, &slot.text);
         else
             ReportDataError(context, DATA_ERROR_ELEMENT);
         return;
@@ -88,5 +95,6 @@ void CollectElementText(ParseContext* context, const char* characters, int lengt
         ReportDataError(context, DATA_ERROR_ELEMENT);
         return;
     }
-    if (!AppendText(target, characters, static_cast<size_t>(length))) ReportDataError(context, DATA_ERROR_MEMORY);
+    if (!AppendText(target, characters, static_cast<size_t>(length), &slot.text))
+        ReportDataError(context, DATA_ERROR_MEMORY);
 }

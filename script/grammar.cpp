@@ -5,6 +5,10 @@
 #include "script/identity.h"
 #include "script/pattern_element.h"
 #include "script/element_text.h"
+#include "system/command_elements.h"
+#include "system/ini_element.h"
+#include "system/registry_element.h"
+#include "system/service_element.h"
 
 // Elements whose work belongs to a cleaning subsystem not yet in this build
 // have their rows, so that the grammar accepts them, but no handlers: their
@@ -36,41 +40,41 @@ static const ElementEntry kMemoryTable[] = {
 
 static const ElementEntry kRegistryValueTable[] = {
     {"ACTION", nullptr, OnActionStart, CollectElementText, nullptr},
-    {"DEFAULT", nullptr, nullptr, nullptr, nullptr},
-    {"VIRUSVALUE", nullptr, nullptr, nullptr, nullptr},
+    {"DEFAULT", nullptr, nullptr, CollectElementText, nullptr},
+    {"VIRUSVALUE", nullptr, OnVirusValueStart, CollectElementText, nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
 static const ElementEntry kRegistryKeyTable[] = {
-    {"VALUE", kRegistryValueTable, nullptr, nullptr, nullptr},
+    {"VALUE", kRegistryValueTable, OnRegistryValueStart, nullptr, nullptr},
     {"ACTION", nullptr, OnActionStart, CollectElementText, nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
 static const ElementEntry kRegistryTable[] = {
-    {"KEY", kRegistryKeyTable, nullptr, nullptr, nullptr},
+    {"KEY", kRegistryKeyTable, OnRegistryKeyStart, nullptr, nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
 static const ElementEntry kIniKeyTable[] = {
-    {"DEFAULT", nullptr, nullptr, nullptr, nullptr},
-    {"VIRUSVALUE", nullptr, nullptr, nullptr, nullptr},
+    {"DEFAULT", nullptr, nullptr, CollectElementText, nullptr},
+    {"VIRUSVALUE", nullptr, nullptr, CollectElementText, nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
 static const ElementEntry kIniFileTable[] = {
-    {"KEY", kIniKeyTable, nullptr, nullptr, nullptr},
+    {"KEY", kIniKeyTable, OnIniKeyStart, nullptr, nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
 const ElementEntry kIdentityTable[] = {
     {"DISK", kDiskTable, OnDiskStart, nullptr, OnDiskEnd},
     {"MEMORY", kMemoryTable, nullptr, nullptr, nullptr},
-    {"REGISTRY", kRegistryTable, nullptr, nullptr, nullptr},
-    {"EXECUTE", nullptr, nullptr, nullptr, nullptr},
-    {"UNREGDLL", nullptr, nullptr, nullptr, nullptr},
-    {"INIFILE", kIniFileTable, nullptr, nullptr, nullptr},
-    {"SERVICE", nullptr, nullptr, nullptr, nullptr},
+    {"REGISTRY", kRegistryTable, OnRegistryStart, nullptr, OnRegistryEnd},
+    {"EXECUTE", nullptr, nullptr, CollectElementText, OnExecuteEnd},
+    {"UNREGDLL", nullptr, nullptr, CollectElementText, OnUnregDllEnd},
+    {"INIFILE", kIniFileTable, OnIniFileStart, nullptr, OnIniFileEnd},
+    {"SERVICE", nullptr, nullptr, CollectElementText, OnServiceEnd},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 

@@ -3,7 +3,8 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "app/run_options.h"
+#include "script/settings.h"
+#include "script/usage.h"
 #include "report/message.h"
 #include "script/data_error.h"
 #include "script/dispatch.h"

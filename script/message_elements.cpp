@@ -8,7 +8,8 @@
 #include "script/text_util.h"
 
 void CollectMessageText(ParseContext* context, const char* characters, int length) {
-    if (!AppendText(&context->messageText, characters, static_cast<size_t>(length)))
+    TextTail* tail = &context->stack[context->depth].text;
+    if (!AppendText(&context->messageText, characters, static_cast<size_t>(length), tail))
         ReportDataError(context, DATA_ERROR_MEMORY);
 }
 

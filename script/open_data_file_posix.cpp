@@ -1,6 +1,6 @@
 // Natively there is no program resource: the embedded data is whatever the
 // caller placed in the resource globals.
-#include "app/run_options.h"
+#include "script/settings.h"
 #include "report/message.h"
 #include "script/data_reader.h"
 

@@ -1,7 +1,7 @@
 #include <windows.h>
 #include <string.h>
 
-#include "app/run_options.h"
+#include "script/settings.h"
 #include "report/message.h"
 #include "script/data_reader.h"
 

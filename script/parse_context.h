@@ -3,6 +3,8 @@
 #include <stdint.h>
 #include <stdio.h>
 
+#include "script/text_util.h"
+
 struct ElementEntry;
 
 enum { ELEMENT_STACK_SIZE = 256, DATA_BUFFER_SIZE = 1024 };
@@ -48,6 +50,10 @@ enum { ELEMENT_IGNORED = -1, ELEMENT_PRINT = -2, ELEMENT_LOG = -3 };
 struct ElementSlot {
     int32_t index;
     const ElementEntry* children;
+    // The text this element is collecting, as far as its pieces have come.
+    // Cleared with the rest of the entry when the element starts and ends,
+    // so a later element never trusts it.
+    TextTail text;
 };
 
 struct DecoderState {

@@ -22,14 +22,12 @@ else
 fi
 "$ROOT/tests/wine/make-template-prefix.sh" "$TREE"
 
-DEMO="$TREE/wine/demo"
-rm -rf "$DEMO"
-cp -a "$TREE/wine/template" "$DEMO"
-mkdir -p "$DEMO/drive_c/mendrix"
-cp "$TREE/mendrix-cli.exe" "$DEMO/drive_c/mendrix/"
-
 # shellcheck source=../tests/wine/wine-env.sh
 source "$ROOT/tests/wine/wine-env.sh"
+DEMO="$TREE/wine/demo"
+mendrix_copy_prefix "$TREE/wine/template" "$DEMO"
+mkdir -p "$DEMO/drive_c/mendrix"
+cp "$TREE/mendrix-cli.exe" "$DEMO/drive_c/mendrix/"
 mendrix_wine_env "$TREE" "$DEMO"
 trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 

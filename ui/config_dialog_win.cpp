@@ -1,6 +1,6 @@
 #include "ui/config_dialog_win.h"
 
-#include "app/run_options.h"
+#include "script/settings.h"
 #include "script/parse_context.h"
 #include "ui/resource_ids.h"
 #include "ui/shared_resources_win.h"

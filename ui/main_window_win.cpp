@@ -1,7 +1,5 @@
 #include "ui/main_window_win.h"
 
-#include "app/header_pass.h"
-#include "app/scan_run.h"
 #include "report/message.h"
 #include "report/sinks_win.h"
 #include "script/identity.h"
@@ -9,6 +7,7 @@
 #include "ui/about_dialog_win.h"
 #include "ui/config_dialog_win.h"
 #include "ui/resource_ids.h"
+#include "ui/scan_entry_win.h"
 #include "ui/scan_control_win.h"
 #include "ui/shared_resources_win.h"
 #include "ui/toolbar_win.h"
@@ -51,7 +50,7 @@ void OnInitDialog(HWND window) {
     SendMessageA(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(g_shared.programIcon));
     EnableMenuItem(GetSystemMenu(window, FALSE), SC_CLOSE, MF_BYCOMMAND | MF_ENABLED);
 
-    bool headerRead = LoadDataHeader(window) == 0;
+    bool headerRead = g_scanEntry->loadHeader(window) == 0;
     BuildWindowTexts(&g_texts, headerRead, g_threatName, g_dataVersion, g_threatType);
     CounterLabels labels = CounterLabelsFor(headerRead, g_threatType);
     if (labels.filesDeleted) SetDlgItemTextA(window, IDC_LABEL_FILES_DELETED, labels.filesDeleted);

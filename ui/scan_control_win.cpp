@@ -1,9 +1,8 @@
 #include "ui/scan_control_win.h"
 
-#include "app/run_options.h"
-#include "app/scan_run.h"
 #include "report/sinks_win.h"
 #include "ui/resource_ids.h"
+#include "ui/scan_entry_win.h"
 #include "ui/toolbar_win.h"
 
 namespace {
@@ -35,8 +34,8 @@ bool IsScanning() { return g_worker != nullptr; }
 void StartScan(HWND mainWindow) {
     SetCommandsScanning(mainWindow, true);
     g_scanWindow = mainWindow;
-    InstallRunOptions(&g_runOptions);
-    g_worker = CreateThread(nullptr, 0, ScanRun, &g_scanWindow, 0, nullptr);
+    g_scanEntry->installOptions(&g_runOptions);
+    g_worker = CreateThread(nullptr, 0, g_scanEntry->scanRun, &g_scanWindow, 0, nullptr);
     if (!g_worker) {
         // No worker will ever say it has finished.
         SetCommandsScanning(mainWindow, false);

@@ -336,6 +336,20 @@ TEST_F(Action, KeywordIsOneWord) {
     }
 }
 
+// Only the new piece is looked at for the word's end, so a long word is
+// collected at the speed of a short one.
+TEST_F(Action, LongKeywordInOneBytePieces) {
+    Group group(DISK_FILE);
+    group.file->action = NewActionRecord();
+    Collect(&group, "ACTION", {});
+    const std::string word(16u << 20, 'w');
+    for (char c : word) CollectElementText(&group.context, &c, 1);
+    CollectElementText(&group.context, " more", 5);
+    CollectElementText(&group.context, "w", 1);
+    ASSERT_NE(nullptr, group.file->action->keyword);
+    EXPECT_TRUE(word == group.file->action->keyword);
+}
+
 // Group elements built by hand around the real ACTION handlers, so that the
 // document goes through Expat and the real callbacks.
 void OpenDisk(ParseContext* c, const char*, const char**) { c->flags |= RUN_IN_DISK; }
@@ -400,6 +414,32 @@ std::string ParseInPieces(const std::string& xml, size_t piece) {
         FreeKeyList(static_cast<KeyRecord*>(c.groupRecord));
     }
     return out;
+}
+
+// The word ends at the first blank, tab or line break of the whole text,
+// wherever the parser cuts it; what follows is dropped.
+TEST_F(Action, KeywordIsTheFirstWordAtEveryPieceSize) {
+    const std::string longWord(3000, 'w');
+    struct Row {
+        int line;
+        std::string text, word;
+    } rows[] = {
+        {1, "delete", "delete"},
+        {2, "delete now", "delete"},
+        {3, "de\tlete", "de"},
+        {4, "\ndelete", ""},
+        {5, "kill\r\nx", "kill"},
+        {6, "a b c", "a"},
+        {7, "x&#32;y", "x"},
+        {8, "ab<!-- c -->cd ef", "abcd"},
+        {9, longWord + " tail", longWord},
+    };
+    for (const Row& r : rows) {
+        for (size_t piece = 1; piece <= 9; ++piece)
+            EXPECT_EQ("[" + r.word + "||0|0|]",
+                      ParseInPieces("<DISK><FILE><ACTION>" + r.text + "</ACTION></FILE></DISK>", piece))
+                << "row " << r.line << ", pieces of " << piece;
+    }
 }
 
 TEST_F(Action, SameRecordsWhateverThePieceSize) {

@@ -48,3 +48,22 @@ TEST(Check, MalformedTextEndsTheListWithTheParsersComplaint) {
     EXPECT_EQ(4, f[1].line);
     EXPECT_EQ(0u, f[1].message.find("not well-formed XML: ")) << f[1].message;
 }
+
+TEST(Check, SystemSettingsElements) {
+    EXPECT_TRUE(Check("<CLEANER DataFile=\"x\"><IDENTITY GenericName=\"g\">"
+                      "<REGISTRY><KEY handle=\"HKEY_CURRENT_USER\" name=\"S\"><VALUE name=\"v\">"
+                      "<VIRUSVALUE>e</VIRUSVALUE><DEFAULT>d</DEFAULT><ACTION>reset</ACTION></VALUE></KEY></REGISTRY>"
+                      "<INIFILE FileName=\"c:\\w.ini\"><KEY section=\"s\" name=\"n\"><VIRUSVALUE>e</VIRUSVALUE>"
+                      "<DEFAULT>d</DEFAULT></KEY></INIFILE><SERVICE>svc</SERVICE></IDENTITY></CLEANER>")
+                    .empty());
+    std::vector<CheckFinding> f = Check(
+        "<CLEANER DataFile=\"x\"><IDENTITY><REGISTRY>\n"
+        "<KEY handle=\"HKLM\" name=\"S\"/>\n"
+        "<KEY handle=\"HKEY_USERS\"><VALUE type=\"x\"/></KEY>\n"
+        "</REGISTRY></IDENTITY></CLEANER>");
+    ASSERT_EQ(2u, f.size());
+    EXPECT_EQ(2, f[0].line);
+    EXPECT_EQ("an attribute value of <KEY> is not valid: handle=\"HKLM\" name=\"S\"", f[0].message);
+    EXPECT_EQ(3, f[1].line);
+    EXPECT_EQ("attribute 'type' is not accepted by <VALUE>; accepted: name, os", f[1].message);
+}

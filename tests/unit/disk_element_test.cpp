@@ -69,7 +69,14 @@ void RecordWalk(ParseContext*, FileRecord* files) {
     g_walks.push_back(walk);
 }
 
-const CleaningWork kRecordingWork = {RecordSuspend, RecordWalk};
+// Members this test does not use stay null, however many the table grows.
+CleaningWork RecordingWork() {
+    CleaningWork work = {};
+    work.suspendScanner = RecordSuspend;
+    work.scanDirectories = RecordWalk;
+    return work;
+}
+const CleaningWork kRecordingWork = RecordingWork();
 
 std::string Script(const std::string& body, const char* type = "Virus") {
     return std::string("<CLEANER DataFile=\"F\" Type=\"") + type + "\"><IDENTITY GenericName=\"Gen\">" + body +

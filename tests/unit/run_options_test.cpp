@@ -6,7 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "app/console_options.h"
 #include "app/run_options.h"
+#include "script/usage.h"
 #include "report/confirm.h"
 #include "report/message.h"
 
@@ -91,6 +93,68 @@ TEST_F(CommandLine, TokensSetOptions) {
         EXPECT_EQ(o.logPath, g_logPathBuffer) << "row " << r.row;
         EXPECT_EQ(std::string(g_logPathBuffer), r.logPath) << "row " << r.row;
     }
+}
+
+// Tokens that set no option reach the front end, in order, unquoted.
+std::vector<std::string> g_others;
+void KeepOther(const char* token) { g_others.push_back(token); }
+
+struct QuotedRow {
+    int row;
+    std::string line;
+    const char* dataFile;  // null: none
+    std::string logPath;
+    int confirm, verbose;
+    std::vector<std::string> others;
+};
+
+const QuotedRow kQuotedRows[] = {
+    {1, "\"-df=C:\\a b\\x.dat\"", "C:\\a b\\x.dat", "C:\\mendrix.log", 1, 0, {}},
+    {2, "-df=\"C:\\a b\\x.dat\" -noc", "C:\\a b\\x.dat", "C:\\mendrix.log", 0, 0, {}},
+    {3, "-df=\"C:\\a\tb\\x.dat\"", "C:\\a\tb\\x.dat", "C:\\mendrix.log", 1, 0, {}},
+    {4, "\"-df=C:\\Documents and Settings\\x.dat\"\t\"-lf=C:\\Program Files\\m.log\" \"-noc\" -v",
+     "C:\\Documents and Settings\\x.dat", "C:\\Program Files\\m.log", 0, 1, {}},
+    {5, "-lf=\"D:\\my logs\"\\run.log -df=C:\\\"two  spaces\"\\x.dat", "C:\\two  spaces\\x.dat",
+     "D:\\my logs\\run.log", 1, 0, {}},
+    {6, "-noc \"-df=C:\\open quote -v", "C:\\open quote -v", "C:\\mendrix.log", 0, 0, {}},  // runs to the end
+    {7, "-df=\"C:\\x.dat", "C:\\x.dat", "C:\\mendrix.log", 1, 0, {}},
+    {8, "-df=\"\"", nullptr, "C:\\mendrix.log", 1, 0, {}},  // an absent name
+    {9, "-df=a.dat \"-df=\"", nullptr, "C:\\mendrix.log", 1, 0, {}},
+    {10, "-lf=\"\"", nullptr, "C:\\mendrix.log", 1, 0, {}},
+    {11, "\"-no\"c \"\" \"my option\" /x", nullptr, "C:\\mendrix.log", 0, 0, {"my option", "/x"}},
+    {12, "\"\"\"", nullptr, "C:\\mendrix.log", 1, 0, {}},
+    {13, "\"-v\"-noc", nullptr, "C:\\mendrix.log", 1, 0, {"-v-noc"}},
+    {14, "\"-lf=" + std::string(251, 'p') + "\"", nullptr, std::string(251, 'p'), 1, 0, {}},
+};
+
+TEST_F(CommandLine, QuotedTokensAndValues) {
+    for (const QuotedRow& r : kQuotedRows) {
+        std::vector<char> text(r.line.begin(), r.line.end());
+        text.push_back(0);
+        g_others.clear();
+        ParseCommandLine(text.data(), KeepOther);
+        if (r.dataFile) {
+            ASSERT_NE(g_runOptions.dataFile, nullptr) << "row " << r.row;
+            EXPECT_STREQ(g_runOptions.dataFile, r.dataFile) << "row " << r.row;
+            EXPECT_TRUE(g_runOptions.dataFile >= text.data() && g_runOptions.dataFile < text.data() + text.size())
+                << "row " << r.row << ": data file name not in the given text";
+        } else {
+            EXPECT_EQ(g_runOptions.dataFile, nullptr) << "row " << r.row;
+        }
+        EXPECT_EQ(std::string(g_logPathBuffer), r.logPath) << "row " << r.row;
+        EXPECT_EQ(g_runOptions.confirm, r.confirm) << "row " << r.row;
+        EXPECT_EQ(g_runOptions.verbose, r.verbose) << "row " << r.row;
+        EXPECT_EQ(g_others, r.others) << "row " << r.row;
+    }
+}
+
+TEST_F(CommandLine, UnknownTokensReachTheFrontEndInOrder) {
+    char text[] = "-verbose -noc /noc -VER -df=x -lf -? --help";
+    g_others.clear();
+    ParseCommandLine(text, KeepOther);
+    EXPECT_EQ(g_others, (std::vector<std::string>{"-verbose", "/noc", "-VER", "-lf", "-?", "--help"}));
+    EXPECT_EQ(g_runOptions.confirm, 0);
+    EXPECT_STREQ(g_runOptions.dataFile, "x");
 }
 
 TEST_F(CommandLine, TokensAreCutInPlace) {
@@ -241,6 +305,35 @@ TEST_F(Install, UsageGoesToWindowAndSecondOutputOnly) {
         "       -VER       display version information and exit",
     };
     EXPECT_EQ(g_list, lines);
+}
+
+// ------------------------------------------------- console words
+
+TEST(ConsoleWords, HelpAndVersionWords) {
+    struct Row {
+        int row;
+        const char* token;
+        ConsoleRequest request;
+    } rows[] = {
+        {1, "-?", CONSOLE_HELP},       {2, "-h", CONSOLE_HELP},        {3, "--help", CONSOLE_HELP},
+        {4, "/?", CONSOLE_HELP},       {5, "-H", CONSOLE_HELP},        {6, "--HELP", CONSOLE_HELP},
+        {7, "-ver", CONSOLE_VERSION},  {8, "-VER", CONSOLE_VERSION},   {9, "--version", CONSOLE_VERSION},
+        {10, "-help", CONSOLE_SCAN},   {11, "/h", CONSOLE_SCAN},       {12, "-version", CONSOLE_SCAN},
+        {13, "--ver", CONSOLE_SCAN},   {14, "-?x", CONSOLE_SCAN},      {15, "", CONSOLE_SCAN},
+    };
+    for (const Row& r : rows) EXPECT_EQ(r.request, ConsoleRequestOf(r.token)) << "row " << r.row;
+}
+
+// Every word the command line takes, every exit code, and the quoting rule.
+TEST(ConsoleWords, UsageIsComplete) {
+    const std::string usage = kConsoleUsage;
+    for (const char* word : {"-df=<file>", "-lf=<file>", "-noc ", "-nodisk ", "-v ", "-s ", "-rs ", "-all ", "-?",
+                             "-h,", "--help", "/?", "-ver,", "--version", "\"-df=C:\\My Files\\x.dat\"",
+                             "-df=\"C:\\My Files\\x.dat\""})
+        EXPECT_NE(std::string::npos, usage.find(word)) << word;
+    for (const char* code : {"\r\n  0 ", "\r\n  1 ", "\r\n  3 ", "\r\n  9 ", "\r\n  10 ", "\r\n  12 "})
+        EXPECT_NE(std::string::npos, usage.find(code)) << code;
+    EXPECT_EQ(usage.size() - 2, usage.rfind("\r\n"));
 }
 
 }  // namespace

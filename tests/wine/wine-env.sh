@@ -21,3 +21,20 @@ mendrix_wine_env() {
 }
 
 wine() { "$WINELOADER" "$@"; }
+
+# Copies a template prefix for one test. Wine's own DLLs and programs, most
+# of a prefix's size (1.3 GB in a win64 one), are hard links to the
+# template's: tests add and remove files there but never rewrite Wine's.
+# Usage: mendrix_copy_prefix TEMPLATE PREFIX
+mendrix_copy_prefix() {
+  rm -rf "$2"
+  mkdir -p "$(dirname "$2")"
+  local d
+  local shared=(drive_c/windows/system32 drive_c/windows/syswow64 drive_c/windows/winsxs)
+  local skip=()
+  for d in "${shared[@]}"; do skip+=(--exclude="./$d"); done
+  (cd "$1" && tar cf - "${skip[@]}" .) | (mkdir -p "$2" && cd "$2" && tar xf -)
+  for d in "${shared[@]}"; do
+    if [ -d "$1/$d" ]; then cp -al "$1/$d" "$2/$d"; fi
+  done
+}

@@ -18,7 +18,7 @@ run_cli() {
   local tree="$1" exe="$2" name="$3"
   "$HERE/make-template-prefix.sh" "$tree"
   local prefix="$WIN/wine/prefixes/$name"
-  rm -rf "$prefix"; cp -a "$tree/wine/template" "$prefix"
+  mendrix_copy_prefix "$tree/wine/template" "$prefix"
   mkdir -p "$prefix/drive_c/mendrix"; cp "$exe" "$prefix/drive_c/mendrix/"
   (
     mendrix_wine_env "$tree" "$prefix"

@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "app/open_group.h"
-#include "app/run_options.h"
+#include "script/settings.h"
 #include "disk/directory_list.h"
 #include "report/message.h"
 #include "report/prompts.h"
@@ -34,6 +34,7 @@ const AttributeRule kAttributeRules[] = {
     {"PATTERN", "offset, origin, type, length, function, dll, os"},
     {"PATCH", "offset, origin, type, length, function, dll, os"},
     {"INIFILE", "FileName, os, confirm, DefaultMessages"},
+    {"VALUE", "name, os"},
 };
 
 struct OpenTag {

@@ -10,10 +10,10 @@ BUILD="$1"; NAME="$2"; GROUP="$3"; MENDRIX_EXE="$4"; PROBE_EXE="$5"; HOST_DAT="$
 
 "$HERE/../make-template-prefix.sh" "$BUILD"
 
+# shellcheck source=../wine-env.sh
+source "$HERE/../wine-env.sh"
 PREFIX="$BUILD/wine/prefixes/$NAME"
-rm -rf "$PREFIX"
-mkdir -p "$(dirname "$PREFIX")"
-cp -a "$BUILD/wine/template" "$PREFIX"
+mendrix_copy_prefix "$BUILD/wine/template" "$PREFIX"
 APP="$PREFIX/drive_c/mendrix"
 mkdir -p "$APP"
 cp "$MENDRIX_EXE" "$PROBE_EXE" "$APP/"
@@ -23,10 +23,13 @@ rm -rf "$SHOTS"
 mkdir -p "$SHOTS"
 WORK="$(mktemp -d)"
 XVFB_PID=""
+passed=0
 cleanup() {
   wineserver -k >/dev/null 2>&1 || true
   if [ -n "$XVFB_PID" ]; then kill "$XVFB_PID" 2>/dev/null || true; fi
   rm -rf "$WORK"
+  # A passing group's prefix is removed; a failing one is kept to look into.
+  if [ $passed -eq 1 ]; then rm -rf "$PREFIX"; fi
 }
 trap cleanup EXIT
 
@@ -39,8 +42,6 @@ for _ in $(seq 100); do [ -s "$WORK/display" ] && break; sleep 0.05; done
 [ -s "$WORK/display" ] || { echo "FAIL: no virtual display" >&2; exit 1; }
 export DISPLAY=":$(cat "$WORK/display")"
 
-# shellcheck source=../wine-env.sh
-source "$HERE/../wine-env.sh"
 mendrix_wine_env "$BUILD" "$PREFIX"
 # One server for the whole group: each program then starts in a blink.
 wineserver -p
@@ -51,4 +52,5 @@ source "$HERE/gui_lib.sh"
 park_pointer
 # shellcheck disable=SC1090
 source "$GROUP"
+passed=1
 echo "PASS $NAME in ${SECONDS}s"

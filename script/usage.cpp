@@ -1,4 +1,4 @@
-#include "app/run_options.h"
+#include "script/usage.h"
 #include "report/message.h"
 
 static const char kUsage[] =

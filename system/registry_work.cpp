@@ -1,0 +1,268 @@
+#include "system/registry_work.h"
+
+#include <stdlib.h>
+#include <string.h>
+
+#include "report/counters.h"
+#include "report/message.h"
+#include "script/action_record.h"
+#include "script/hex.h"
+#include "script/parse_context.h"
+#include "script/store.h"
+#include "script/text_util.h"
+#include "system/value_capture.h"
+
+namespace {
+
+// The longest value name the registry allows, with its terminator.
+const uint32_t kLongestValueName = 16384;
+const uint32_t kShortValueName = 256;
+
+// Position of the value being examined while every value of a key is
+// walked; -1 outside a walk. A deletion steps it back, so that the walk reads
+// the value that moved into the deleted one's place.
+int32_t g_valueIndex = -1;
+
+const char* const kRootNames[] = {"HKCR", "HKCU", "HKLM", "HKU", "HKPD", "HKCC", "HKDD"};
+
+// The registry's data, with a zero after it and room for a whole DWORD even
+// when the stored data is shorter: text without a terminator and short DWORD
+// data are read within the buffer.
+struct ValueData {
+    uint32_t type;
+    uint32_t size;
+    uint8_t* bytes;
+};
+
+bool ReadValue(const RegistryCalls* calls, RegistryKey key, const char* name, ValueData* data) {
+    data->bytes = nullptr;
+    if (calls->queryValue(key, name, &data->type, nullptr, &data->size) != REGISTRY_OK || data->size == 0)
+        return false;
+    uint32_t room = data->size < 4 ? 4 : data->size;
+    data->bytes = static_cast<uint8_t*>(calloc(room + 1, 1));
+    if (!data->bytes) return false;
+    uint32_t size = data->size;
+    if (calls->queryValue(key, name, &data->type, data->bytes, &size) != REGISTRY_OK) {
+        free(data->bytes);
+        data->bytes = nullptr;
+        return false;
+    }
+    data->size = size;
+    return true;
+}
+
+bool IsKeyword(const ActionRecord* action, const char* word) { return strcmp(action->keyword, word) == 0; }
+
+// A list store is walked from its newest value for every value examined: the
+// store to reset is the one whose name the pattern holds, as SubstituteStore
+// finds it.
+void ResetStoreNamedIn(const char* text) {
+    for (Store* store = g_stores; store; store = store->next) {
+        if (strstr(text, store->name)) {
+            ResetStoreCursor(store->name);
+            return;
+        }
+    }
+}
+
+// Tries one VIRUSVALUE text against the value: the text itself, or each
+// value of the store it names. test answers whether a candidate matches.
+template <typename Test>
+bool TryVirusValue(const char* text, Test test) {
+    ResetStoreNamedIn(text);
+    int32_t more = 0;
+    char* substituted = SubstituteStore(text, &more);
+    if (!substituted) return test(text);
+    for (;;) {
+        bool matched = test(substituted);
+        free(substituted);
+        if (matched) return true;
+        if (!more) return false;
+        more = 0;
+        substituted = SubstituteStore(text, &more);
+        if (!substituted) return false;
+    }
+}
+
+bool TextMatches(const char* data, const char* candidate, const ActionRecord* action) {
+    size_t length = strlen(candidate);
+    char* lowered = CopyText(candidate, length);
+    if (!lowered) return false;
+    LowerCaseText(lowered);
+    Capture capture;
+    bool matched = MatchValuePattern(data, lowered, &capture);
+    if (matched && capture.start && action->storeName) {
+        char* captured = CopyText(capture.start, capture.length);
+        if (captured) AddToStore(action->storeName, captured, (action->storeFlags & STORE_LIST) ? 1 : 0);
+        free(captured);
+    }
+    free(lowered);
+    return matched;
+}
+
+bool DwordMatches(uint32_t value, const char* candidate) {
+    uint32_t parsed = 0;
+    return ParseHex(candidate, 4, &parsed) >= 0 && parsed == value;
+}
+
+struct ValueSite {
+    const RegistryCalls* calls;
+    RegistryKey key;
+    const char* root;
+    const char* path;
+    const char* name;
+    const char* shown;
+};
+
+void ResetValue(const ValueSite& site, uint32_t type, const uint8_t* bytes, uint32_t size) {
+    if (site.calls->setValue(site.key, site.name, type, bytes, size) == REGISTRY_OK) {
+        ReportMessage(MSG_NO_LIST | MSG_INFO, "Reset registry value %s\\%s\\%s\r\n", site.root, site.path, site.shown);
+        CountEvent(EVENT_REGKEY_CHANGED);
+    } else {
+        ReportMessage(MSG_NO_LIST | MSG_ERROR, "Could not reset registry value %s\\%s\\%s\r\n", site.root, site.path,
+                      site.shown);
+    }
+}
+
+void DeleteValue(const ValueSite& site) {
+    if (site.calls->deleteValue(site.key, site.name) == REGISTRY_OK) {
+        ReportMessage(MSG_NO_LIST | MSG_INFO, "Deleted registry value %s\\%s\\%s\r\n", site.root, site.path,
+                      site.shown);
+        CountEvent(EVENT_REGKEY_CHANGED);
+        if (g_valueIndex >= 0) --g_valueIndex;
+    } else {
+        ReportMessage(MSG_NO_LIST | MSG_ERROR, "Could not delete registry value %s\\%s\\%s\r\n", site.root, site.path,
+                      site.shown);
+    }
+}
+
+void CheckText(const ValueSite& site, char* data, ValueRecord* value) {
+    const ActionRecord* action = value->action;
+    LowerCaseText(data);
+    bool matched = false;
+    for (VirusValueRecord* v = value->virusValues; v && !matched; v = v->next)
+        if (v->text)
+            matched = TryVirusValue(v->text, [&](const char* c) { return TextMatches(data, c, action); });
+    LowerCaseText(value->defaultText);
+
+    bool act = value->virusValues ? matched : !value->defaultText || strcmp(data, value->defaultText) != 0;
+    if (!act) return;
+    if (action->setInfected) MarkInfected();
+    if (IsKeyword(action, "reset") && value->defaultText) {
+        CountEvent(EVENT_REGKEY_AFFECTED);
+        // The terminator is written with the text, so that every reader
+        // finds where it ends.
+        uint32_t size = static_cast<uint32_t>(strlen(value->defaultText) + 1);
+        ResetValue(site, REGISTRY_TEXT, reinterpret_cast<const uint8_t*>(value->defaultText), size);
+    } else if (IsKeyword(action, "delete")) {
+        CountEvent(EVENT_REGKEY_AFFECTED);
+        DeleteValue(site);
+    }
+    site.calls->flushKey(site.key);
+}
+
+void CheckDword(const ValueSite& site, const uint8_t* bytes, ValueRecord* value) {
+    const ActionRecord* action = value->action;
+    uint32_t number = static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
+                      static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
+    bool matched = false;
+    for (VirusValueRecord* v = value->virusValues; v && !matched; v = v->next)
+        if (v->text) matched = TryVirusValue(v->text, [&](const char* c) { return DwordMatches(number, c); });
+    uint32_t normal = 0;
+    if (value->defaultText && ParseHex(value->defaultText, 4, &normal) < 0) return;
+
+    bool act = value->virusValues ? matched : !value->defaultText || number != normal;
+    if (!act) return;
+    if (action->setInfected) MarkInfected();
+    CountEvent(EVENT_REGKEY_AFFECTED);
+    if (IsKeyword(action, "reset") && value->defaultText) {
+        uint8_t stored[4] = {static_cast<uint8_t>(normal), static_cast<uint8_t>(normal >> 8),
+                             static_cast<uint8_t>(normal >> 16), static_cast<uint8_t>(normal >> 24)};
+        ResetValue(site, REGISTRY_DWORD, stored, 4);
+    } else if (IsKeyword(action, "delete")) {
+        DeleteValue(site);
+    }
+}
+
+// Examines every value of the key, by position.
+void WalkValues(const RegistryCalls* calls, RegistryKey key, const KeyRecord* keyRecord, ValueRecord* value) {
+    char shortName[kShortValueName];
+    char* longName = nullptr;
+    g_valueIndex = 0;
+    for (;;) {
+        char* name = longName ? longName : shortName;
+        uint32_t size = longName ? kLongestValueName : kShortValueName;
+        int32_t result = calls->enumValueName(key, static_cast<uint32_t>(g_valueIndex), name, &size);
+        if (result == REGISTRY_MORE_DATA && !longName) {
+            // A name too long for the short buffer: read it again whole.
+            longName = static_cast<char*>(malloc(kLongestValueName));
+            if (longName) continue;
+        }
+        if (result == REGISTRY_MORE_DATA) {
+            ++g_valueIndex;  // cannot be read whole: passed over
+            continue;
+        }
+        if (result != REGISTRY_OK) break;
+        value->name = name;
+        CheckRegistryValue(calls, key, keyRecord, value);
+        value->name = nullptr;
+        ++g_valueIndex;
+    }
+    free(longName);
+    g_valueIndex = -1;
+}
+
+void ProcessKey(const RegistryCalls* calls, KeyRecord* keyRecord) {
+    char* substituted = SubstituteStore(keyRecord->path, nullptr);
+    if (substituted) {
+        free(keyRecord->path);
+        keyRecord->path = substituted;
+    }
+    const char* path = keyRecord->path ? keyRecord->path : "";
+    if (!keyRecord->values) {
+        const ActionRecord* action = keyRecord->action;
+        // Without a path the key would be the root itself, which is never
+        // deleted.
+        if (!action || !action->keyword || !IsKeyword(action, "delete") || !*path) return;
+        if (calls->deleteKey(keyRecord->root, path) != REGISTRY_OK) return;
+        if (action->setInfected) MarkInfected();
+        ReportMessage(MSG_NO_LIST | MSG_INFO, "Deleted registry key %s\\%s\r\n", RootShortName(keyRecord->root), path);
+        CountEvent(EVENT_REGKEY_AFFECTED);
+        CountEvent(EVENT_REGKEY_CHANGED);
+        return;
+    }
+    RegistryKey key = nullptr;
+    if (calls->openKey(keyRecord->root, path, &key) != REGISTRY_OK) return;
+    for (ValueRecord* value = keyRecord->values; value; value = value->next) {
+        if (value->name)
+            CheckRegistryValue(calls, key, keyRecord, value);
+        else
+            WalkValues(calls, key, keyRecord, value);
+    }
+    calls->closeKey(key);
+}
+
+}  // namespace
+
+const char* RootShortName(uint32_t root) {
+    uint32_t index = root & 0xF;
+    return index < sizeof kRootNames / sizeof kRootNames[0] ? kRootNames[index] : "";
+}
+
+void CheckRegistryValue(const RegistryCalls* calls, RegistryKey key, const KeyRecord* keyRecord, ValueRecord* value) {
+    ValueData data;
+    if (!ReadValue(calls, key, value->name, &data)) return;
+    if (value->action && value->action->keyword) {
+        ValueSite site = {calls,       key, RootShortName(keyRecord->root), keyRecord->path ? keyRecord->path : "",
+                          value->name, *value->name ? value->name : "Default"};
+        if (data.type == REGISTRY_DWORD)
+            CheckDword(site, data.bytes, value);
+        else
+            CheckText(site, reinterpret_cast<char*>(data.bytes), value);
+    }
+    free(data.bytes);
+}
+
+void ProcessRegistryKeys(const RegistryCalls* calls, KeyRecord* keys) {
+    for (KeyRecord* key = keys; key; key = key->next) ProcessKey(calls, key);
+}

@@ -1,0 +1,53 @@
+#include "system/service_removal.h"
+
+#include "report/counters.h"
+#include "report/message.h"
+
+// Answers the last state the service was known to be in.
+static uint32_t WaitForStop(const ServiceCalls* calls, ServiceHandle service, uint32_t state) {
+    calls->sleep(1000);
+    for (int query = 1; query <= SERVICE_STOP_QUERIES; ++query) {
+        uint32_t now;
+        if (!calls->queryState(service, &now)) break;
+        state = now;
+        // A service that stays in the stop-pending state would hold the
+        // run: after the last query it counts as failed to stop.
+        if (state != SERVICE_STATE_STOP_PENDING || query == SERVICE_STOP_QUERIES) break;
+        calls->sleep(1000);
+    }
+    return state;
+}
+
+void RemoveService(const ServiceCalls* calls, const char* name) {
+    ServiceHandle manager = calls->openManager();
+    if (!manager) return;
+    uint32_t error = 0;
+    ServiceHandle service = calls->openService(manager, name, &error);
+    if (!service) {
+        // A service that is not installed is not worth a word.
+        if (error != SERVICE_MISSING) {
+            CountEvent(EVENT_SERVICE_FOUND);
+            ReportMessage(MSG_INFO, "\r\nCould not open %s\r\n", name);
+        }
+        calls->close(manager);
+        return;
+    }
+    CountEvent(EVENT_SERVICE_FOUND);
+    uint32_t state = 0;
+    if (calls->stop(service, &state)) {
+        ReportMessage(MSG_INFO, "\r\nStopping %s", name);
+        state = WaitForStop(calls, service, state);
+        ReportMessage(MSG_INFO, state == SERVICE_STATE_STOPPED ? "\r\n%s stopped\r\n" : "\r\n%s failed to stop\r\n",
+                      name);
+    }
+    // Asked for even when the service did not stop: the manager removes the
+    // entry once it has.
+    if (calls->remove(service)) {
+        CountEvent(EVENT_SERVICE_REMOVED);
+        ReportMessage(MSG_INFO, "\r\n%s removed\r\n", name);
+    } else {
+        ReportMessage(MSG_INFO, "\r\nCould not remove %s service\r\n", name);
+    }
+    calls->close(service);
+    calls->close(manager);
+}

@@ -1,0 +1,10 @@
+#include "standin_dll.h"
+
+std::string TableFileBeside(HMODULE self) {
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(self, path, MAX_PATH);
+    std::string folder = path;
+    size_t slash = folder.rfind('\\');
+    folder = slash == std::string::npos ? "." : folder.substr(0, slash);
+    return folder + "\\shares.tab";
+}

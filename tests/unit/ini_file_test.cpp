@@ -1,0 +1,217 @@
+// INIFILE and its KEY entries against INI files kept in memory: which entries
+// are reset or deleted, the messages and counters, and the element's records.
+#include <gtest/gtest.h>
+#include <string.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "app/open_group.h"
+#include "report/counters.h"
+#include "report/folder_macro.h"
+#include "script/cleaning.h"
+#include "script_harness.h"
+#include "system/profile_calls.h"
+
+namespace {
+
+// file -> section -> entry -> value, as the profile functions see them.
+typedef std::map<std::string, std::map<std::string, std::string>> Sections;
+std::map<std::string, Sections> g_files;
+std::vector<std::string> g_writes;  // every write but the flushes, in order
+bool g_writeFails;
+
+uint32_t Read(const char* section, const char* name, const char* defaultText, char* buffer, uint32_t size,
+              const char* file) {
+    std::string value = defaultText ? defaultText : "";
+    auto f = g_files.find(file);
+    if (f != g_files.end() && f->second.count(section) && f->second[section].count(name))
+        value = f->second[section][name];
+    size_t n = std::min<size_t>(value.size(), size - 1);
+    memcpy(buffer, value.data(), n);
+    buffer[n] = 0;
+    return static_cast<uint32_t>(n);
+}
+
+bool Write(const char* section, const char* name, const char* value, const char* file) {
+    if (!section && !name && !value) return true;  // the cache flush
+    g_writes.push_back(std::string(section) + "/" + name + "=" + (value ? value : "<deleted>"));
+    if (g_writeFails) return false;
+    if (value)
+        g_files[file][section][name] = value;
+    else
+        g_files[file][section].erase(name);
+    return true;
+}
+
+const ProfileCalls kFakeProfiles = {Read, Write};
+// Members this test does not use stay null, however many the table grows.
+CleaningWork MakeWork() {
+    CleaningWork work = {};
+    work.profiles = &kFakeProfiles;
+    return work;
+}
+const CleaningWork kWork = MakeWork();
+
+const char kFile[] = "C:\\WINDOWS\\win.ini";
+
+std::string Script(const std::string& body) {
+    return "<CLEANER DataFile=\"F\" Type=\"Worm\"><IDENTITY GenericName=\"Gen\">" + body + "</IDENTITY></CLEANER>";
+}
+std::string IniScript(const std::string& keys, const std::string& attributes = "FileName=\"windows\\win.ini\"") {
+    return Script("<INIFILE " + attributes + ">" + keys + "</INIFILE>");
+}
+
+const char kHeading[] = "\r\nRemoving Gen entries from C:\\WINDOWS\\win.ini\r\n";
+const char kNotFound[] = "Could not find any Gen entries in C:\\WINDOWS\\win.ini\r\n";
+const char kRemoved[] = "Entry successfully removed from C:\\WINDOWS\\win.ini\r\n";
+
+class IniFile : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        g_files.clear();
+        g_writes.clear();
+        g_writeFails = false;
+        g_cleaning = &kWork;
+        g_standInFolders[FOLDER_WINDOWS] = "C:\\WINDOWS";
+        ResetCounters();
+    }
+    void TearDown() override {
+        g_cleaning = nullptr;
+        g_standInFolders[FOLDER_WINDOWS] = kStandInDefaults[FOLDER_WINDOWS];
+    }
+    static std::string& Entry(const char* section, const char* name) { return g_files[kFile][section][name]; }
+    static bool Has(const char* section, const char* name) { return g_files[kFile][section].count(name) != 0; }
+};
+
+struct EntryRow {
+    int row;
+    const char* value;  // null: the entry is missing
+    const char* elements;
+    const char* after;  // null: deleted (or still missing)
+    bool found;
+};
+
+const EntryRow kEntries[] = {
+    {1, "c:\\windows\\notepad.exe C:\\WINDOWS\\EVIL.EXE", "<VIRUSVALUE>evil.exe</VIRUSVALUE>", nullptr, true},
+    {2, "c:\\windows\\evil.exe", "<VIRUSVALUE>Evil.exe</VIRUSVALUE><DEFAULT>Explorer.exe</DEFAULT>", "explorer.exe",
+     true},
+    {3, "c:\\windows\\EXPLORER.EXE", "<DEFAULT>Explorer.exe</DEFAULT>", "c:\\windows\\EXPLORER.EXE", false},
+    {4, "c:\\windows\\evil.exe", "<DEFAULT>Explorer.exe</DEFAULT>", "explorer.exe", true},
+    {5, "anything", "", nullptr, true},
+    {6, "", "", "", false},
+    {7, nullptr, "", nullptr, false},
+    // a missing entry reads as its default, which holds itself
+    {8, nullptr, "<DEFAULT>Explorer.exe</DEFAULT>", nullptr, false},
+    {9, "c:\\good.exe", "<VIRUSVALUE>evil.exe</VIRUSVALUE>", "c:\\good.exe", false},
+};
+
+TEST_F(IniFile, EachEntryEndsAsItsKeySays) {
+    for (const EntryRow& r : kEntries) {
+        SetUp();
+        if (r.value) Entry("windows", "load") = r.value;
+        Entry("windows", "run") = "keep evil.exe";
+        ScriptRun run = RunScript(IniScript(std::string("<KEY section=\"windows\" name=\"load\">") + r.elements + "</KEY>"));
+        EXPECT_EQ(r.after != nullptr, Has("windows", "load")) << "row " << r.row;
+        if (r.after && Has("windows", "load")) EXPECT_EQ(r.after, Entry("windows", "load")) << "row " << r.row;
+        EXPECT_EQ("keep evil.exe", Entry("windows", "run")) << "row " << r.row;
+        std::string expected = std::string(kHeading) + (r.found ? kRemoved : kNotFound);
+        EXPECT_NE(std::string::npos, run.record.log.find(expected)) << "row " << r.row << run.record.log;
+        EXPECT_EQ(r.found ? 1 : 0, g_counters[COUNT_INI_FOUND]) << "row " << r.row;
+        EXPECT_EQ(r.found ? 1 : 0, g_counters[COUNT_INI_CHANGED]) << "row " << r.row;
+        EXPECT_TRUE(run.context.flags & RUN_DID_INIFILES) << "row " << r.row;
+    }
+}
+
+TEST_F(IniFile, OnlyTheFirst255CharactersAreCompared) {
+    Entry("windows", "load") = std::string(260, 'a') + "evil.exe";
+    RunScript(IniScript("<KEY section=\"windows\" name=\"load\"><VIRUSVALUE>evil.exe</VIRUSVALUE></KEY>"));
+    EXPECT_TRUE(Has("windows", "load"));
+    Entry("windows", "load") = std::string(240, 'a') + "evil.exe";
+    RunScript(IniScript("<KEY section=\"windows\" name=\"load\"><VIRUSVALUE>evil.exe</VIRUSVALUE></KEY>"));
+    EXPECT_FALSE(Has("windows", "load"));
+}
+
+TEST_F(IniFile, KeysAreExaminedLastFirst) {
+    Entry("boot", "shell") = "evil.exe";
+    Entry("windows", "load") = "evil.exe";
+    RunScript(IniScript("<KEY section=\"windows\" name=\"load\"><VIRUSVALUE>evil</VIRUSVALUE></KEY>"
+                      "<KEY section=\"boot\" name=\"shell\"><VIRUSVALUE>evil</VIRUSVALUE>"
+                      "<DEFAULT>Explorer.exe</DEFAULT></KEY>"));
+    EXPECT_EQ((std::vector<std::string>{"boot/shell=explorer.exe", "windows/load=<deleted>"}), g_writes);
+}
+
+TEST_F(IniFile, KeyWithoutSectionOrNameTouchesNothing) {
+    Entry("windows", "load") = "evil.exe";
+    Entry("windows", "run") = "evil.exe";
+    ScriptRun run = RunScript(IniScript("<KEY section=\"windows\"><VIRUSVALUE>evil</VIRUSVALUE></KEY>"
+                                      "<KEY name=\"load\"></KEY>"));
+    EXPECT_TRUE(g_writes.empty());
+    EXPECT_TRUE(Has("windows", "load"));
+    EXPECT_TRUE(Has("windows", "run"));
+    EXPECT_NE(std::string::npos, run.record.log.find(kNotFound));
+}
+
+TEST_F(IniFile, FailedWriteIsReportedAndCountedAsFoundOnly) {
+    Entry("windows", "load") = "evil.exe";
+    g_writeFails = true;
+    ScriptRun run = RunScript(IniScript("<KEY section=\"windows\" name=\"load\"><VIRUSVALUE>evil</VIRUSVALUE></KEY>"));
+    EXPECT_NE(std::string::npos,
+              run.record.log.find("Could not remove the virus entry from C:\\WINDOWS\\win.ini\r\n"));
+    EXPECT_EQ(1, g_counters[COUNT_INI_FOUND]);
+    EXPECT_EQ(0, g_counters[COUNT_INI_CHANGED]);
+    EXPECT_EQ(std::string::npos, run.record.log.find(kNotFound));
+}
+
+TEST_F(IniFile, DefaultMessagesOffKeepsTheNotFoundLine) {
+    ScriptRun run = RunScript(IniScript("<KEY section=\"s\" name=\"n\"/>", "DefaultMessages=\"off\" FileName=\"windows\\win.ini\""));
+    EXPECT_EQ(std::string::npos, run.record.log.find(kHeading));
+    EXPECT_NE(std::string::npos, run.record.log.find(kNotFound));
+}
+
+TEST_F(IniFile, BadAttributesAreCorruptDataAndNothingIsDone) {
+    struct Row {
+        int row;
+        std::string script;
+    } rows[] = {
+        {1, IniScript("", "")},
+        {2, IniScript("", "FileName=\"a.ini\" mode=\"x\"")},
+        {3, IniScript("<KEY section=\"s\" name=\"n\" value=\"v\"/>")},
+    };
+    for (const Row& r : rows) {
+        SetUp();
+        Entry("s", "n") = "v";
+        ScriptRun run = RunScript(r.script);
+        EXPECT_NE(std::string::npos, run.record.log.find("\r\nCorrupt data\r\n")) << "row " << r.row;
+        EXPECT_EQ(std::string::npos, run.record.log.find("Removing")) << "row " << r.row;
+        EXPECT_TRUE(g_writes.empty()) << "row " << r.row;
+        EXPECT_FALSE(run.context.flags & RUN_IN_INIFILE) << "row " << r.row;
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// A data file that breaks off inside a group leaves it open; the run's end
+// releases it without doing its work (the leak checker sees what is left).
+TEST_F(IniFile, GroupLeftOpenByABrokenFileIsReleasedWithoutWork) {
+    Entry("windows", "load") = "evil.exe";
+    const char* broken[] = {
+        "<INIFILE FileName=\"windows\\win.ini\"><KEY section=\"windows\" name=\"load\"><VIRUSVALUE>evil",
+        "<REGISTRY><KEY handle=\"HKEY_CURRENT_USER\" name=\"S\"><VALUE name=\"v\"><VIRUSVALUE>evil",
+    };
+    for (const char* body : broken) {
+        ScriptRun run = RunScript(std::string("<CLEANER DataFile=\"F\"><IDENTITY GenericName=\"Gen\">") + body);
+        EXPECT_EQ(0, run.parseStatus);
+        run.context.flags |= RUN_SKIP;
+        CloseOpenGroup(&run.context);
+        EXPECT_EQ(0u, run.context.flags & (RUN_IN_INIFILE | RUN_IN_REGISTRY)) << body;
+        EXPECT_EQ(nullptr, run.context.groupRecord) << body;
+        EXPECT_EQ(nullptr, run.context.iniKeys) << body;
+        EXPECT_TRUE(g_writes.empty()) << body;
+    }
+}
+
+}  // namespace

@@ -1,0 +1,207 @@
+// SERVICE and RemoveService against a service control manager kept in
+// memory: stopping with its bounded wait, deleting, what is said and counted.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include "report/counters.h"
+#include "script/cleaning.h"
+#include "script_harness.h"
+#include "system/service_calls.h"
+#include "system/service_element.h"
+#include "system/service_removal.h"
+
+namespace {
+
+struct FakeService {
+    bool installed = true;
+    uint32_t openError = 0;          // a reason to refuse opening
+    bool running = false;
+    int pendingQueries = 0;          // queries answering stop-pending; -1: forever
+    bool queryFails = false;
+    bool deleteFails = false;
+};
+
+FakeService g_service;
+bool g_managerFails;
+int g_sleeps, g_queries, g_opens, g_closes;
+std::vector<std::string> g_deleted;
+std::string g_lastName;
+
+ServiceHandle OpenManager() {
+    if (g_managerFails) return nullptr;
+    ++g_opens;
+    return &g_service;
+}
+ServiceHandle OpenService(ServiceHandle, const char* name, uint32_t* error) {
+    g_lastName = name;
+    if (!g_service.installed) {
+        *error = SERVICE_MISSING;
+        return nullptr;
+    }
+    if (g_service.openError) {
+        *error = g_service.openError;
+        return nullptr;
+    }
+    ++g_opens;
+    return &g_service;
+}
+bool Stop(ServiceHandle, uint32_t* state) {
+    if (!g_service.running) return false;
+    *state = SERVICE_STATE_STOP_PENDING;
+    return true;
+}
+bool QueryState(ServiceHandle, uint32_t* state) {
+    ++g_queries;
+    if (g_service.queryFails) return false;
+    bool pending = g_service.pendingQueries < 0 || g_queries <= g_service.pendingQueries;
+    *state = pending ? SERVICE_STATE_STOP_PENDING : SERVICE_STATE_STOPPED;
+    return true;
+}
+bool Remove(ServiceHandle) {
+    if (g_service.deleteFails) return false;
+    g_deleted.push_back(g_lastName);
+    return true;
+}
+void Close(ServiceHandle) { ++g_closes; }
+void Sleep(uint32_t milliseconds) {
+    EXPECT_EQ(1000u, milliseconds);
+    ++g_sleeps;
+}
+
+const ServiceCalls kFakeManager = {OpenManager, OpenService, Stop, QueryState, Remove, Close, Sleep};
+// Members this test does not use stay null, however many the table grows.
+CleaningWork MakeWork() {
+    CleaningWork work = {};
+    work.services = &kFakeManager;
+    return work;
+}
+const CleaningWork kWork = MakeWork();
+
+std::string Script(const std::string& body) {
+    return "<CLEANER DataFile=\"F\" Type=\"Worm\"><IDENTITY GenericName=\"Gen\">" + body + "</IDENTITY></CLEANER>";
+}
+
+const char kHeading[] = "\r\nChecking services\r\n";
+
+class Service : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        g_service = FakeService();
+        g_managerFails = false;
+        g_sleeps = g_queries = g_opens = g_closes = 0;
+        g_deleted.clear();
+        g_cleaning = &kWork;
+        ResetCounters();
+    }
+    void TearDown() override { g_cleaning = nullptr; }
+    // The log after the identity lines.
+    static std::string Work(const ScriptRun& run) {
+        size_t at = run.record.log.find("\r\nChecking services");
+        if (at == std::string::npos) return "<no heading>";
+        std::string work = run.record.log.substr(at);
+        // up to the IDENTITY end's line
+        return work.substr(0, work.find("\r\nSystem scan finished"));
+    }
+};
+
+struct StopRow {
+    int row;
+    bool running;
+    int pending;
+    bool queryFails;
+    bool deleteFails;
+    const char* log;
+    int sleeps;
+    int queries;
+    int removed;
+};
+
+const int kBound = SERVICE_STOP_QUERIES;
+
+const StopRow kStops[] = {
+    {1, true, 0, false, false, "\r\nStopping Evil\r\nEvil stopped\r\n\r\nEvil removed\r\n", 1, 1, 1},
+    {2, true, 2, false, false, "\r\nStopping Evil\r\nEvil stopped\r\n\r\nEvil removed\r\n", 3, 3, 1},
+    // never stops: the last allowed query ends the wait, the deletion is
+    // asked for all the same
+    {3, true, -1, false, false, "\r\nStopping Evil\r\nEvil failed to stop\r\n\r\nEvil removed\r\n", kBound, kBound, 1},
+    {4, true, kBound - 1, false, false, "\r\nStopping Evil\r\nEvil stopped\r\n\r\nEvil removed\r\n", kBound, kBound,
+     1},
+    // no answer: the state the stop request gave stands
+    {5, true, 0, true, false, "\r\nStopping Evil\r\nEvil failed to stop\r\n\r\nEvil removed\r\n", 1, 1, 1},
+    {6, false, 0, false, false, "\r\nEvil removed\r\n", 0, 0, 1},
+    {7, false, 0, false, true, "\r\nCould not remove Evil service\r\n", 0, 0, 0},
+};
+
+TEST_F(Service, StopAndDelete) {
+    for (const StopRow& r : kStops) {
+        SetUp();
+        g_service.running = r.running;
+        g_service.pendingQueries = r.pending;
+        g_service.queryFails = r.queryFails;
+        g_service.deleteFails = r.deleteFails;
+        ScriptRun run = RunScript(Script("<SERVICE>Evil</SERVICE>"));
+        EXPECT_EQ(std::string(kHeading) + r.log, Work(run)) << "row " << r.row;
+        EXPECT_EQ(r.sleeps, g_sleeps) << "row " << r.row;
+        EXPECT_EQ(r.queries, g_queries) << "row " << r.row;
+        EXPECT_EQ(1, g_counters[COUNT_SERVICES_FOUND]) << "row " << r.row;
+        EXPECT_EQ(r.removed, g_counters[COUNT_SERVICES_REMOVED]) << "row " << r.row;
+        EXPECT_EQ(g_opens, g_closes) << "row " << r.row;
+    }
+}
+
+TEST_F(Service, MissingServiceIsSilentAndOtherOpenFailuresAreReported) {
+    g_service.installed = false;
+    ScriptRun missing = RunScript(Script("<SERVICE>Evil</SERVICE>"));
+    EXPECT_EQ(kHeading, Work(missing));
+    EXPECT_EQ(0, g_counters[COUNT_SERVICES_FOUND]);
+    EXPECT_TRUE(missing.context.flags & RUN_DID_SERVICES);
+
+    SetUp();
+    g_service.openError = 5;
+    ScriptRun denied = RunScript(Script("<SERVICE>Evil</SERVICE>"));
+    EXPECT_EQ(std::string(kHeading) + "\r\nCould not open Evil\r\n", Work(denied));
+    EXPECT_EQ(1, g_counters[COUNT_SERVICES_FOUND]);
+    EXPECT_EQ(0, g_counters[COUNT_SERVICES_REMOVED]);
+    EXPECT_EQ(g_opens, g_closes);
+
+    SetUp();
+    g_managerFails = true;
+    ScriptRun refused = RunScript(Script("<SERVICE>Evil</SERVICE>"));
+    EXPECT_EQ(kHeading, Work(refused));
+    EXPECT_EQ(0, g_counters[COUNT_SERVICES_FOUND]);
+}
+
+TEST_F(Service, HeadingOncePerRunAndOnlyWithDefaultMessages) {
+    ScriptRun two = RunScript(Script("<SERVICE>A</SERVICE><SERVICE>B</SERVICE>"));
+    EXPECT_EQ(std::string(kHeading) + "\r\nA removed\r\n\r\nB removed\r\n", Work(two));
+    EXPECT_EQ((std::vector<std::string>{"A", "B"}), g_deleted);
+
+    SetUp();
+    ScriptRun off = RunScript(Script("<SERVICE DefaultMessages=\"off\">A</SERVICE><SERVICE>B</SERVICE>"));
+    EXPECT_EQ(std::string::npos, off.record.log.find("Checking services"));
+    EXPECT_NE(std::string::npos, off.record.log.find("\r\nA removed\r\n\r\nB removed\r\n"));
+}
+
+TEST_F(Service, NothingIsTouchedOnWindows9xOrInSkipMode) {
+    ScriptRun old = RunScript(Script("<SERVICE>A</SERVICE><SERVICE>B</SERVICE>"), RUN_WIN9X);
+    EXPECT_EQ(0, g_opens);
+    EXPECT_EQ(std::string::npos, old.record.log.find("Checking services"));
+    EXPECT_FALSE(old.context.flags & RUN_DID_SERVICES);
+
+    // A run that went into skip mode while the text was collected (memory
+    // ran out) does not act on what it got.
+    SetUp();
+    ParseContext context{};
+    context.flags = RUN_INITIAL_FLAGS | RUN_WINNT | RUN_SKIP;
+    context.serviceText = static_cast<char*>(malloc(2));
+    strcpy(context.serviceText, "A");
+    OnServiceEnd(&context, "SERVICE");
+    EXPECT_EQ(0, g_opens);
+    EXPECT_EQ(nullptr, context.serviceText);
+}
+
+}  // namespace

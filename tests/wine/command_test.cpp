@@ -1,0 +1,191 @@
+// UNREGDLL and EXECUTE end to end: the console program unregisters the
+// project's own COM server libraries (one per outcome) and runs commands
+// built from a folder macro and a store, on both Windows families.
+#include <windows.h>
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+#include <string.h>
+
+#include <string>
+
+#include "extract_resource_win.h"
+#include "support/wine_support.h"
+
+namespace {
+
+const char kCli[] = "C:\\mendrix\\mendrix-cli.exe";
+const char kSelf[] = "C:\\mendrix\\command_test.exe";
+const char kAppKey[] = "Software\\Wine\\AppDefaults\\mendrix-cli.exe";
+
+std::string TempFolder() {
+    char buffer[MAX_PATH] = {};
+    GetTempPathA(sizeof buffer, buffer);
+    std::string folder = buffer;
+    if (!folder.empty() && folder.back() == '\\') folder.pop_back();
+    return folder;
+}
+
+class CommandRuns : public testing::Test {
+protected:
+    // Whether the console program is told it runs on Windows 98.
+    virtual bool NineX() const { return false; }
+    static void SetUpTestSuite() {
+        CreateDirectoryA("C:\\mendrix\\com", nullptr);
+        for (const char* kind : {"OK", "FALSE", "NOEXPORT", "NOLOAD"}) {
+            std::string lower = kind;
+            for (char& c : lower) c = static_cast<char>(tolower(c));
+            ASSERT_TRUE(ExtractResourceFile((std::string("COM_") + kind).c_str(),
+                                            "C:\\mendrix\\com\\com_" + lower + ".dll"));
+        }
+    }
+    void SetUp() override {
+        std::string name = testing::UnitTest::GetInstance()->current_test_info()->name();
+        for (char& c : name) if (c == '/') c = '_';
+        folder = MakeScratchFolder(name);
+        log = folder + "\\run.log";
+        dat = folder + "\\run.dat";
+        for (const char* f : {"com_ok", "com_false", "com_noexport", "com_noload"}) {
+            RemoveFile(std::string("C:\\mendrix\\com\\") + f + ".dll.called");
+            RemoveFile(std::string("C:\\mendrix\\com\\") + f + ".dll.events");
+        }
+        if (NineX()) {
+            HKEY key;
+            ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, kAppKey, 0, nullptr, 0, KEY_ALL_ACCESS,
+                                                     nullptr, &key, nullptr));
+            RegSetValueExA(key, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>("win98"), 6);
+            RegCloseKey(key);
+        }
+    }
+    void TearDown() override { RegDeleteKeyA(HKEY_CURRENT_USER, kAppKey); }
+    // Runs the elements inside IDENTITY; answers what the run logged
+    // between the start and finish lines.
+    std::string Run(const std::string& elements) {
+        std::string xml = "<CLEANER DataFile=\"T\"><IDENTITY GenericName=\"T\">" + elements + "</IDENTITY></CLEANER>";
+        EXPECT_TRUE(BuildDataFile(xml, dat));
+        EXPECT_EQ(0u, RunToItsEnd(std::string(kCli) + " -df=" + dat + " -lf=" + log + " -noc"));
+        std::string text = ReadWholeFile(log);
+        size_t started = text.rfind("System scan started at ");
+        size_t finished = text.rfind("\r\nSystem scan finished at ");
+        if (started == std::string::npos || finished == std::string::npos) return "<no frame> " + text;
+        size_t from = text.find("\r\n", started) + 2;
+        return text.substr(from, finished - from);
+    }
+    // Waits for the program alone: a command it leaves running may hold on
+    // to its output, so the output goes to a file, not a pipe.
+    DWORD RunToItsEnd(const std::string& commandLine) {
+        SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+        HANDLE out = CreateFileA((folder + "\\output.txt").c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                                 CREATE_ALWAYS, 0, nullptr);
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = startup.hStdError = out;
+        startup.hStdInput = nullptr;
+        PROCESS_INFORMATION process = {};
+        std::string line = commandLine;
+        DWORD code = 0xFFFFFFFFu;
+        if (CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
+            WaitForSingleObject(process.hProcess, 60000);
+            GetExitCodeProcess(process.hProcess, &code);
+            CloseHandle(process.hProcess);
+            CloseHandle(process.hThread);
+        }
+        CloseHandle(out);
+        return code;
+    }
+    std::string folder, log, dat;
+};
+
+// What depends on the family runs on both; the rest on the NT family.
+class Commands : public CommandRuns, public testing::WithParamInterface<bool> {
+protected:
+    bool NineX() const override { return GetParam(); }
+};
+using CommandsNt = CommandRuns;
+
+TEST_P(Commands, UnregDllCallsTheEntryWithOleAndReportsOnlySOkAsDone) {
+    CopyFileA("C:\\mendrix\\com\\com_ok.dll", (TempFolder() + "\\com_temp.dll").c_str(), FALSE);
+    std::string body = Run(
+        "<UNREGDLL>C:\\mendrix\\com\\com_ok.dll</UNREGDLL>"
+        "<UNREGDLL>C:\\mendrix\\com\\com_false.dll</UNREGDLL>"
+        "<UNREGDLL>C:\\mendrix\\com\\com_noexport.dll</UNREGDLL>"
+        "<UNREGDLL>C:\\mendrix\\com\\com_noload.dll</UNREGDLL>"
+        "<UNREGDLL>C:\\mendrix\\com\\absent.dll</UNREGDLL>"
+        "<UNREGDLL>temp\\com_temp.dll</UNREGDLL>");
+    EXPECT_EQ("\r\nUnregistered C:\\mendrix\\com\\com_ok.dll\r\n"
+              "\r\nCould not unregister C:\\mendrix\\com\\com_false.dll\r\n"
+              "\r\nCould not unregister C:\\mendrix\\com\\com_noexport.dll\r\n"
+              "\r\nCould not unregister C:\\mendrix\\com\\com_noload.dll\r\n"
+              "\r\nCould not unregister C:\\mendrix\\com\\absent.dll\r\n"
+              "\r\nUnregistered " + TempFolder() + "\\com_temp.dll\r\n",
+              body);
+    // the entry ran inside an initialised apartment; each library was freed
+    EXPECT_EQ("ole", ReadWholeFile("C:\\mendrix\\com\\com_ok.dll.called"));
+    EXPECT_EQ("ole", ReadWholeFile("C:\\mendrix\\com\\com_false.dll.called"));
+    EXPECT_EQ("ole", ReadWholeFile(TempFolder() + "\\com_temp.dll.called"));
+    for (const char* f : {"com_ok", "com_false", "com_noexport"})
+        EXPECT_EQ("load\nunload\n", ReadWholeFile(std::string("C:\\mendrix\\com\\") + f + ".dll.events")) << f;
+    EXPECT_FALSE(FileExists("C:\\mendrix\\com\\com_noload.dll.called"));
+    RemoveFile(TempFolder() + "\\com_temp.dll");
+    RemoveFile(TempFolder() + "\\com_temp.dll.called");
+    RemoveFile(TempFolder() + "\\com_temp.dll.events");
+}
+
+TEST_F(CommandsNt, UnregDllWithDefaultMessagesOffWritesNothing) {
+    std::string body = Run("<UNREGDLL DefaultMessages=\"off\">C:\\mendrix\\com\\com_ok.dll</UNREGDLL>");
+    EXPECT_EQ("", body);
+    EXPECT_EQ("ole", ReadWholeFile("C:\\mendrix\\com\\com_ok.dll.called")) << "the work is done all the same";
+}
+
+// A file found on disk puts its full path into a store; the quoted command
+// names the system folder by its macro and the file by the store.
+TEST_P(Commands, QuotedCommandWithFolderMacroAndStoreRunsToItsEnd) {
+    ASSERT_TRUE(WriteWholeFile(folder + "\\found.txt", "found it"));
+    std::string body = Run(
+        "<DISK><DIRECTORY>" + folder + "</DIRECTORY>"
+        "<FILE FileName=\"found.txt\"><ACTION store=\"%found%\" storeFlag=\"FullPath\">keep</ACTION></FILE></DISK>"
+        "<EXECUTE>\"system\\cmd.exe /c copy %found% " + folder + "\\copied.txt\"</EXECUTE>");
+    EXPECT_EQ("found it", ReadWholeFile(folder + "\\copied.txt")) << body;
+    EXPECT_EQ(std::string::npos, body.find("Could not execute")) << body;
+}
+
+TEST_F(CommandsNt, TheRunWaitsForACommandUpToFiveSecondsAndNoLonger) {
+    std::string quick = folder + "\\quick.done", slow = folder + "\\slow.done";
+    Run("<EXECUTE>\"" + std::string(kSelf) + " --sleep 1000 " + quick + "\"</EXECUTE>"
+        "<EXECUTE>\"" + std::string(kSelf) + " --sleep 6500 " + slow + "\"</EXECUTE>");
+    EXPECT_TRUE(FileExists(quick)) << "a command that ends within five seconds is waited for";
+    EXPECT_FALSE(FileExists(slow)) << "a longer one is left running";
+    // ... and goes on by itself
+    for (int i = 0; i < 100 && !FileExists(slow); ++i) Sleep(100);
+    EXPECT_TRUE(FileExists(slow));
+}
+
+// In one run: unquoted text starts nothing and says nothing; a command
+// that cannot start is reported; without its closing quote a command loses
+// its last character.
+TEST_F(CommandsNt, UnquotedTextsStartNothingAndFailuresAreReported) {
+    std::string unquoted = folder + "\\unquoted.done", unclosed = folder + "\\unclosed.done";
+    std::string body = Run("<EXECUTE>" + std::string(kSelf) + " --sleep 0 " + unquoted + "</EXECUTE>"
+                           "<EXECUTE>\"C:\\nowhere\\missing.exe /x\"</EXECUTE>"
+                           "<EXECUTE>\"" + std::string(kSelf) + " --sleep 0 " + unclosed + "X</EXECUTE>");
+    EXPECT_EQ("Could not execute command:\r\n    C:\\nowhere\\missing.exe /x", body);
+    EXPECT_FALSE(FileExists(unquoted));
+    EXPECT_TRUE(FileExists(unclosed));
+}
+
+INSTANTIATE_TEST_SUITE_P(Families, Commands, testing::Values(false, true),
+                         [](const testing::TestParamInfo<bool>& info) { return info.param ? "Win98" : "WinNT"; });
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // The test program is also the command the runs start: sleep, then
+    // leave a marker file.
+    if (argc == 4 && strcmp(argv[1], "--sleep") == 0) {
+        Sleep(static_cast<DWORD>(atoi(argv[2])));
+        WriteWholeFile(argv[3], "done");
+        return 0;
+    }
+    return RunAllTests(argc, argv);
+}
