@@ -344,6 +344,24 @@ TEST_F(DiskListing, AFolderBeingReadCanBeRenamed) {
     EXPECT_TRUE(MoveFileA(root.c_str(), (root + "-after").c_str())) << GetLastError();
 }
 
+// A folder another program holds open to delete or rename it, sharing
+// every way: the find functions, which do not share deleting, cannot read
+// it; the reading through ntdll can.
+TEST_F(DiskListing, AFolderHeldForDeletingIsStillRead) {
+    const std::string folder = root + "\\hidden folder";
+    HANDLE held = CreateFileA(folder.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    Listing found, read;
+    EXPECT_FALSE(ListWithFind(folder, &found));
+    ListingLevel level = {};
+    EXPECT_TRUE(ListWithReader(folder, &level, &read));
+    FreeListingLevels(&level);
+    CloseHandle(held);
+    ASSERT_TRUE(ListWithFind(folder, &found));
+    EXPECT_EQ(found, read);
+}
+
 // Wine reports Windows 98 to a program named under AppDefaults. The walk
 // then reads every folder with the find functions, and logs the same.
 TEST_F(DiskListing, OnWindows98TheFindFunctionsReadEveryFolder) {
