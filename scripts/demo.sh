@@ -30,6 +30,10 @@ mkdir -p "$DEMO/drive_c/mendrix"
 cp "$TREE/mendrix-cli.exe" "$DEMO/drive_c/mendrix/"
 mendrix_wine_env "$TREE" "$DEMO"
 trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
+# One Wine server for the whole demo, so the sample service keeps running
+# between the commands that set it up and the run that removes it.
+wineserver -p
+cd "$DEMO/drive_c"
 
 # Infect the demo machine with the harmless sample threat: marker files in
 # the folders the sample script searches, and one decoy with the same name
@@ -48,11 +52,36 @@ for f in "${PLANTED[@]}"; do printf '%s\r\n' "$MARKER" > "$f"; done
 DECOY="$DEMO/drive_c/windows/temp/mxsample.txt"
 printf 'an ordinary file that happens to share the name\r\n' > "$DECOY"
 
+# The sample's settings: a Run value and a win.ini load= entry naming it
+# (NT keeps win.ini's [windows] section in the registry, as Wine does), and
+# a running service MxSample, a program of the project's own that only runs.
+RUN_KEY='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
+WININI_KEY='HKCU\Software\Microsoft\Windows NT\CurrentVersion\Windows'
+wine reg add "$RUN_KEY" /v MxSample /d 'C:\windows\mxsample.exe' /f >/dev/null 2>&1
+wine reg add "$RUN_KEY" /v Decoy /d 'C:\windows\notepad.exe' /f >/dev/null 2>&1
+wine reg add "$WININI_KEY" /v load /d 'C:\windows\mxsample.exe' /f >/dev/null 2>&1
+cp "$TREE/standin_service.exe" "$DEMO/drive_c/windows/mxsamplesvc.exe"
+wine sc create MxSample binpath= 'C:\windows\mxsamplesvc.exe' >/dev/null 2>&1
+wine sc start MxSample >/dev/null 2>&1
+
 list_samples() {
   (cd "$DEMO/drive_c" && find . -iname 'mxsample.*' | sed 's|^\./|  C:/|' | sort)
 }
+# The sample's settings as they stand: what reg and sc say, one line each.
+list_settings() {
+  (wine reg query "$RUN_KEY" 2>/dev/null || true) | tr -d '\r' | sed -n 's/^ *\(.*REG_.*\)/  Run: \1/p'
+  (wine reg query "$WININI_KEY" /v load 2>/dev/null || true) | tr -d '\r' |
+    sed -n 's/^ *\(.*REG_.*\)/  win.ini [windows]: \1/p'
+  if wine sc query MxSample 2>/dev/null | tr -d '\r' | grep -q STATE; then
+    echo "  service MxSample: $(wine sc query MxSample | tr -d '\r' | grep STATE | sed 's/.*: *[0-9]* *//')"
+  else
+    echo "  service MxSample: not installed"
+  fi
+}
 echo "== sample files before the run:"
 list_samples
+echo "== sample settings before the run:"
+list_settings
 
 echo "== running mendrix-cli.exe -noc in the demo machine"
 set +e
@@ -63,5 +92,7 @@ echo
 echo "== exit code: $result"
 echo "== sample files after the run (only the decoy without the marker may remain):"
 list_samples
+echo "== sample settings after the run (only the decoy Run value may remain):"
+list_settings
 echo "== C:\\mendrix.log:"
 tr -d '\r' < "$DEMO/drive_c/mendrix.log"
