@@ -63,6 +63,17 @@ wine reg add "$WININI_KEY" /v load /d 'C:\windows\mxsample.exe' /f >/dev/null 2>
 cp "$TREE/standin_service.exe" "$DEMO/drive_c/windows/mxsamplesvc.exe"
 wine sc create MxSample binpath= 'C:\windows\mxsamplesvc.exe' >/dev/null 2>&1
 wine sc start MxSample >/dev/null 2>&1
+# A Wine process shows its Windows command line to the host's ps.
+sample_running() { pgrep -f 'MxSample.mxsample\.exe' >/dev/null; }
+# And the sample's process: a program of the project's own that only runs,
+# with a known marker in its image, started from where no DISK looks.
+PROCESS_DIR="$DEMO/drive_c/Program Files/MxSample"
+mkdir -p "$PROCESS_DIR"
+cp "$TREE/standin/memory_target.exe" "$PROCESS_DIR/mxsample.exe"
+cp "$TREE/standin/target_lib.dll" "$PROCESS_DIR/"
+(cd "$PROCESS_DIR" && wine start /b 'C:\Program Files\MxSample\mxsample.exe' 'C:\windows\temp\mxsample.report' \
+   >/dev/null 2>&1)
+for _ in $(seq 50); do sample_running && break; sleep 0.1; done
 
 list_samples() {
   (cd "$DEMO/drive_c" && find . -iname 'mxsample.*' | sed 's|^\./|  C:/|' | sort)
@@ -77,6 +88,7 @@ list_settings() {
   else
     echo "  service MxSample: not installed"
   fi
+  if sample_running; then echo "  process mxsample.exe: running"; else echo "  process mxsample.exe: not running"; fi
 }
 echo "== sample files before the run:"
 list_samples
