@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "disk/file_actions.h"
+#include "memory/memory_keywords.h"
 #include "script/action_keyword.h"
 #include "script/element_rules.h"
 #include "script/grammar.h"
@@ -113,6 +114,8 @@ TEST(GrammarReference, NamesEveryElementAttributeAndKeyword) {
     ActionKeyword keyword;
     for (int i = 0; FileKeywordAt(i, &keyword); ++i)
         EXPECT_NE(std::string::npos, reference.find(std::string("| `") + keyword.word + "` | FILE |")) << keyword.word;
+    for (const ActionKeyword* k = kMemoryKeywords; k->word; ++k)
+        EXPECT_NE(std::string::npos, reference.find(std::string("| `") + k->word + "` | " + k->parents)) << k->word;
     for (const ActionKeyword* k = kRegistryKeywords; k->word; ++k)
         EXPECT_NE(std::string::npos, reference.find(std::string("| `") + k->word + "` | " + k->parents)) << k->word;
 }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "disk/file_actions.h"
+#include "memory/memory_keywords.h"
 #include "script/action_keyword.h"
 #include "script/element_rules.h"
 #include "script/grammar.h"
@@ -33,6 +34,7 @@ std::vector<ActionKeyword> AllKeywords() {
     std::vector<ActionKeyword> all;
     ActionKeyword keyword;
     for (int i = 0; FileKeywordAt(i, &keyword); ++i) all.push_back(keyword);
+    for (const ActionKeyword* k = kMemoryKeywords; k->word; ++k) all.push_back(*k);
     for (const ActionKeyword* k = kRegistryKeywords; k->word; ++k) all.push_back(*k);
     return all;
 }
