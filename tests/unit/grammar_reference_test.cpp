@@ -172,7 +172,7 @@ TEST(NewDataFile, PassesCheckWithTheIdentityFilledIn) {
         std::string text = StartingDataFile(c.name);
         EXPECT_EQ("", FindingsOf(Check(text))) << c.name;
         EXPECT_NE(std::string::npos, text.find(c.attribute)) << text;
-        for (const char* section : {"<DISK>", "<REGISTRY>", "<INIFILE", "<SERVICE>", "<UNREGDLL>",
+        for (const char* section : {"<DISK>", "<MEMORY>", "<REGISTRY>", "<INIFILE", "<SERVICE>", "<UNREGDLL>",
                                     "<EXECUTE>", "<PATTERN", "<ACTION"})
             EXPECT_NE(std::string::npos, text.find(section)) << section;
     }

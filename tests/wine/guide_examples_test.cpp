@@ -9,6 +9,7 @@
 
 #include "extract_resource_win.h"
 #include "support/wine_support.h"
+#include "target_control_win.h"
 
 namespace {
 
@@ -199,6 +200,67 @@ TEST(GuideExamples, Commands) {
 
 TEST(GuideExamples, SharesOnlyWithTheSharesOption) {
     ExpectGuideLog("shares.xml", RunExample("shares.xml"));
+}
+
+// Two running copies of the memory target stand-in under the names the
+// examples use; both load the stand-in's library, target_lib.dll.
+class MemoryExamples : public testing::Test {
+protected:
+    void SetUp() override {
+        const std::string folder = "C:\\windows\\guide-mem";
+        MakeFolder(folder);
+        ASSERT_TRUE(InstallTargetFiles(folder));
+        for (const char* name : {"dropper", "helper"}) {
+            std::string exe = folder + "\\" + name + ".exe";
+            ASSERT_TRUE(CopyFileA((folder + "\\memory_target.exe").c_str(), exe.c_str(), FALSE));
+            ASSERT_TRUE(StartTarget(exe, folder + "\\" + name + ".txt", std::string(name) == "helper" ? &helper : &dropper));
+        }
+    }
+    void TearDown() override {
+        StopTarget(&dropper);
+        StopTarget(&helper);
+    }
+    // Whether the library's threads in the helper still count, given a second.
+    bool LibraryRuns() {
+        LONG before = TargetTicks(helper);
+        for (int waited = 0; waited < 1000; waited += 50) {
+            Sleep(50);
+            if (TargetTicks(helper) != before) return true;
+        }
+        return false;
+    }
+    Target dropper, helper;
+};
+
+TEST_F(MemoryExamples, Processes) {
+    ExpectGuideLog("processes.xml", RunExample("processes.xml"));
+    DWORD code;
+    EXPECT_TRUE(TargetEnded(dropper, &code));
+    EXPECT_FALSE(TargetEnded(helper, &code));
+    EXPECT_FALSE(TargetHasModule(helper, "target_lib.dll"));
+}
+
+TEST_F(MemoryExamples, Threads) {
+    ASSERT_TRUE(LibraryRuns());
+    ExpectGuideLog("threads.xml", RunExample("threads.xml"));
+    EXPECT_FALSE(LibraryRuns());
+    DWORD code;
+    EXPECT_FALSE(TargetEnded(helper, &code));
+    EXPECT_FALSE(TargetEnded(dropper, &code));
+}
+
+TEST_F(MemoryExamples, Patches) {
+    ExpectGuideLog("patches.xml", RunExample("patches.xml"));
+    unsigned char headers[0x200];
+    ASSERT_TRUE(ReadTarget(helper, helper.Address("exe"), headers, sizeof headers));
+    uint32_t nt = 0, entry = 0;
+    memcpy(&nt, headers + 0x3C, 4);
+    ASSERT_TRUE(ReadTarget(helper, helper.Address("exe") + nt + 0x28, &entry, 4));
+    unsigned char first = 0;
+    ASSERT_TRUE(ReadTarget(helper, helper.Address("exe") + entry, &first, 1));
+    EXPECT_EQ(0xC3, first);
+    DWORD code;
+    EXPECT_FALSE(TargetEnded(helper, &code));
 }
 
 }  // namespace
