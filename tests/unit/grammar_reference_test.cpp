@@ -2,6 +2,7 @@
 // the element handlers, and committed as docs/data-file-reference.md.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -167,6 +168,32 @@ TEST(NewDataFile, PassesCheckWithTheIdentityFilledIn) {
                                     "<EXECUTE>", "<PATTERN", "<ACTION"})
             EXPECT_NE(std::string::npos, text.find(section)) << section;
     }
+}
+
+}  // namespace
+
+namespace {
+
+// The memory passes compare their keywords where they act on them; the
+// reference's table must name exactly the words they compare.
+TEST(GrammarReference, MemoryKeywordsAreTheWordsThePassesCompare) {
+    namespace fs = std::filesystem;
+    std::set<std::string> compared;
+    const std::string call = "KeywordIs(";
+    for (const fs::directory_entry& entry : fs::directory_iterator(fs::path(MENDRIX_SOURCE_DIR) / "memory")) {
+        std::ifstream in(entry.path(), std::ios::binary);
+        std::stringstream text;
+        text << in.rdbuf();
+        const std::string source = text.str();
+        for (size_t at = source.find(call); at != std::string::npos; at = source.find(call, at + 1)) {
+            size_t open = source.find(", \"", at), close = source.find("\")", at);
+            if (open == std::string::npos || close == std::string::npos || open > close || close - at > 60) continue;
+            compared.insert(source.substr(open + 3, close - open - 3));
+        }
+    }
+    std::set<std::string> listed;
+    for (const ActionKeyword* k = kMemoryKeywords; k->word; ++k) listed.insert(k->word);
+    EXPECT_EQ(listed, compared);
 }
 
 }  // namespace
