@@ -62,7 +62,7 @@ static const AttributeRule kPatternAttributes[] = {
 
 static const AttributeRule kActionAttributes[] = {
     {"confirm", "a question asked before a file action; No leaves the file alone", 0, "Remove it?"},
-    {"message", "a text shown with the found file", 0, "Delete %s?"},
+    {"message", "the text under the confirm question: \\n starts a new line, %s stands for the file's name", 0, "Delete %s?"},
     {"store", "a store name: the name of the file found, or the text a registry VIRUSVALUE %s captured, is kept "
               "under it",
      0, "ExampleFile"},
