@@ -8,6 +8,7 @@
 #include "report/confirm.h"
 #include "report/counters.h"
 #include "report/message.h"
+#include "script/action_keyword.h"
 #include "script/action_record.h"
 #include "script/parse_context.h"
 #include "script/pattern_record.h"
@@ -65,14 +66,16 @@ struct KeywordRow {
     bool needsDestination;
     bool announced;  // collecting keywords find files without a found message
     void (*act)(const char* path, FileRecord* record, uint32_t size);
+    const char* effect;
 };
 
 const KeywordRow kKeywords[] = {
-    {"delete", false, true, DeleteAction},
-    {"copy", true, false, CopyAction},
-    {"cut", false, true, CutAction},
-    {"move", true, false, MoveAction},
-    {"store", false, false, StoreAction},
+    {"delete", false, true, DeleteAction, "deletes the file"},
+    {"copy", true, false, CopyAction, "copies the file to destination, replacing a file there"},
+    {"cut", false, true, CutAction,
+     "removes the bytes from start to end (or length bytes from start) out of the file"},
+    {"move", true, false, MoveAction, "moves the file to destination"},
+    {"store", false, false, StoreAction, "only keeps the file's name in the store; the file stays"},
 };
 
 const KeywordRow* FindKeyword(const char* keyword) {
@@ -80,6 +83,16 @@ const KeywordRow* FindKeyword(const char* keyword) {
         if (EqualsIgnoreCase(keyword, row.keyword)) return &row;
     return nullptr;
 }
+
+}  // namespace
+
+bool FileKeywordAt(int index, ActionKeyword* keyword) {
+    if (index < 0 || index >= static_cast<int>(sizeof kKeywords / sizeof kKeywords[0])) return false;
+    *keyword = ActionKeyword{kKeywords[index].keyword, "FILE", 1, kKeywords[index].effect};
+    return true;
+}
+
+namespace {
 
 void StorePath(const char* path, const ActionRecord* action) {
     char* value = StoreValueOf(path, action->storeFlags);

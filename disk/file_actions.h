@@ -4,8 +4,13 @@
 #pragma once
 #include <stdint.h>
 
+struct ActionKeyword;
 struct ActionRecord;
 struct FileRecord;
+
+// The keywords a FILE's ACTION may give, in the order they are tried;
+// false past the last.
+bool FileKeywordAt(int index, ActionKeyword* keyword);
 
 // Acts on one matched file. path is the full path, displayName the name shown
 // in messages and questions, size the file's size in bytes.

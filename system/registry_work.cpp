@@ -12,6 +12,13 @@
 #include "script/text_util.h"
 #include "system/value_capture.h"
 
+const ActionKeyword kRegistryKeywords[] = {
+    {"delete", "KEY, VALUE", 0,
+     "deletes the key (with no VALUE; on the NT family only a key without subkeys) or the value"},
+    {"reset", "VALUE", 0, "writes the DEFAULT back into the value (in lower case); without a DEFAULT nothing changes"},
+    {nullptr, nullptr, 0, nullptr},
+};
+
 namespace {
 
 // The longest value name the registry allows, with its terminator.
@@ -51,7 +58,7 @@ bool ReadValue(const RegistryCalls* calls, RegistryKey key, const char* name, Va
     return true;
 }
 
-bool IsKeyword(const ActionRecord* action, const char* word) { return strcmp(action->keyword, word) == 0; }
+bool IsKeyword(const ActionRecord* action, int which) { return strcmp(action->keyword, kRegistryKeywords[which].word) == 0; }
 
 // A list store is walked from its newest value for every value examined: the
 // store to reset is the one whose name the pattern holds, as SubstituteStore
@@ -148,13 +155,13 @@ void CheckText(const ValueSite& site, char* data, ValueRecord* value) {
     bool act = value->virusValues ? matched : !value->defaultText || strcmp(data, value->defaultText) != 0;
     if (!act) return;
     if (action->setInfected) MarkInfected();
-    if (IsKeyword(action, "reset") && value->defaultText) {
+    if (IsKeyword(action, REGISTRY_RESET) && value->defaultText) {
         CountEvent(EVENT_REGKEY_AFFECTED);
         // The terminator is written with the text, so that every reader
         // finds where it ends.
         uint32_t size = static_cast<uint32_t>(strlen(value->defaultText) + 1);
         ResetValue(site, REGISTRY_TEXT, reinterpret_cast<const uint8_t*>(value->defaultText), size);
-    } else if (IsKeyword(action, "delete")) {
+    } else if (IsKeyword(action, REGISTRY_DELETE)) {
         CountEvent(EVENT_REGKEY_AFFECTED);
         DeleteValue(site);
     }
@@ -175,11 +182,11 @@ void CheckDword(const ValueSite& site, const uint8_t* bytes, ValueRecord* value)
     if (!act) return;
     if (action->setInfected) MarkInfected();
     CountEvent(EVENT_REGKEY_AFFECTED);
-    if (IsKeyword(action, "reset") && value->defaultText) {
+    if (IsKeyword(action, REGISTRY_RESET) && value->defaultText) {
         uint8_t stored[4] = {static_cast<uint8_t>(normal), static_cast<uint8_t>(normal >> 8),
                              static_cast<uint8_t>(normal >> 16), static_cast<uint8_t>(normal >> 24)};
         ResetValue(site, REGISTRY_DWORD, stored, 4);
-    } else if (IsKeyword(action, "delete")) {
+    } else if (IsKeyword(action, REGISTRY_DELETE)) {
         DeleteValue(site);
     }
 }
@@ -223,7 +230,7 @@ void ProcessKey(const RegistryCalls* calls, KeyRecord* keyRecord) {
         const ActionRecord* action = keyRecord->action;
         // Without a path the key would be the root itself, which is never
         // deleted.
-        if (!action || !action->keyword || !IsKeyword(action, "delete") || !*path) return;
+        if (!action || !action->keyword || !IsKeyword(action, REGISTRY_DELETE) || !*path) return;
         if (calls->deleteKey(keyRecord->root, path) != REGISTRY_OK) return;
         if (action->setInfected) MarkInfected();
         ReportMessage(MSG_NO_LIST | MSG_INFO, "Deleted registry key %s\\%s\r\n", RootShortName(keyRecord->root), path);

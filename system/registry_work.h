@@ -1,6 +1,7 @@
 // The work of a REGISTRY element at its end tag: keys deleted, values
 // examined and deleted or set back to their normal data.
 #pragma once
+#include "script/action_keyword.h"
 #include "system/registry_calls.h"
 #include "system/registry_records.h"
 
@@ -12,3 +13,8 @@ void CheckRegistryValue(const RegistryCalls* calls, RegistryKey key, const KeyRe
 
 // Short name of a root in messages: "HKCR", "HKCU", "HKLM", ...
 const char* RootShortName(uint32_t root);
+
+// The keywords of a KEY's or VALUE's ACTION, compared exactly; indexed by
+// the REGISTRY_* words.
+enum { REGISTRY_DELETE, REGISTRY_RESET };
+extern const ActionKeyword kRegistryKeywords[];

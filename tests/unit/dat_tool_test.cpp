@@ -171,6 +171,8 @@ TEST_F(DatTool, UsageErrorsExitWith2) {
         {"pack a b", "mendrix-dat: unknown command 'pack'\n"},
         {"build a.xml", "mendrix-dat: wrong number of arguments for 'build'\n"},
         {"info a b", "mendrix-dat: wrong number of arguments for 'info'\n"},
+        {"grammar --html", "mendrix-dat: wrong number of arguments for 'grammar'\n"},
+        {"new", "mendrix-dat: wrong number of arguments for 'new'\n"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.arguments);
@@ -182,8 +184,32 @@ TEST_F(DatTool, UsageErrorsExitWith2) {
     Outcome help = Run("--help");
     EXPECT_EQ(0, help.status);
     EXPECT_TRUE(Has(help.out, "usage:"));
-    for (const char* command : {"build IN", "unpack IN", "info IN", "check IN"})
+    for (const char* command : {"build IN", "unpack IN", "info IN", "check IN", "grammar [", "new NAME"})
         EXPECT_TRUE(Has(help.out, std::string("mendrix-dat ") + command)) << command;
+}
+
+TEST_F(DatTool, NewWritesAStartingFileThatChecksCleanAndNeverReplacesOne) {
+    Outcome made = Run("new W32.Example " + Path("w.xml"));
+    EXPECT_EQ(0, made.status) << made.err;
+    EXPECT_TRUE(Has(ReadAll(Path("w.xml")), "<CLEANER DataFile=\"W32.Example\""));
+    Outcome checked = Run("check " + Path("w.xml"));
+    EXPECT_EQ(0, checked.status) << checked.out;
+
+    WriteAll(Path("mine.xml"), "my work");
+    Outcome refused = Run("new Other " + Path("mine.xml"));
+    EXPECT_EQ(1, refused.status);
+    EXPECT_TRUE(Has(refused.err, "exists")) << refused.err;
+    EXPECT_EQ("my work", ReadAll(Path("mine.xml")));
+}
+
+TEST_F(DatTool, GrammarPrintsTheReferenceInBothForms) {
+    Outcome text = Run("grammar");
+    Outcome markdown = Run("grammar --markdown");
+    EXPECT_EQ(0, text.status);
+    EXPECT_EQ(0, markdown.status);
+    EXPECT_TRUE(Has(text.out, "VIRUSVALUE\n----------\n")) << text.out;
+    EXPECT_TRUE(Has(markdown.out, "\n## VIRUSVALUE\n"));
+    EXPECT_TRUE(Has(markdown.out, "| `storeList` |"));
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "report/prompts.h"
 #include "script/data_error.h"
 #include "script/dispatch.h"
+#include "script/element_rules.h"
 #include "script/grammar.h"
 #include "script/identity.h"
 #include "script/parser.h"
@@ -18,34 +19,17 @@
 
 namespace {
 
-// Attributes each element's own handler accepts; the generic ones (os,
-// confirm, Infected, DefaultMessages) are listed where the handler takes
-// them too. ACTION accepts every name.
-struct AttributeRule {
-    const char* element;
-    const char* accepted;
-};
-const AttributeRule kAttributeRules[] = {
-    {"CLEANER", "DataFile, Version, Type, Variants, Copyright, dll, os"},
-    {"IDENTITY", "GenericName, os, confirm, DefaultMessages"},
-    {"FILE", "VirusName, FileName, size, TypeName, Extensions, os"},
-    {"PROCESS", "VirusName, TypeName, ProcessName, dll, os"},
-    {"THREAD", "VirusName, TypeName, ProcessName, dll, os"},
-    {"PATTERN", "offset, origin, type, length, function, dll, os"},
-    {"PATCH", "offset, origin, type, length, function, dll, os"},
-    {"INIFILE", "FileName, os, confirm, DefaultMessages"},
-    {"VALUE", "name, os"},
-};
-
 struct OpenTag {
     std::string name;
     std::vector<std::string> attributes;  // name, value, name, value ...
     const ElementEntry* parentTable;
+    std::string parent;  // the enclosing element's name, "" for the document
     bool inStart;  // the start handlers of this tag are running
 };
 
 struct CheckState {
     OpenTag tag;
+    std::vector<std::string> open;  // names of the open elements, outermost first
     std::vector<CheckFinding> findings;
 };
 CheckState* g_check;
@@ -65,15 +49,23 @@ bool InTable(const ElementEntry* table, const std::string& name) {
     return false;
 }
 
-const char* AcceptedAttributes(const std::string& element) {
-    for (const AttributeRule& rule : kAttributeRules)
-        if (element == rule.element) return rule.accepted;
-    return nullptr;
+// The attributes an element refuses others beside; null when it ignores
+// the others.
+const ElementRule* ClosedRule(const OpenTag& tag) {
+    const ElementRule* rule = FindElementRule(tag.name.c_str(), tag.parent.c_str());
+    return rule && !rule->othersIgnored ? rule : nullptr;
 }
 
-bool Listed(const char* list, const std::string& name) {
-    std::string all = std::string(", ") + list + ",";
-    return all.find(", " + name + ",") != std::string::npos;
+bool Listed(const ElementRule* rule, const std::string& name) {
+    for (const AttributeRule* a = rule->attributes; a->name; ++a)
+        if (name == a->name) return true;
+    return false;
+}
+
+std::string AttributeNames(const ElementRule* rule) {
+    std::string names;
+    for (const AttributeRule* a = rule->attributes; a->name; ++a) names += std::string(names.empty() ? "" : ", ") + a->name;
+    return names;
 }
 
 std::string DescribeStartError(const OpenTag& tag, int code, int depth) {
@@ -81,12 +73,12 @@ std::string DescribeStartError(const OpenTag& tag, int code, int depth) {
     if (depth >= ELEMENT_STACK_SIZE - 1) return "<" + tag.name + "> is nested deeper than 255 levels";
     if (!InTable(tag.parentTable, tag.name) && tag.name != "PRINT" && tag.name != "LOG")
         return "element <" + tag.name + "> is not allowed here; allowed: " + AllowedNames(tag.parentTable);
-    const char* accepted = AcceptedAttributes(tag.name);
+    const ElementRule* rule = ClosedRule(tag);
     std::string attributes;
     for (size_t i = 0; i + 1 < tag.attributes.size(); i += 2) {
-        if (accepted && !Listed(accepted, tag.attributes[i]))
+        if (rule && !Listed(rule, tag.attributes[i]))
             return "attribute '" + tag.attributes[i] + "' is not accepted by <" + tag.name + ">; accepted: " +
-                   accepted;
+                   AttributeNames(rule);
         attributes += " " + tag.attributes[i] + "=\"" + tag.attributes[i + 1] + "\"";
     }
     if (tag.name == "ACTION") return "<ACTION> has no FILE, PROCESS, THREAD, KEY or VALUE record to belong to";
@@ -119,9 +111,16 @@ void CheckStart(void* userData, const char* name, const char** attributes) {
     }
     int depth = context->depth < ELEMENT_STACK_SIZE ? context->depth : ELEMENT_STACK_SIZE - 1;
     tag.parentTable = context->stack[depth].children;
+    tag.parent = g_check->open.empty() ? "" : g_check->open.back();
     tag.inStart = true;
     OnStartElement(userData, name, attributes);
     tag.inStart = false;
+    g_check->open.push_back(name);
+}
+
+void CheckEnd(void* userData, const char* name) {
+    if (!g_check->open.empty()) g_check->open.pop_back();
+    OnEndElement(userData, name);
 }
 
 void CheckText(void* userData, const char* characters, int length) { OnCharacterData(userData, characters, length); }
@@ -136,7 +135,8 @@ void CheckPass(const std::vector<uint8_t>& text, int32_t infected) {
         g_check->findings.push_back({0, 0, "out of memory"});
         return;
     }
-    XML_SetElementHandler(g_parser, CheckStart, OnEndElement);
+    g_check->open.clear();
+    XML_SetElementHandler(g_parser, CheckStart, CheckEnd);
     XML_SetCharacterDataHandler(g_parser, CheckText);
     ResetElementStack(&context);
     const char* bytes = text.empty() ? "" : reinterpret_cast<const char*>(text.data());

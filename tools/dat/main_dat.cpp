@@ -9,6 +9,8 @@
 #include "tools/dat/check.h"
 #include "tools/dat/codec.h"
 #include "tools/dat/file_io.h"
+#include "tools/dat/grammar_text.h"
+#include "tools/dat/new_file.h"
 #include "tools/dat/xml_summary.h"
 
 enum { EXIT_OK = 0, EXIT_ERROR = 1, EXIT_USAGE = 2 };
@@ -19,7 +21,11 @@ static const char kUsage[] =
     "       mendrix-dat info IN.dat            sizes, integrity and identity of a data file;\n"
     "                                          exit 1 unless it decodes to well-formed XML\n"
     "       mendrix-dat check IN.dat|IN.xml    list every grammar and attribute error the program\n"
-    "                                          would meet, with line and column; exit 1 if any\n";
+    "                                          would meet, with line and column; exit 1 if any\n"
+    "       mendrix-dat grammar [--markdown]   every element, where it stands, its attributes and\n"
+    "                                          text, and the ACTION keywords\n"
+    "       mendrix-dat new NAME [OUT.xml]     a starting data file for the threat NAME\n"
+    "                                          (default OUT: NAME.xml; never replaces a file)\n";
 
 static int Error(const std::string& message) {
     fprintf(stderr, "mendrix-dat: %s\n", message.c_str());
@@ -110,6 +116,19 @@ static int Check(const std::string& in) {
     return EXIT_ERROR;
 }
 
+static int New(const std::string& name, const std::string& out) {
+    if (name.empty()) return Error("the threat's name is empty");
+    if (FILE* existing = fopen(out.c_str(), "rb")) {
+        fclose(existing);
+        return Error("'" + out + "' exists; give another file name");
+    }
+    std::string text = StartingDataFile(name);
+    std::string error;
+    if (!WriteFileReplacing(out, std::vector<uint8_t>(text.begin(), text.end()), &error)) return Error(error);
+    printf("%s: a starting data file for %s\n", out.c_str(), name.c_str());
+    return EXIT_OK;
+}
+
 int main(int argc, char** argv) {
     if (argc == 2 && (strcmp(argv[1], "-h") == 0 || strcmp(argv[1], "--help") == 0)) {
         fputs(kUsage, stdout);
@@ -120,10 +139,16 @@ int main(int argc, char** argv) {
     if (command == "unpack" && argc == 4) return Unpack(argv[2], argv[3]);
     if (command == "info" && argc == 3) return Info(argv[2]);
     if (command == "check" && argc == 3) return Check(argv[2]);
+    if (command == "grammar" && (argc == 2 || (argc == 3 && strcmp(argv[2], "--markdown") == 0))) {
+        fputs(DescribeGrammar(argc == 3 ? GRAMMAR_MARKDOWN : GRAMMAR_TEXT).c_str(), stdout);
+        return EXIT_OK;
+    }
+    if (command == "new" && (argc == 3 || argc == 4)) return New(argv[2], argc == 4 ? argv[3] : std::string(argv[2]) + ".xml");
 
     if (command.empty())
         fputs("mendrix-dat: no command given\n", stderr);
-    else if (command != "build" && command != "unpack" && command != "info" && command != "check")
+    else if (command != "build" && command != "unpack" && command != "info" && command != "check" &&
+             command != "grammar" && command != "new")
         fprintf(stderr, "mendrix-dat: unknown command '%s'\n", command.c_str());
     else
         fprintf(stderr, "mendrix-dat: wrong number of arguments for '%s'\n", command.c_str());
