@@ -36,8 +36,8 @@ wait_window "$MAIN"
 keys "$MAIN" alt+h a
 wait_window "About Mendrix"
 dump "About Mendrix"
-expect "1029.text=System disinfection for Mendrix.Sample" "1027.text=Data Version: 1.1" 1046.count=2 \
-  1046.item.0=Mendrix.Sample.A 1046.item.1=Mendrix.Sample.B
+expect "1029.text=System disinfection for Mendrix.Sample" "1027.text=Data Version: 1.1" 1046.count=3 \
+  1046.item.0=Mendrix.Sample.A 1046.item.1=Mendrix.Sample.B 1046.item.2=Mendrix.Sample.C
 shot about-with-variants "About Mendrix"
 keys "About Mendrix" Escape
 wait_gone "About Mendrix"
