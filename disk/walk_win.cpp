@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "disk/directory_list.h"
+#include "disk/directory_reader_win.h"
 #include "disk/display_name.h"
 #include "disk/file_actions.h"
 #include "disk/file_fit.h"
@@ -30,29 +31,34 @@ bool PatternsFit(const ByteSource* source, FileRecord* record, unsigned char* sc
 
 // path holds the directory in its first length characters and has room for
 // WALK_PATH_SIZE bytes; every level below writes its entries after it.
-void Walk(char* path, size_t length, FileRecord* files, unsigned char* scratch) {
-    memcpy(path + length, "\\*", 3);
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(path, &found);
-    if (search == INVALID_HANDLE_VALUE) return;
-    do {
-        const char* name = found.cFileName;
-        bool directory = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+void Walk(char* path, size_t length, FileRecord* files, unsigned char* scratch, ListingLevel* level) {
+    DirectoryReader reader;
+    if (!OpenDirectory(&reader, path, length, level)) return;
+    DirectoryEntry entry;
+    while (NextDirectoryEntry(&reader, &entry)) {
+        const char* name = entry.name;
+        bool directory = (entry.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         if (directory && IsDotEntry(name)) continue;
-        size_t nameLength = strnlen(name, sizeof found.cFileName);
-        if (length + nameLength >= WALK_PATH_LIMIT) {
+        if (length + entry.length >= WALK_PATH_LIMIT) {
             ReportMessage(MSG_WARNING, "\r\nCould not scan %s\n\r", name);
             continue;
         }
         path[length] = '\\';
-        memcpy(path + length + 1, name, nameLength);
-        path[length + 1 + nameLength] = 0;
+        memcpy(path + length + 1, name, entry.length);
+        path[length + 1 + entry.length] = 0;
         if (directory)
-            Walk(path, length + 1 + nameLength, files, scratch);
+            Walk(path, length + 1 + entry.length, files, scratch, DeeperLevel(level));
         else
-            CheckFile(path, files, found.nFileSizeLow, scratch);
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
+            CheckFile(path, files, entry.sizeLow, scratch);
+    }
+    CloseDirectory(&reader);
+}
+
+// One directory tree, with the listing buffers of its levels.
+void WalkTree(char* path, size_t length, FileRecord* files, unsigned char* scratch) {
+    ListingLevel top = {};
+    Walk(path, length, files, scratch, &top);
+    FreeListingLevels(&top);
 }
 
 HANDLE OpenForReading(const char* path) {
@@ -85,7 +91,7 @@ void ScanEntry(const char* entry, FileRecord* files, unsigned char* scratch) {
     path[length] = 0;
     ReportMessage(MSG_INFO, "\r\nScanning %s\r\n\r\n", path);
     ReportMessage(MSG_STATUS, "%s\r\n", path);
-    Walk(path, length, files, scratch);
+    WalkTree(path, length, files, scratch);
 }
 
 }  // namespace
@@ -96,8 +102,10 @@ bool CheckFile(const char* path, FileRecord* files, uint32_t size, unsigned char
     HANDLE file = INVALID_HANDLE_VALUE;
     ByteSource source = HandleByteSource(nullptr);
     FileRecord* fitted = nullptr;
+    PathParts parts;
+    SplitPath(path, &parts);
     for (FileRecord* record = files; record; record = record->next) {
-        if (!FitsNameOrExtension(record, path)) continue;
+        if (!FitsNameOrExtension(record, &parts)) continue;
         if (!shown) {
             MakeDisplayName(path, displayName);
             ReportMessage(MSG_STATUS, "%s\r\n", displayName);
@@ -132,7 +140,7 @@ void WalkDirectory(const char* directory, FileRecord* files, unsigned char* scra
     if (length > WALK_PATH_LIMIT) return;
     char path[WALK_PATH_SIZE];
     memcpy(path, directory, length + 1);
-    Walk(path, length, files, scratch);
+    WalkTree(path, length, files, scratch);
 }
 
 void ScanDirectories(ParseContext* context, FileRecord* files) {
