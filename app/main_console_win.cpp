@@ -80,7 +80,7 @@ int main() {
     g_cleaning = Win32CleaningWork();
 
     if (g_runOptions.undo) {
-        int undone = RunUndo();
+        int undone = RunUndo(g_runOptions.undo);
         free(commandLine);
         return undone;
     }

@@ -11,6 +11,10 @@
 #include <string>
 #include <vector>
 
+#include "app/undo_command.h"
+#include "report/message.h"
+#include "report/sinks_win.h"
+#include "script/settings.h"
 #include "support/wine_support.h"
 
 namespace {
@@ -485,6 +489,53 @@ TEST_F(Undo, NoJournalWithoutChangesOrWithNoundo) {
     r = RunUndo("-undo=list");
     EXPECT_EQ(0u, r.exitCode);
     EXPECT_EQ(1u, CountOf(r.output, "No undo journals in C:\\Mendrix\\Undo\r\n")) << r.output;
+}
+
+UINT g_finished;
+LRESULT CALLBACK CountFinished(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_USER + 16) ++g_finished;  // WM_SCAN_FINISHED
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// "Undo last run" of the windowed program: its worker puts the latest
+// journal back, with a line for each item in the window's message list, and
+// tells the window when it has finished.
+TEST_F(Undo, WindowedUndoListsItsLinesInTheMessageList) {
+    MakeFile(folder + "\\A.EXE", "first", 0, 1);
+    std::map<std::string, std::string> before = Snapshot();
+    Scan(Disk("<FILE FileName=\"A.EXE\"><ACTION>delete</ACTION></FILE>"));
+    ASSERT_FALSE(FileExists(folder + "\\A.EXE"));
+
+    g_finished = 0;
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = CountFinished;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "MendrixUndoTest";
+    ASSERT_TRUE(RegisterClassA(&wc));
+    HWND window = CreateWindowExA(0, wc.lpszClassName, "undo", WS_OVERLAPPEDWINDOW, 0, 0, 400, 400, nullptr,
+                                  nullptr, wc.hInstance, nullptr);
+    ASSERT_NE(nullptr, window);
+    ASSERT_NE(nullptr, CreateWindowExA(0, "LISTBOX", "", WS_CHILD | WS_VISIBLE, 0, 0, 300, 200, window,
+                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_MESSAGE_LIST)), wc.hInstance,
+                                       nullptr));
+    g_report.sinks = Win32MessageSinks();
+    g_settings.logPath = log.c_str();
+    DWORD result = UndoRun(&window);
+    g_report.mainWindow = nullptr;
+
+    EXPECT_EQ(0u, result);
+    EXPECT_EQ(1u, g_finished);
+    std::string entries;
+    int count = static_cast<int>(SendDlgItemMessageA(window, IDC_MESSAGE_LIST, LB_GETCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        char text[512] = {};
+        SendDlgItemMessageA(window, IDC_MESSAGE_LIST, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text));
+        entries += std::string(text) + "|";
+    }
+    EXPECT_NE(std::string::npos, entries.find("Restored file " + folder + "\\A.EXE|")) << entries;
+    EXPECT_NE(std::string::npos, ReadWholeFile(log).find("Restored file " + folder + "\\A.EXE\r\n"));
+    EXPECT_TRUE(before == Snapshot()) << Differences(before, Snapshot());
+    DestroyWindow(window);
 }
 
 }  // namespace
