@@ -24,81 +24,128 @@ Result Failed(const std::string& reason) { return Result{FAILED, reason}; }
 
 bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-bool ReadSavedCopy(const std::string& path, uint64_t size, std::string* bytes) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
+const DWORD kPieceSize = 64 * 1024;
+
+uint64_t SizeOf(HANDLE file) {
     DWORD high = 0;
     DWORD low = GetFileSize(file, &high);
-    bool ok = high == 0 && low != INVALID_FILE_SIZE && low == size;
-    if (ok) {
-        bytes->resize(low);
-        DWORD got = 0;
-        ok = low == 0 || (ReadFile(file, &(*bytes)[0], low, &got, nullptr) && got == low);
+    if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return ~0ull;
+    return static_cast<uint64_t>(high) << 32 | low;
+}
+
+// The saved copy, opened and checked against the item's size.
+HANDLE OpenSavedCopy(const std::string& folder, const UndoItem& item) {
+    HANDLE copy = CreateFileA((folder + "\\" + item.saved).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    if (copy != INVALID_HANDLE_VALUE && SizeOf(copy) != item.size) {
+        CloseHandle(copy);
+        copy = INVALID_HANDLE_VALUE;
     }
-    CloseHandle(file);
-    if (!ok) return false;
-    uint8_t key = UNDO_SCRAMBLE_START;
-    if (!bytes->empty()) ScrambleBytes(&(*bytes)[0], bytes->size(), &key);
+    return copy;
+}
+
+// Reads the next piece of the copy, unscrambled. False at a read error.
+bool ReadPiece(HANDLE copy, std::string* piece, DWORD* got, uint8_t* key) {
+    if (!ReadFile(copy, &(*piece)[0], kPieceSize, got, nullptr)) return false;
+    ScrambleBytes(&(*piece)[0], *got, key);
     return true;
 }
 
-// Writes the file whole with its times and attributes. mode is CREATE_NEW
-// for a file that is gone, TRUNCATE_EXISTING for a cut one.
-Result WriteFileBack(const UndoItem& item, const std::string& bytes, DWORD mode) {
-    SetFileAttributesA(item.path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    HANDLE file = CreateFileA(item.path.c_str(), GENERIC_WRITE, 0, nullptr, mode, FILE_ATTRIBUTE_NORMAL, nullptr);
+// Writes the saved bytes into a new file at path, with the item's times;
+// the attributes are set afterwards. A failed write leaves no file.
+Result WriteNewFile(const std::string& path, HANDLE copy, const UndoItem& item) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return Failed(ProblemText(GetLastError()));
-    DWORD put = 0;
-    bool ok = bytes.empty() || (WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &put, nullptr) &&
-                                put == bytes.size());
-    DWORD error = ok ? 0 : GetLastError();
+    std::string piece(kPieceSize, '\0');
+    uint8_t key = UNDO_SCRAMBLE_START;
+    DWORD error = 0;
+    for (;;) {
+        DWORD got = 0, put = 0;
+        if (!ReadPiece(copy, &piece, &got, &key)) {
+            error = GetLastError();
+            break;
+        }
+        if (got == 0) break;
+        if (!WriteFile(file, piece.data(), got, &put, nullptr)) {
+            error = GetLastError();
+            break;
+        }
+        if (put != got) {  // a short write is a full disk
+            error = ERROR_DISK_FULL;
+            break;
+        }
+    }
     FILETIME created = FileTimeOf(item.created), accessed = FileTimeOf(item.accessed),
              written = FileTimeOf(item.written);
-    if (ok) SetFileTime(file, &created, &accessed, &written);
+    if (!error) SetFileTime(file, &created, &accessed, &written);
     CloseHandle(file);
-    if (!ok) {
-        if (mode == CREATE_NEW) DeleteFileA(item.path.c_str());
-        return Failed(ProblemText(error ? error : ERROR_DISK_FULL));
+    if (error) {
+        DeleteFileA(path.c_str());
+        return Failed(ProblemText(error));
     }
-    SetFileAttributesA(item.path.c_str(), item.attributes);
     return Restored();
 }
 
-Result RestoreFile(const std::string& folder, const UndoItem& item) {
-    std::string bytes;
-    if (!ReadSavedCopy(folder + "\\" + item.saved, item.size, &bytes)) return Failed("its saved copy is missing or damaged");
-    if (item.change == UNDO_CUT) {
-        WIN32_FIND_DATAA found;
-        HANDLE search = FindFirstFileA(item.path.c_str(), &found);
-        if (search == INVALID_HANDLE_VALUE) return LeftAlone("it is no longer there");
-        FindClose(search);
-        uint64_t size = static_cast<uint64_t>(found.nFileSizeHigh) << 32 | found.nFileSizeLow;
-        if (size != item.afterSize || FileTimeValue(found.ftLastWriteTime) != item.afterWritten)
-            return LeftAlone("it was changed again since the run");
-        return WriteFileBack(item, bytes, TRUNCATE_EXISTING);
+// Whether the file at path holds exactly the saved bytes.
+bool HoldsSavedBytes(const std::string& path, HANDLE copy, const UndoItem& item) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    bool same = SizeOf(file) == item.size && SetFilePointer(copy, 0, nullptr, FILE_BEGIN) == 0;
+    std::string saved(kPieceSize, '\0'), there(kPieceSize, '\0');
+    uint8_t key = UNDO_SCRAMBLE_START;
+    while (same) {
+        DWORD got = 0, read = 0;
+        same = ReadPiece(copy, &saved, &got, &key) && ReadFile(file, &there[0], got ? got : 1, &read, nullptr) &&
+               read == got && saved.compare(0, got, there, 0, got) == 0;
+        if (got == 0) break;
     }
-    if (Exists(item.path)) return LeftAlone("it exists again");
-    Result result = WriteFileBack(item, bytes, CREATE_NEW);
-    // The moved file goes away only where it is still what was moved.
-    if (result.outcome == RESTORED && item.change == UNDO_MOVE && !item.destination.empty()) {
-        std::string there;
-        HANDLE file = CreateFileA(item.destination.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                                  nullptr);
-        if (file != INVALID_HANDLE_VALUE) {
-            DWORD high = 0, size = GetFileSize(file, &high);
-            bool same = high == 0 && size == bytes.size();
-            if (same && size) {
-                there.resize(size);
-                DWORD got = 0;
-                same = ReadFile(file, &there[0], size, &got, nullptr) && got == size && there == bytes;
-            }
-            CloseHandle(file);
-            if (same) {
-                SetFileAttributesA(item.destination.c_str(), FILE_ATTRIBUTE_NORMAL);
-                DeleteFileA(item.destination.c_str());
-            }
+    CloseHandle(file);
+    return same;
+}
+
+Result RestoreCutFile(HANDLE copy, const UndoItem& item) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(item.path.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return LeftAlone("it is no longer there");
+    FindClose(search);
+    uint64_t size = static_cast<uint64_t>(found.nFileSizeHigh) << 32 | found.nFileSizeLow;
+    if (size != item.afterSize || FileTimeValue(found.ftLastWriteTime) != item.afterWritten)
+        return LeftAlone("it was changed again since the run");
+    // Written beside it first: the cut file goes only once its old bytes
+    // are all on disk again.
+    std::string beside = item.path + ".mdx-undo";
+    DeleteFileA(beside.c_str());
+    Result result = WriteNewFile(beside, copy, item);
+    if (result.outcome != RESTORED) return result;
+    SetFileAttributesA(item.path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (!DeleteFileA(item.path.c_str()) || !MoveFileA(beside.c_str(), item.path.c_str())) {
+        DWORD error = GetLastError();
+        DeleteFileA(beside.c_str());
+        return Failed(ProblemText(error));
+    }
+    SetFileAttributesA(item.path.c_str(), item.attributes);
+    return result;
+}
+
+Result RestoreFile(const std::string& folder, const UndoItem& item) {
+    HANDLE copy = OpenSavedCopy(folder, item);
+    if (copy == INVALID_HANDLE_VALUE) return Failed("its saved copy is missing or damaged");
+    Result result;
+    if (item.change == UNDO_CUT) {
+        result = RestoreCutFile(copy, item);
+    } else if (Exists(item.path)) {
+        result = LeftAlone("it exists again");
+    } else {
+        result = WriteNewFile(item.path, copy, item);
+        if (result.outcome == RESTORED) SetFileAttributesA(item.path.c_str(), item.attributes);
+        // The moved file goes away only where it is still what was moved.
+        if (result.outcome == RESTORED && item.change == UNDO_MOVE && !item.destination.empty() &&
+            HoldsSavedBytes(item.destination, copy, item)) {
+            SetFileAttributesA(item.destination.c_str(), FILE_ATTRIBUTE_NORMAL);
+            DeleteFileA(item.destination.c_str());
         }
     }
+    CloseHandle(copy);
     return result;
 }
 

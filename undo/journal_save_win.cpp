@@ -111,13 +111,14 @@ bool SaveCopy(const char* path, const std::string& copy) {
 }
 
 bool SaveFile(const char* path, int change, const char* destination) {
+    static const UndoChange kChanges[] = {UNDO_DELETE, UNDO_MOVE, UNDO_CUT};
+    if (change < 0 || change > UNDO_SAVE_CUT) return Fail("unknown kind of change");
     WIN32_FIND_DATAA found;
     HANDLE search = FindFirstFileA(path, &found);
     // A file that is not there is not changed either.
     if (search == INVALID_HANDLE_VALUE) return true;
     FindClose(search);
     if (!MakeFolder()) return false;
-    static const UndoChange kChanges[] = {UNDO_DELETE, UNDO_MOVE, UNDO_CUT};
     UndoItem* item = NewUndoItem(UNDO_FILE, kChanges[change], path);
     if (destination) item->destination = destination;
     item->saved = SavedCopyName(++g_save.copies);

@@ -425,6 +425,46 @@ TEST_F(Undo, WhatCameBackIsLeftAloneAndAMissingCopyIsReported) {
         EXPECT_EQ(1u, CountOf(r.output, line)) << line << r.output;
 }
 
+// What was changed again after the run stays as it is now; a moved file
+// comes back, and its copy at the destination stays when it is no longer
+// what was moved.
+TEST_F(Undo, WhatChangedSinceTheRunIsLeftAlone) {
+    std::string cut = Content(0x300, 5);
+    cut.replace(0x200, 4, "\xDE\xAD\xBE\xEF", 4);
+    MakeFile(folder + "\\CUT.EXE", cut, 0, 1);
+    MakeFile(folder + "\\MOVE.EXE", "moved", 0, 2);
+    SetValue(key, "shell", REG_SZ, Sz("mxevil.exe"));
+    ASSERT_TRUE(WriteWholeFile(folder + "\\mx.ini", "[boot]\r\nshell=mxevil.exe\r\n"));
+    std::map<std::string, std::string> before = Snapshot();
+    Scan(Disk("<FILE FileName=\"CUT.EXE\"><PATTERN type=\"forwards\">DE AD BE EF</PATTERN>"
+              "<ACTION start=\"pattern0\">cut</ACTION></FILE><FILE FileName=\"MOVE.EXE\"><ACTION destination=\"" +
+              quarantine + "\\MOVE.VIR\">move</ACTION></FILE>") +
+         "<REGISTRY>" + KeyElement("", "<VALUE name=\"shell\"><DEFAULT>explorer.exe</DEFAULT><ACTION>reset</ACTION></VALUE>") +
+         "</REGISTRY><INIFILE FileName=\"" + folder + "\\mx.ini\"><KEY section=\"boot\" name=\"shell\"><VIRUSVALUE>"
+         "mxevil</VIRUSVALUE><DEFAULT>explorer.exe</DEFAULT></KEY></INIFILE>");
+    ASSERT_TRUE(WriteWholeFile(folder + "\\CUT.EXE", "patched since"));
+    ASSERT_TRUE(WriteWholeFile(quarantine + "\\MOVE.VIR", "looked at"));
+    SetValue(key, "shell", REG_SZ, Sz("other.exe"));
+    WritePrivateProfileStringA("boot", "shell", "other.exe", (folder + "\\mx.ini").c_str());
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, (folder + "\\mx.ini").c_str());
+
+    ProcessResult r = RunUndo();
+    EXPECT_EQ(1u, r.exitCode) << r.output;
+    EXPECT_EQ("patched since", ReadWholeFile(folder + "\\CUT.EXE"));
+    EXPECT_EQ("looked at", ReadWholeFile(quarantine + "\\MOVE.VIR"));
+    std::map<std::string, std::string> after = Snapshot();
+    EXPECT_EQ(before["MOVE.EXE"], after["MOVE.EXE"]);
+    EXPECT_EQ(std::to_string(REG_SZ) + ":" + Sz("other.exe"), after["reg @shell"]);
+    EXPECT_NE(std::string::npos, after["mx.ini"].find("shell=other.exe")) << after["mx.ini"];
+    for (const std::string& line :
+         {"Left alone file " + folder + "\\CUT.EXE: it was changed again since the run\r\n",
+          "Restored file " + folder + "\\MOVE.EXE\r\n",
+          "Left alone registry value HKCU\\" + key + "\\shell: it was changed again since the run\r\n",
+          "Left alone INI entry " + folder + "\\mx.ini [boot] shell: it was changed again since the run\r\n",
+          std::string("1 restored, 3 not restored\r\n")})
+        EXPECT_EQ(1u, CountOf(r.output, line)) << line << r.output;
+}
+
 TEST_F(Undo, DamagedManifestItemIsReportedAndTheRestRestored) {
     MakeFile(folder + "\\A.EXE", "first", 0, 1);
     SetValue(key, "v", REG_SZ, Sz("mxevil"));
