@@ -425,6 +425,38 @@ TEST_F(Undo, WhatCameBackIsLeftAloneAndAMissingCopyIsReported) {
         EXPECT_EQ(1u, CountOf(r.output, line)) << line << r.output;
 }
 
+// On the 9x family (Wine reports Windows 98 to a program named under
+// AppDefaults) the same journal is kept and put back.
+TEST_F(Undo, Windows98RunComesBackToo) {
+    const char* appKey = "Software\\Wine\\AppDefaults\\mendrix-cli.exe";
+    SetValue(appKey, "Version", REG_SZ, Sz("win98"));
+    std::string cut = Content(0x1000, 6);
+    cut.replace(0x800, 4, "\xDE\xAD\xBE\xEF", 4);
+    MakeFile(folder + "\\DEL.EXE", Content(3000, 1), FILE_ATTRIBUTE_READONLY, 1);
+    MakeFile(folder + "\\CUT.EXE", cut, FILE_ATTRIBUTE_HIDDEN, 2);
+    ASSERT_TRUE(WriteWholeFile(folder + "\\mx.ini", "[windows]\r\nrun=ok.exe\r\nload=mxevil.exe\r\n"));
+    SetValue(key + "\\Run", "evil", REG_SZ, Sz("mxevil.exe"));
+    SetValue(key + "\\Gone", "a", REG_BINARY, std::string("\0\x01", 2));
+    SetValue(key + "\\Gone\\Deeper", "b", REG_SZ, Sz("deep"));
+    std::map<std::string, std::string> before = Snapshot();
+    std::string text = Scan(
+        Disk("<FILE FileName=\"DEL.EXE\"><ACTION>delete</ACTION></FILE><FILE FileName=\"CUT.EXE\"><PATTERN "
+             "type=\"forwards\">DE AD BE EF</PATTERN><ACTION start=\"pattern0\">cut</ACTION></FILE>") +
+        "<REGISTRY>" + KeyElement("Run", "<VALUE><VIRUSVALUE>mxevil</VIRUSVALUE><ACTION>delete</ACTION></VALUE>") +
+        KeyElement("Gone\\Deeper", "<ACTION>delete</ACTION>") + KeyElement("Gone", "<ACTION>delete</ACTION>") +
+        "</REGISTRY><INIFILE FileName=\"" + folder + "\\mx.ini\"><KEY section=\"windows\" name=\"load\">"
+        "<VIRUSVALUE>mxevil</VIRUSVALUE></KEY></INIFILE>");
+    std::map<std::string, std::string> changed = Snapshot();
+    for (const char* gone : {"DEL.EXE", "reg Gone\\", "reg Run\\@evil"}) EXPECT_EQ(0u, changed.count(gone)) << gone << text;
+    ProcessResult r = RunUndo();
+    RegDeleteKeyA(HKEY_CURRENT_USER, appKey);
+    EXPECT_EQ(0u, r.exitCode) << r.output;
+    EXPECT_TRUE(before == Snapshot()) << Differences(before, Snapshot());
+    // Keys go last first: Gone went with its subkey, which comes back with it.
+    EXPECT_EQ(1u, CountOf(r.output, "Restored registry key HKCU\\" + key + "\\Gone\r\n")) << r.output;
+    EXPECT_EQ(1u, CountOf(r.output, "5 restored, 0 not restored\r\n")) << r.output;
+}
+
 // What was changed again after the run stays as it is now; a moved file
 // comes back, and its copy at the destination stays when it is no longer
 // what was moved.
