@@ -8,6 +8,9 @@
 #include "app/wow64_notice_win.h"
 #include "disk/directory_list.h"
 #include "disk/scanner.h"
+#include "memory/process_match.h"
+#include "memory/system_api_win.h"
+#include "memory/thread_control_win.h"
 #include "report/counters.h"
 #include "report/message.h"
 #include "report/prompts.h"
@@ -108,6 +111,7 @@ static void Finish(ParseContext* context) {
         g_scannerSuspended = 0;
     }
     ClearDirectoryList();
+    ReleaseProcessApis();
     FreeContextTexts(context);
     FreeDecoderBuffers(context);
     ReleaseServerApi();
@@ -121,6 +125,7 @@ DWORD WINAPI ScanRun(LPVOID parameter) {
     FreeStores();
     ResetCounters();
     g_infected = 0;
+    g_actionsPending = 0;
     HWND window = parameter ? *static_cast<HWND*>(parameter) : nullptr;
     g_report.mainWindow = window;
 
@@ -138,6 +143,7 @@ DWORD WINAPI ScanRun(LPVOID parameter) {
         bool saving = !g_runOptions.noUndo && g_runOptions.sharesMode != 2;
         if (saving) BeginUndoJournal(g_settings.dataFile);
         result = ParseScript(&context);
+        ResumeSuspendedProcesses(&context);
         if (g_runOptions.sharesMode == 2) {
             if (g_platformCode == PLATFORM_NT)
                 RestoreSharesNt();

@@ -138,6 +138,7 @@ include(${CMAKE_SOURCE_DIR}/tests/standin/scanner_driver/scanner_driver.cmake)
 include(${CMAKE_SOURCE_DIR}/tests/standin/shares/shares.cmake)
 include(${CMAKE_SOURCE_DIR}/tests/standin/com_server/com_server.cmake)
 include(${CMAKE_SOURCE_DIR}/tests/standin/service/service_standin.cmake)
+include(${CMAKE_SOURCE_DIR}/tests/standin/memory_target/memory_target.cmake)
 
 # Benchmark of the directory walk; not a test (scripts/bench-disk-walk.sh).
 add_executable(disk_walk_bench EXCLUDE_FROM_ALL tests/wine/bench/disk_walk_bench.cpp ${PROMPT_DIALOG_RC})

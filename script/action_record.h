@@ -14,11 +14,12 @@ struct PositionSpec {
 };
 
 // A library to release from processes; base and size are filled by the
-// process scan where the library is found.
+// process scan where the library is found. Wide enough for an address in a
+// 64-bit process.
 struct LibraryRef {
     char* name;
-    uint32_t base;
-    uint32_t size;
+    uint64_t base;
+    uint64_t size;
 };
 
 enum : uint32_t {

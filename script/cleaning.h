@@ -9,6 +9,7 @@ struct FileRecord;
 struct RegistryCalls;
 struct ProfileCalls;
 struct ServiceCalls;
+struct ProcessRecord;
 
 struct CleaningWork {
     // Asks the resident on-access scanner to stop checking files. Answers
@@ -30,6 +31,9 @@ struct CleaningWork {
     const RegistryCalls* registry;
     const ProfileCalls* profiles;
     const ServiceCalls* services;
+    // The memory pass of a MEMORY element: enumerates the processes, matches
+    // them against the records and runs the process and thread passes.
+    void (*scanMemory)(ParseContext* context, ProcessRecord* records);
 };
 
 extern const CleaningWork* g_cleaning;

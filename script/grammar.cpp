@@ -1,6 +1,7 @@
 #include "script/grammar.h"
 
 #include "disk/disk_element.h"
+#include "memory/memory_element.h"
 #include "script/action_element.h"
 #include "script/identity.h"
 #include "script/pattern_element.h"
@@ -33,8 +34,8 @@ static const ElementEntry kDiskTable[] = {
 };
 
 static const ElementEntry kMemoryTable[] = {
-    {"PROCESS", kTargetTable, nullptr, nullptr, nullptr},
-    {"THREAD", kTargetTable, nullptr, nullptr, nullptr},
+    {"PROCESS", kTargetTable, OnProcessStart, nullptr, nullptr},
+    {"THREAD", kTargetTable, OnProcessStart, nullptr, nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
@@ -69,7 +70,7 @@ static const ElementEntry kIniFileTable[] = {
 
 const ElementEntry kIdentityTable[] = {
     {"DISK", kDiskTable, OnDiskStart, nullptr, OnDiskEnd},
-    {"MEMORY", kMemoryTable, nullptr, nullptr, nullptr},
+    {"MEMORY", kMemoryTable, OnMemoryStart, nullptr, OnMemoryEnd},
     {"REGISTRY", kRegistryTable, OnRegistryStart, nullptr, OnRegistryEnd},
     {"EXECUTE", nullptr, nullptr, CollectElementText, OnExecuteEnd},
     {"UNREGDLL", nullptr, nullptr, CollectElementText, OnUnregDllEnd},

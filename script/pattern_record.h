@@ -26,6 +26,9 @@ struct PatternRecord {
     int32_t forwards;
     char* function;
     char* dll;
+    // Where a forward search in a process's memory found it; 0 until then.
+    // Apart from found, since an address in a 64-bit process needs 64 bits.
+    uint64_t foundAddress;
     PatternRecord* next;
 };
 

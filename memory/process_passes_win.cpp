@@ -1,0 +1,173 @@
+#include "memory/process_passes_win.h"
+
+#include <windows.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "memory/enumerate_win.h"
+#include "memory/process_match.h"
+#include "memory/process_record.h"
+#include "memory/target_win.h"
+#include "memory/thread_control_win.h"
+#include "memory/thread_message.h"
+#include "report/counters.h"
+#include "report/message.h"
+#include "script/action_record.h"
+
+namespace {
+
+// Acted on by a pass: a PROCESS whose ACTION has a keyword.
+bool Actionable(const ProcessRecord* record) { return record->isProcess && RecordKeyword(record); }
+
+const char* OrEmpty(const char* text) { return text ? text : ""; }
+
+// Ends the process the way its keyword and the platform ask. Answers
+// whether it ended.
+bool Terminate(HANDLE process, const ProcessRecord* record, const FoundProcess* entry, bool nt) {
+    if (!nt) {
+        if (TerminateProcess(process, 0xFFFFFFFFu)) return true;
+    } else {
+        // The routine copied in is of this program's bitness: a process of
+        // the other kind is ended from outside.
+        bool inside = !KeywordIs(record, "forcekill") && BitnessOf(process) == TARGET_NATIVE;
+        if (inside && RemoteExit(process)) return true;
+        if (TerminateProcess(process, 1)) return true;
+    }
+    ReportMessage(MSG_ERROR, "Could not terminate process %s", entry->moduleName);
+    return false;
+}
+
+// Answers false when the pass must end here.
+bool TerminateEntry(const ProcessRecord* record, const FoundProcess* entry, bool nt, int32_t* count) {
+    CountEvent(EVENT_PROCESS_FOUND);
+    HANDLE process = OpenProcess(PROCESS_FULL_ACCESS, FALSE, entry->processId);
+    if (!process) {
+        ReportMessage(MSG_NO_LIST | MSG_INFO, "\r\nCould not open %s process. Process ID: %d", entry->moduleName,
+                      static_cast<int>(entry->processId));
+        return false;
+    }
+    if (!nt && g_toolhelp9x.registerServiceProcess) g_toolhelp9x.registerServiceProcess(entry->processId, 0);
+    if (!KeywordIs(record, "restart")) {
+        if (record->virusName && record->virusName[0])
+            ReportMessage(MSG_INFO, "\r\n%s %s found in process %s\r\n", OrEmpty(record->typeName), record->virusName,
+                          entry->moduleName);
+        else
+            ReportMessage(MSG_INFO, "\r\n%s found in process %s\r\n", OrEmpty(record->typeName), entry->moduleName);
+    }
+    ReportMessage(MSG_INFO, "\r\nTerminating process %s\r\n", entry->moduleName);
+    bool ended = Terminate(process, record, entry, nt);
+    WaitForSingleObject(process, 5000);
+    if (ended) {
+        ++*count;
+        CountEvent(EVENT_PROCESS_TERMINATED);
+        ReportMessage(MSG_INFO, "Process %s successfully terminated\r\n", entry->moduleName);
+    }
+    CloseHandle(process);
+    return true;
+}
+
+int32_t TerminatePass(ProcessRecord* records, bool nt) {
+    int32_t count = 0;
+    for (ProcessRecord* r = records; r; r = r->next) {
+        if (!Actionable(r) || !(KeywordIs(r, "kill") || KeywordIs(r, "forcekill") || KeywordIs(r, "restart")))
+            continue;
+        for (FoundProcess* e = r->found; e; e = e->next)
+            if (!TerminateEntry(r, e, nt, &count)) return count;
+    }
+    return count;
+}
+
+void Restart(const FoundProcess* entry) {
+    size_t length = strlen(entry->executablePath) + 3;
+    char* command = static_cast<char*>(malloc(length));
+    UINT started = 0;
+    if (command) {
+        snprintf(command, length, "\"%s\"", entry->executablePath);
+        started = WinExec(command, SW_SHOWNORMAL);
+        free(command);
+    }
+    if (started > 31)
+        ReportMessage(MSG_INFO, "\r\nProcess %s restarted\r\n", entry->moduleName);
+    else
+        ReportMessage(MSG_INFO, "\r\nProcess %s could not be restarted\r\n", entry->moduleName);
+}
+
+int32_t SuspendPass(ProcessRecord* records) {
+    int32_t count = 0;
+    for (ProcessRecord* r = records; r; r = r->next) {
+        if (!Actionable(r) || !KeywordStartsSuspend(r)) continue;
+        for (FoundProcess* e = r->found; e; e = e->next) {
+            if (e->moduleName && e->moduleName[0])
+                ReportMessage(MSG_VERBOSE | MSG_INFO, "Suspending process %s\r\n", e->moduleName);
+            else
+                ReportMessage(MSG_VERBOSE | MSG_INFO, "Suspending process\r\n");
+            if (ProcSuspendResume(e->processId, true)) {
+                ReportMessage(MSG_VERBOSE | MSG_INFO, "Suspended successfully\r\n");
+                Sleep(500);
+                ++count;
+            } else {
+                ReportMessage(MSG_VERBOSE | MSG_INFO, "Could not suspend process\r\n");
+                e->processId = 0;  // kept off the resume list
+            }
+        }
+    }
+    return count;
+}
+
+void PostTo9xThreads(uint32_t processId, const ThreadMessage& message) {
+    HANDLE snapshot = g_toolhelp9x.createSnapshot ? g_toolhelp9x.createSnapshot(TH32CS_SNAPTHREAD, 0)
+                                                  : INVALID_HANDLE_VALUE;
+    if (snapshot == INVALID_HANDLE_VALUE) {
+        ReportMessage(MSG_ERROR, "\r\nCouldn't find the process threads\r\n");
+        return;
+    }
+    THREADENTRY32 thread;
+    memset(&thread, 0, sizeof thread);
+    thread.dwSize = sizeof thread;
+    static_assert(sizeof thread == 28, "THREADENTRY32 is 28 bytes");
+    if (g_toolhelp9x.thread32First(snapshot, &thread)) {
+        do {
+            if (thread.th32OwnerProcessID == processId)
+                PostThreadMessageA(thread.th32ThreadID, message.message, message.wParam, message.lParam);
+        } while (g_toolhelp9x.thread32Next(snapshot, &thread));
+    }
+    CloseHandle(snapshot);
+}
+
+void PostPass(ProcessRecord* records, bool nt) {
+    for (ProcessRecord* r = records; r; r = r->next) {
+        if (!Actionable(r) || !KeywordIs(r, "PostThreadMessage")) continue;
+        ThreadMessage message = ParseThreadMessage(r->action->parameters);
+        // A record without library has an empty range: only threads whose
+        // start address cannot be read get the message.
+        uint64_t start = r->library ? r->library->base : 0;
+        uint64_t end = r->library ? r->library->base + r->library->size : 0;
+        for (FoundProcess* e = r->found; e; e = e->next) {
+            if (nt)
+                WalkProcessThreads(e->processId, start, end, nullptr, &message);
+            else
+                PostTo9xThreads(e->processId, message);
+        }
+    }
+}
+
+}  // namespace
+
+int32_t RunProcessPass(ProcessRecord* records, ProcessPass pass, bool nt) {
+    switch (pass) {
+    case PASS_TERMINATE:
+        return TerminatePass(records, nt);
+    case PASS_RESTART:
+        for (ProcessRecord* r = records; r; r = r->next)
+            if (Actionable(r) && KeywordIs(r, "restart"))
+                for (FoundProcess* e = r->found; e; e = e->next) Restart(e);
+        return 0;
+    case PASS_SUSPEND:
+        return nt ? SuspendPass(records) : 0;
+    case PASS_POST_MESSAGE:
+        PostPass(records, nt);
+        return 0;
+    }
+    return 0;
+}

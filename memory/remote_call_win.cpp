@@ -1,0 +1,77 @@
+#include <string.h>
+
+#include "memory/nt_layouts.h"
+#include "memory/remote_routines_win.h"
+#include "memory/system_api_win.h"
+#include "memory/thread_control_win.h"
+#include "script/text_util.h"
+
+namespace {
+
+// Built as "not run": the release routine clears it when it starts.
+const uint32_t kNotRun = 0xFFFFFFFFu;
+
+bool FillBlock(RemoteBlock* block, const char* libraryName) {
+    memset(block, 0, sizeof *block);
+    block->status = kNotRun;
+    // Our own kernel32 addresses: the target has kernel32 at the same place.
+    HMODULE kernel32 = ApiKernel32();
+    if (libraryName) {
+        FARPROC getModule = GetProcAddress(kernel32, "GetModuleHandleA");
+        FARPROC freeLibrary = GetProcAddress(kernel32, "FreeLibrary");
+        if (!getModule || !freeLibrary) return false;
+        block->getModuleHandle = reinterpret_cast<uintptr_t>(getModule);
+        block->freeLibrary = reinterpret_cast<uintptr_t>(freeLibrary);
+        CopyBounded(block->libraryName, sizeof block->libraryName, libraryName);
+    } else {
+        FARPROC exitProcess = GetProcAddress(kernel32, "ExitProcess");
+        if (!exitProcess) return false;
+        block->exitProcess = reinterpret_cast<uintptr_t>(exitProcess);
+    }
+    return true;
+}
+
+bool Put(HANDLE process, void* at, const void* bytes, size_t size) {
+    SIZE_T put = 0;
+    return WriteProcessMemory(process, at, bytes, size, &put) && put == size;
+}
+
+// Runs one routine in the target; libraryName null means the exit routine.
+bool RemoteCall(HANDLE process, const char* libraryName) {
+    HMODULE kernel32 = ApiKernel32();
+    VirtualAllocExFn allocate = CachedEntry(&g_processApi.virtualAllocEx, kernel32, "VirtualAllocEx");
+    VirtualFreeExFn release = CachedEntry(&g_processApi.virtualFreeEx, kernel32, "VirtualFreeEx");
+    CreateRemoteThreadFn start = CachedEntry(&g_processApi.createRemoteThread, kernel32, "CreateRemoteThread");
+    if (!kernel32 || !allocate || !release || !start) return false;
+
+    void* code = allocate(process, nullptr, REMOTE_CODE_SIZE, MEM_COMMIT, PAGE_EXECUTE_READWRITE);
+    void* parameters = allocate(process, nullptr, sizeof(RemoteBlock), MEM_COMMIT, PAGE_READWRITE);
+    HANDLE thread = nullptr;
+    bool ok = false;
+    RemoteBlock block;
+    if (code && parameters && FillBlock(&block, libraryName) &&
+        Put(process, code, libraryName ? kRemoteReleaseCode : kRemoteExitCode, REMOTE_CODE_SIZE) &&
+        Put(process, parameters, &block, sizeof block)) {
+        thread = start(process, nullptr, 0, reinterpret_cast<LPTHREAD_START_ROUTINE>(code), parameters, 0, nullptr);
+    }
+    if (thread) {
+        DWORD waited = WaitForSingleObject(thread, 10000);
+        if (waited == WAIT_OBJECT_0 && libraryName) {
+            SIZE_T got = 0;
+            ok = ReadProcessMemory(process, parameters, &block, sizeof block, &got) && got == sizeof block &&
+                 block.status == 0;
+        } else {
+            ok = waited != WAIT_TIMEOUT && waited != WAIT_FAILED;
+        }
+        CloseHandle(thread);
+    }
+    if (code) release(process, code, 0, MEM_RELEASE);
+    if (parameters) release(process, parameters, 0, MEM_RELEASE);
+    return ok;
+}
+
+}  // namespace
+
+bool RemoteRelease(HANDLE process, const char* libraryName) { return RemoteCall(process, libraryName); }
+
+bool RemoteExit(HANDLE process) { return RemoteCall(process, nullptr); }

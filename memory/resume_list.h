@@ -1,0 +1,14 @@
+// The processes suspended for the length of a run: identifiers in the parse
+// context, ending with 0, resumed when the run ends.
+#pragma once
+#include <stdint.h>
+
+#include "script/parse_context.h"
+
+struct ProcessRecord;
+
+// After a suspension pass that suspended count processes: the identifiers
+// of the "suspendandresume" entries it suspended (a failed one has id 0), in
+// list order, joined to a list an earlier MEMORY element left. False when
+// memory ran out; the context's list is then unchanged.
+bool BuildResumeList(ParseContext* context, ProcessRecord* records, int32_t count);

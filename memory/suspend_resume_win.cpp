@@ -1,0 +1,114 @@
+#include <stdlib.h>
+#include <string.h>
+
+#include "memory/process_match.h"
+#include "memory/process_record.h"
+#include "memory/system_api_win.h"
+#include "memory/system_processes_win.h"
+#include "memory/thread_control_win.h"
+#include "memory/thread_open_win.h"
+#include "report/message.h"
+
+namespace {
+
+// What one call holds, so that a fault inside can still release it.
+struct SuspendJob {
+    uint32_t processId;
+    bool suspend;
+    bool done;
+    HANDLE snapshot;
+    HANDLE thread;
+    SystemProcessList list;
+};
+
+bool LookUpEntryPoints() {
+    HMODULE kernel32 = ApiKernel32();
+    ApiNtdll();
+    if (kernel32) {
+        CachedEntry(&g_processApi.createToolhelp32Snapshot, kernel32, "CreateToolhelp32Snapshot");
+        CachedEntry(&g_processApi.thread32First, kernel32, "Thread32First");
+        CachedEntry(&g_processApi.thread32Next, kernel32, "Thread32Next");
+    }
+    if (!CachedEntry(&g_processApi.openThread, kernel32, "OpenThread"))
+        CachedEntry(&g_processApi.zwOpenThread, g_processApi.ntdll, "ZwOpenThread");
+    return g_processApi.openThread || g_processApi.zwOpenThread;
+}
+
+void Act(SuspendJob* job, uint32_t threadId) {
+    job->thread = OpenThreadById(threadId, THREAD_SUSPEND_RESUME);
+    if (!job->thread) return;
+    DWORD previous = job->suspend ? SuspendThread(job->thread) : ResumeThread(job->thread);
+    if (previous != 0xFFFFFFFFu) job->done = true;
+    CloseHandle(job->thread);
+    job->thread = nullptr;
+}
+
+// Windows 2000 and XP: the threads from a Toolhelp snapshot.
+void WithSnapshot(SuspendJob* job) {
+    job->snapshot = g_processApi.createToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (job->snapshot == INVALID_HANDLE_VALUE) {
+        job->snapshot = nullptr;
+        return;
+    }
+    THREADENTRY32 entry;
+    memset(&entry, 0, sizeof entry);
+    entry.dwSize = sizeof entry;
+    if (g_processApi.thread32First(job->snapshot, &entry)) {
+        do {
+            if (entry.th32OwnerProcessID == job->processId) Act(job, entry.th32ThreadID);
+        } while (g_processApi.thread32Next(job->snapshot, &entry));
+    }
+    CloseHandle(job->snapshot);
+    job->snapshot = nullptr;
+}
+
+// NT 4: the threads from the system process list.
+void WithSystemList(SuspendJob* job) {
+    if (!g_processApi.zwOpenThread || !QuerySystemProcesses(&job->list)) return;
+    const SystemProcess* process = FindSystemProcess(job->processId, &job->list);
+    if (process) {
+        uint32_t count = 0;
+        const SystemThread* threads = ThreadsOf(process, &job->list, &count);
+        for (uint32_t i = 0; i < count; ++i) {
+            job->thread = ZwOpenThreadById(ThreadIdOf(&threads[i]), THREAD_SUSPEND_RESUME);
+            if (!job->thread) continue;
+            DWORD previous = job->suspend ? SuspendThread(job->thread) : ResumeThread(job->thread);
+            if (previous != 0xFFFFFFFFu) job->done = true;
+            CloseHandle(job->thread);
+            job->thread = nullptr;
+        }
+    }
+    FreeSystemProcesses(&job->list);
+}
+
+void SuspendOrResume(void* argument) {
+    SuspendJob* job = static_cast<SuspendJob*>(argument);
+    if (!LookUpEntryPoints()) return;
+    if (g_processApi.createToolhelp32Snapshot && g_processApi.thread32First && g_processApi.thread32Next)
+        WithSnapshot(job);
+    else
+        WithSystemList(job);
+}
+
+}  // namespace
+
+bool ProcSuspendResume(uint32_t processId, bool suspend) {
+    SuspendJob job = {processId, suspend, false, nullptr, nullptr, {nullptr, 0}};
+    if (RunGuarded(SuspendOrResume, &job)) return job.done;
+    // Whatever the fault left open is released here.
+    if (job.thread) CloseHandle(job.thread);
+    if (job.snapshot) CloseHandle(job.snapshot);
+    FreeSystemProcesses(&job.list);
+    ReportMessage(MSG_INFO, "\r\nCaught an exception in ProcSuspendResume\r\n");
+    return false;
+}
+
+void ResumeSuspendedProcesses(ParseContext* context) {
+    uint32_t* list = context->suspendedProcesses;
+    if (!list) return;
+    for (uint32_t* id = list; *id; ++id)
+        if (!ProcSuspendResume(*id, false))
+            ReportMessage(MSG_WARNING, "Could not resume process %ld\r\n", static_cast<long>(*id));
+    free(list);
+    context->suspendedProcesses = nullptr;
+}

@@ -1,0 +1,30 @@
+// The known library of the memory target: its threads run here, pump their
+// message queues, tick a counter and keep a signature on their stacks; its
+// detach tells whether the process exited or the library was released.
+#include "target_common.h"
+
+static volatile LONG g_ticks;
+
+extern "C" __declspec(dllexport) void TargetSetReportPath(const char* path) {
+    lstrcpynA(g_reportPath, path, sizeof g_reportPath);
+}
+
+extern "C" __declspec(dllexport) volatile LONG* TargetTicks() { return &g_ticks; }
+
+extern "C" __declspec(dllexport) DWORD WINAPI TargetThread(LPVOID) {
+    volatile unsigned char signature[16] = TARGET_STACK_SIGNATURE;
+    MSG message;
+    PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE);
+    for (;;) {
+        InterlockedIncrement(&g_ticks);
+        if (signature[0] != 0x53) break;
+        Pump();
+        Sleep(20);
+    }
+    return 0;
+}
+
+BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
+    if (reason == DLL_PROCESS_DETACH) Append(reserved ? "detach exit\r\n" : "detach unloaded\r\n");
+    return TRUE;
+}
