@@ -305,7 +305,12 @@ std::string ManifestText(const Journal& journal) {
     json items = json::array();
     for (const UndoItem* item = journal.items; item; item = item->next)
         // A damaged item goes back as it was read, for whoever looks later.
-        items.push_back(item->kind == UNDO_DAMAGED ? json::parse(item->data, nullptr, false) : ItemJson(*item));
+        if (item->kind != UNDO_DAMAGED) {
+            items.push_back(ItemJson(*item));
+        } else {
+            json kept = json::parse(item->data, nullptr, false);
+            items.push_back(kept.is_discarded() ? json() : kept);
+        }
     json j = {{"format", kFormatName},
               {"version", UNDO_FORMAT_VERSION},
               {"created", journal.created},
