@@ -24,7 +24,8 @@ ConsoleRequest ConsoleRequestOf(const char* token) {
 }
 
 const char kConsoleUsage[] =
-    "Usage: mendrix-cli [-df=<file>] [-lf=<file>] [-noc] [-nodisk] [-v] [-s | -rs] [-all]\r\n"
+    "Usage: mendrix-cli [-df=<file>] [-lf=<file>] [-noc] [-nodisk] [-v] [-s | -rs] [-all] [-noundo]\r\n"
+    "       mendrix-cli -undo[=<folder> | =list] [-lf=<file>]\r\n"
     "       mendrix-cli -? | -h | --help | /?\r\n"
     "       mendrix-cli -ver | --version\r\n"
     "\r\n"
@@ -39,6 +40,10 @@ const char kConsoleUsage[] =
     "              save them for a later -rs run\r\n"
     "  -rs         only restore the network shares saved by an earlier -s run\r\n"
     "  -all        examine files of every extension\r\n"
+    "  -noundo     do not save what the run changes (no undo journal)\r\n"
+    "  -undo       put back what the latest run changed, from its undo journal\r\n"
+    "  -undo=<folder>  put back the named journal (a folder under \\Mendrix\\Undo)\r\n"
+    "  -undo=list  list the undo journals\r\n"
     "  -?, -h, --help, /?  show this text and exit\r\n"
     "  -ver, --version     show the version and exit\r\n"
     "\r\n"
@@ -53,4 +58,6 @@ const char kConsoleUsage[] =
     "  3   the data file could not be opened, or the built-in data not loaded\r\n"
     "  9   the data file is not well-formed XML\r\n"
     "  10  the compressed data is corrupt\r\n"
-    "  12  memory ran out\r\n";
+    "  12  memory ran out\r\n"
+    "With -undo: 0 when every item came back, 1 when any did not (each one\r\n"
+    "is named with the reason) or there was no journal to restore.\r\n";

@@ -14,6 +14,7 @@
 #include "app/header_pass.h"
 #include "app/run_options.h"
 #include "app/scan_run.h"
+#include "app/undo_command.h"
 #include "disk/cleaning_win.h"
 #include "report/message.h"
 #include "report/prompts.h"
@@ -77,6 +78,12 @@ int main() {
     g_report.sinks = Win32MessageSinks();
     g_prompts = ConsolePrompts();
     g_cleaning = Win32CleaningWork();
+
+    if (g_runOptions.undo) {
+        int undone = RunUndo(g_runOptions.undo);
+        free(commandLine);
+        return undone;
+    }
 
     // Learn the threat type and pass the first IDENTITY, as the main window
     // does when it opens. Its messages would only reach a window, so they

@@ -9,6 +9,7 @@
 #include "app/header_pass.h"
 #include "app/run_options.h"
 #include "app/scan_run.h"
+#include "app/undo_command.h"
 #include "disk/cleaning_win.h"
 #include "report/message.h"
 #include "report/prompts.h"
@@ -46,7 +47,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR arguments, int) {
     g_report.sinks = Win32MessageSinks();
     g_prompts = WindowPrompts();
     g_cleaning = Win32CleaningWork();
-    static const ScanEntry kScanEntry = {LoadDataHeader, ScanRun, InstallRunOptions};
+    static const ScanEntry kScanEntry = {LoadDataHeader, ScanRun, InstallRunOptions, UndoRun};
     g_scanEntry = &kScanEntry;
 
     LoadSharedResources(instance);

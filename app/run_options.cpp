@@ -42,6 +42,12 @@ bool ApplyToken(char* token, bool quoted) {
         g_runOptions.sharesMode = 1;
     } else if (Equals(token, "-rs")) {
         g_runOptions.sharesMode = 2;
+    } else if (Equals(token, "-noundo")) {
+        g_runOptions.noUndo = 1;
+    } else if (Equals(token, "-undo")) {
+        g_runOptions.undo = token + 5;
+    } else if (StartsWith(token, "-undo=")) {
+        g_runOptions.undo = token + 6;
     } else if (Equals(token, "-all")) {
         g_runOptions.allFiles = 1;
     } else {

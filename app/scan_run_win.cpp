@@ -19,6 +19,7 @@
 #include "script/pass.h"
 #include "script/store.h"
 #include "system/shares_win.h"
+#include "undo/undo_run.h"
 
 static bool OpenLog() {
     HANDLE log = CreateFileA(g_settings.logPath, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
@@ -139,6 +140,8 @@ DWORD WINAPI ScanRun(LPVOID parameter) {
     if (result == RESULT_OK && !OpenDataFile(&context)) result = RESULT_NO_DATA;
     if (result == RESULT_OK && !CheckRights(&context)) result = RESULT_PLATFORM;
     if (result == RESULT_OK) {
+        bool saving = !g_runOptions.noUndo && g_runOptions.sharesMode != 2;
+        if (saving) BeginUndoJournal(g_settings.dataFile);
         result = ParseScript(&context);
         ResumeSuspendedProcesses(&context);
         if (g_runOptions.sharesMode == 2) {
@@ -149,6 +152,7 @@ DWORD WINAPI ScanRun(LPVOID parameter) {
         }
         if (g_runOptions.sharesMode != 2 && !(context.flags & RUN_SKIP))
             WriteSummary(context.flags, context.threatType);
+        if (saving) EndUndoJournal();
         if (result != RESULT_OK) CloseOpenGroup(&context);
     }
     context.result = result;

@@ -14,6 +14,7 @@
 #include "script/pattern_record.h"
 #include "script/store.h"
 #include "script/text_util.h"
+#include "script/undo_saving.h"
 
 namespace {
 
@@ -27,56 +28,74 @@ size_t NameStart(const char* path) {
     return slash ? (size_t)(slash - path) + 1 : 0;
 }
 
-void DeleteAction(const char* path, FileRecord* record, uint32_t size) {
+// Each action answers whether it changed the file.
+bool DeleteAction(const char* path, FileRecord* record, uint32_t size) {
     if (PlatformDeleteFile(path)) {
         ReportMessage(MSG_INFO, "File deleted\r\n\r\n");
         CountEvent(EVENT_FILE_DELETED);
-    } else {
-        ReportMessage(MSG_INFO, "File deletion failed\r\n\r\n");
+        return true;
     }
+    ReportMessage(MSG_INFO, "File deletion failed\r\n\r\n");
+    return false;
 }
 
-void CopyAction(const char* path, FileRecord* record, uint32_t size) {
+bool CopyAction(const char* path, FileRecord* record, uint32_t size) {
     const char* destination = record->action->destination;
     ReportMessage(MSG_INFO, "Copying %s to %s\r\n", path, destination);
     if (!PlatformCopyFile(path, destination)) ReportMessage(MSG_INFO, "Could not copy file\r\n");
+    return false;
 }
 
-void CutAction(const char* path, FileRecord* record, uint32_t size) {
+bool CutAction(const char* path, FileRecord* record, uint32_t size) {
     if (CutFile(path, record, size)) {
         CountEvent(EVENT_FILE_CHANGED);
         ReportMessage(MSG_INFO, IsVirusData() ? "File disinfected\r\n" : "File modified\r\n");
-    } else {
-        ReportMessage(MSG_INFO, IsVirusData() ? "Could not disinfect file\r\n" : "Could not modify file\r\n");
+        return true;
     }
+    ReportMessage(MSG_INFO, IsVirusData() ? "Could not disinfect file\r\n" : "Could not modify file\r\n");
+    return false;
 }
 
-void MoveAction(const char* path, FileRecord* record, uint32_t size) {
+bool MoveAction(const char* path, FileRecord* record, uint32_t size) {
     const char* destination = record->action->destination;
     PlatformClearAttributes(destination);
     ReportMessage(MSG_INFO, "Moving %s to %s\r\n", path, destination);
-    if (!PlatformMoveFile(path, destination)) ReportMessage(MSG_INFO, "Could not move file\r\n");
+    if (PlatformMoveFile(path, destination)) return true;
+    ReportMessage(MSG_INFO, "Could not move file\r\n");
+    return false;
 }
 
 // The store step has already done the work of "store".
-void StoreAction(const char*, FileRecord*, uint32_t) {}
+bool StoreAction(const char*, FileRecord*, uint32_t) { return false; }
+
+enum { NOT_SAVED = -1 };
 
 struct KeywordRow {
     const char* keyword;  // compared without regard to case
     bool needsDestination;
     bool announced;  // collecting keywords find files without a found message
-    void (*act)(const char* path, FileRecord* record, uint32_t size);
+    int undoChange;  // how the file is saved for undo first, or NOT_SAVED
+    bool (*act)(const char* path, FileRecord* record, uint32_t size);
     const char* effect;
 };
 
 const KeywordRow kKeywords[] = {
-    {"delete", false, true, DeleteAction, "deletes the file"},
-    {"copy", true, false, CopyAction, "copies the file to destination, replacing a file there"},
-    {"cut", false, true, CutAction,
+    {"delete", false, true, UNDO_SAVE_DELETE, DeleteAction, "deletes the file"},
+    {"copy", true, false, NOT_SAVED, CopyAction, "copies the file to destination, replacing a file there"},
+    {"cut", false, true, UNDO_SAVE_CUT, CutAction,
      "removes the bytes from start to end (or length bytes from start) out of the file"},
-    {"move", true, false, MoveAction, "moves the file to destination"},
-    {"store", false, false, StoreAction, "only keeps the file's name in the store; the file stays"},
+    {"move", true, false, UNDO_SAVE_MOVE, MoveAction, "moves the file to destination"},
+    {"store", false, false, NOT_SAVED, StoreAction, "only keeps the file's name in the store; the file stays"},
 };
+
+// Saves the file for undo before a row that changes it. False when the
+// saving failed: the file is then left as it is.
+bool SavedForUndo(const char* path, const KeywordRow* row, const ActionRecord* action) {
+    if (!row || row->undoChange == NOT_SAVED || (row->needsDestination && !action->destination)) return true;
+    if (SaveFileForUndo(path, row->undoChange, action->destination)) return true;
+    ReportMessage(MSG_INFO, "File left unchanged: could not save it for undo (%s)\r\n\r\n", UndoSaveProblem());
+    return false;
+}
 
 const KeywordRow* FindKeyword(const char* keyword) {
     for (const KeywordRow& row : kKeywords)
@@ -227,11 +246,13 @@ void ActOnFile(const char* path, const char* displayName, FileRecord* record, ui
 
     if (!UserAgrees(action, record, displayName)) return;
     if (!action->keyword) return;
+    if (!SavedForUndo(path, row, action)) return;
 
     PlatformClearAttributes(path);
     if (row && row->needsDestination && !action->destination) row = nullptr;
-    if (row)
-        row->act(path, record, size);
-    else
+    if (row) {
+        bool changed = row->act(path, record, size);
+        if (row->undoChange != NOT_SAVED) UndoChangeDone(changed);
+    } else
         PluginAction(action->keyword, path, record);
 }

@@ -17,6 +17,8 @@ struct RunOptions {
     int32_t allFiles;
     int32_t sharesMode;  // 0 leave shares, 1 remove and save, 2 restore only
     OutHandle secondOutput;
+    int32_t noUndo;         // -noundo: changes are not saved for undo
+    const char* undo;       // -undo[=...]: "" the latest journal, "list", or a folder; null for a scan
 };
 
 extern RunOptions g_runOptions;

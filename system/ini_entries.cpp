@@ -6,6 +6,7 @@
 #include "report/counters.h"
 #include "report/message.h"
 #include "script/text_util.h"
+#include "script/undo_saving.h"
 
 namespace {
 
@@ -47,7 +48,14 @@ void RemoveIniEntries(const ProfileCalls* calls, const char* file, IniKeyRecord*
         if (!ShowsThreat(value, key)) continue;
 
         CountEvent(EVENT_INI_FOUND);
-        if (calls->write(key->section, key->name, key->defaultText, file)) {
+        if (!SaveIniEntryForUndo(file, key->section, key->name, key->defaultText)) {
+            ReportMessage(MSG_NO_LIST | MSG_ERROR, "Could not remove the virus entry from %s: could not save it for undo (%s)\r\n",
+                          file, UndoSaveProblem());
+            continue;
+        }
+        bool made = calls->write(key->section, key->name, key->defaultText, file);
+        UndoChangeDone(made);
+        if (made) {
             CountEvent(EVENT_INI_CHANGED);
             ReportMessage(MSG_NO_LIST | MSG_INFO, "Entry successfully removed from %s\r\n", file);
             FlushProfile(calls, file);

@@ -10,6 +10,7 @@
 #include "script/parse_context.h"
 #include "script/store.h"
 #include "script/text_util.h"
+#include "script/undo_saving.h"
 #include "system/value_capture.h"
 
 const ActionKeyword kRegistryKeywords[] = {
@@ -119,10 +120,18 @@ struct ValueSite {
     const char* path;
     const char* name;
     const char* shown;
+    uint32_t rootCode;
 };
 
 void ResetValue(const ValueSite& site, uint32_t type, const uint8_t* bytes, uint32_t size) {
-    if (site.calls->setValue(site.key, site.name, type, bytes, size) == REGISTRY_OK) {
+    if (!SaveRegistryValueForUndo(site.rootCode, site.path, site.name, type, bytes, size)) {
+        ReportMessage(MSG_NO_LIST | MSG_ERROR, "Could not reset registry value %s\\%s\\%s: could not save it for undo (%s)\r\n",
+                      site.root, site.path, site.shown, UndoSaveProblem());
+        return;
+    }
+    bool made = site.calls->setValue(site.key, site.name, type, bytes, size) == REGISTRY_OK;
+    UndoChangeDone(made);
+    if (made) {
         ReportMessage(MSG_NO_LIST | MSG_INFO, "Reset registry value %s\\%s\\%s\r\n", site.root, site.path, site.shown);
         CountEvent(EVENT_REGKEY_CHANGED);
     } else {
@@ -132,7 +141,14 @@ void ResetValue(const ValueSite& site, uint32_t type, const uint8_t* bytes, uint
 }
 
 void DeleteValue(const ValueSite& site) {
-    if (site.calls->deleteValue(site.key, site.name) == REGISTRY_OK) {
+    if (!SaveRegistryValueForUndo(site.rootCode, site.path, site.name, 0, nullptr, 0)) {
+        ReportMessage(MSG_NO_LIST | MSG_ERROR, "Could not delete registry value %s\\%s\\%s: could not save it for undo (%s)\r\n",
+                      site.root, site.path, site.shown, UndoSaveProblem());
+        return;
+    }
+    bool made = site.calls->deleteValue(site.key, site.name) == REGISTRY_OK;
+    UndoChangeDone(made);
+    if (made) {
         ReportMessage(MSG_NO_LIST | MSG_INFO, "Deleted registry value %s\\%s\\%s\r\n", site.root, site.path,
                       site.shown);
         CountEvent(EVENT_REGKEY_CHANGED);
@@ -231,7 +247,14 @@ void ProcessKey(const RegistryCalls* calls, KeyRecord* keyRecord) {
         // Without a path the key would be the root itself, which is never
         // deleted.
         if (!action || !action->keyword || !IsKeyword(action, REGISTRY_DELETE) || !*path) return;
-        if (calls->deleteKey(keyRecord->root, path) != REGISTRY_OK) return;
+        if (!SaveRegistryKeyForUndo(keyRecord->root, path)) {
+            ReportMessage(MSG_NO_LIST | MSG_ERROR, "Could not delete registry key %s\\%s: could not save it for undo (%s)\r\n",
+                          RootShortName(keyRecord->root), path, UndoSaveProblem());
+            return;
+        }
+        bool made = calls->deleteKey(keyRecord->root, path) == REGISTRY_OK;
+        UndoChangeDone(made);
+        if (!made) return;
         if (action->setInfected) MarkInfected();
         ReportMessage(MSG_NO_LIST | MSG_INFO, "Deleted registry key %s\\%s\r\n", RootShortName(keyRecord->root), path);
         CountEvent(EVENT_REGKEY_AFFECTED);
@@ -261,7 +284,7 @@ void CheckRegistryValue(const RegistryCalls* calls, RegistryKey key, const KeyRe
     if (!ReadValue(calls, key, value->name, &data)) return;
     if (value->action && value->action->keyword) {
         ValueSite site = {calls,       key, RootShortName(keyRecord->root), keyRecord->path ? keyRecord->path : "",
-                          value->name, *value->name ? value->name : "Default"};
+                          value->name, *value->name ? value->name : "Default", keyRecord->root};
         if (data.type == REGISTRY_DWORD)
             CheckDword(site, data.bytes, value);
         else

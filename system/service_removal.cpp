@@ -2,6 +2,7 @@
 
 #include "report/counters.h"
 #include "report/message.h"
+#include "script/undo_saving.h"
 
 // Answers the last state the service was known to be in.
 static uint32_t WaitForStop(const ServiceCalls* calls, ServiceHandle service, uint32_t state) {
@@ -33,6 +34,15 @@ void RemoveService(const ServiceCalls* calls, const char* name) {
         return;
     }
     CountEvent(EVENT_SERVICE_FOUND);
+    // Saved before it is stopped: a service that cannot be saved is left
+    // running as well as installed.
+    if (!SaveServiceForUndo(name)) {
+        ReportMessage(MSG_INFO, "\r\nCould not remove %s service: could not save it for undo (%s)\r\n", name,
+                      UndoSaveProblem());
+        calls->close(service);
+        calls->close(manager);
+        return;
+    }
     uint32_t state = 0;
     if (calls->stop(service, &state)) {
         ReportMessage(MSG_INFO, "\r\nStopping %s", name);
@@ -42,7 +52,9 @@ void RemoveService(const ServiceCalls* calls, const char* name) {
     }
     // Asked for even when the service did not stop: the manager removes the
     // entry once it has.
-    if (calls->remove(service)) {
+    bool removed = calls->remove(service);
+    UndoChangeDone(removed);
+    if (removed) {
         CountEvent(EVENT_SERVICE_REMOVED);
         ReportMessage(MSG_INFO, "\r\n%s removed\r\n", name);
     } else {

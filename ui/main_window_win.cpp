@@ -71,6 +71,9 @@ void OnCommand(HWND window, WORD command) {
     case IDM_GO:
         if (!IsScanning()) StartScan(window);
         break;
+    case IDM_UNDO:
+        if (!IsScanning()) StartUndo(window);
+        break;
     case IDCANCEL:  // Escape and the close box
     case IDM_EXIT:
         if (!IsScanning()) Close(window);

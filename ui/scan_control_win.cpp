@@ -16,6 +16,7 @@ void SetCommandsScanning(HWND mainWindow, bool scanning) {
     UINT state = MF_BYCOMMAND | (scanning ? MF_GRAYED : MF_ENABLED);
     HMENU menu = GetMenu(mainWindow);
     EnableMenuItem(menu, IDM_GO, state);
+    EnableMenuItem(menu, IDM_UNDO, state);
     EnableMenuItem(menu, IDM_EXIT, state);
     EnableMenuItem(menu, IDM_CONFIGURATION, state);
     EnableMenuItem(GetSystemMenu(mainWindow, FALSE), SC_CLOSE, state);
@@ -31,20 +32,31 @@ void ForgetFinishedWorker() {
 
 bool IsScanning() { return g_worker != nullptr; }
 
-void StartScan(HWND mainWindow) {
+namespace {
+
+bool StartWorker(HWND mainWindow, LPTHREAD_START_ROUTINE body) {
     SetCommandsScanning(mainWindow, true);
     g_scanWindow = mainWindow;
     g_scanEntry->installOptions(&g_runOptions);
-    g_worker = CreateThread(nullptr, 0, g_scanEntry->scanRun, &g_scanWindow, 0, nullptr);
+    g_worker = body ? CreateThread(nullptr, 0, body, &g_scanWindow, 0, nullptr) : nullptr;
     if (!g_worker) {
         // No worker will ever say it has finished.
         SetCommandsScanning(mainWindow, false);
-        return;
+        return false;
     }
     ForgetFinishedWorker();
+    return true;
+}
+
+}  // namespace
+
+void StartScan(HWND mainWindow) {
+    if (!StartWorker(mainWindow, g_scanEntry->scanRun)) return;
     for (int id = IDC_COUNT_FILES_FOUND; id <= IDC_COUNT_PROCESSES_TERMINATED; ++id)
         SetDlgItemTextA(mainWindow, id, "0");
 }
+
+void StartUndo(HWND mainWindow) { StartWorker(mainWindow, g_scanEntry->undoRun); }
 
 void OnScanFinished(HWND mainWindow) {
     g_finishedWorker = g_worker;

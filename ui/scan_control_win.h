@@ -7,6 +7,8 @@ bool IsScanning();
 // Greys the commands that would start another scan, change the options or
 // close the window, installs the run options and starts the worker.
 void StartScan(HWND mainWindow);
+// The same for "Undo last run": its worker puts back the latest journal.
+void StartUndo(HWND mainWindow);
 // The end-of-run message: the commands come back.
 void OnScanFinished(HWND mainWindow);
 // The result code of the last scan that finished, 0 when none ran. Waits

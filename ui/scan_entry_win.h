@@ -15,6 +15,9 @@ struct ScanEntry {
     // The worker thread's body; its parameter points at the window handle.
     LPTHREAD_START_ROUTINE scanRun;
     void (*installOptions)(const RunOptions* options);
+    // The worker thread's body for "Undo last run": the latest journal put
+    // back, with its lines in the message list. Same parameter as scanRun.
+    LPTHREAD_START_ROUTINE undoRun;
 };
 
 extern const ScanEntry* g_scanEntry;

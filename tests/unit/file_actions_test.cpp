@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
+#include <algorithm>
 #include <string.h>
 #include <string>
 #include <vector>
@@ -19,6 +20,7 @@
 #include "script/parse_context.h"
 #include "script/pattern_record.h"
 #include "script/store.h"
+#include "fake_undo_saving.h"
 
 namespace {
 
@@ -350,6 +352,57 @@ TEST_F(ActOnFileTest, KeywordsAnswersAndFailures) {
         EXPECT_EQ(r.changed, g_counters[COUNT_FILES_CHANGED]) << "row " << r.row;
         EXPECT_EQ(static_cast<size_t>(r.asked), g_questions.size()) << "row " << r.row;
         EXPECT_EQ(0, g_infected) << "row " << r.row;
+        FreeFileList(file);
+    }
+}
+
+// Each change is saved for undo before the file is touched; a failed save
+// leaves the file alone, and the saver hears whether the change was made.
+TEST_F(ActOnFileTest, ChangesAreSavedForUndoFirst) {
+    const char* kFailed = "File left unchanged: could not save it for undo (the disk is full)\r\n\r\n";
+    struct Row {
+        int row;
+        const char* keyword;
+        const char* destination;
+        bool saveAnswer;
+        uint32_t failing;
+        std::string calls;  // the saver's calls, one a line
+        const char* trace;
+        std::string logTail;
+    } rows[] = {
+        {1, "delete", nullptr, true, 0, "file 0 C:\\DIR\\EVIL.EXE\nmade\n",
+         "attributes C:\\DIR\\EVIL.EXE\ndelete C:\\DIR\\EVIL.EXE\n", "File deleted\r\n\r\n"},
+        {2, "delete", nullptr, true, kFailDelete, "file 0 C:\\DIR\\EVIL.EXE\nnot made\n",
+         "attributes C:\\DIR\\EVIL.EXE\ndelete C:\\DIR\\EVIL.EXE\n", "File deletion failed\r\n\r\n"},
+        {3, "delete", nullptr, false, 0, "file 0 C:\\DIR\\EVIL.EXE\n", "", kFailed},
+        {4, "move", "D:\\Q\\E.VIR", true, 0, "file 1 C:\\DIR\\EVIL.EXE > D:\\Q\\E.VIR\nmade\n",
+         "attributes C:\\DIR\\EVIL.EXE\nattributes D:\\Q\\E.VIR\nmove C:\\DIR\\EVIL.EXE > D:\\Q\\E.VIR\n", "E.VIR\r\n"},
+        {5, "move", "D:\\Q\\E.VIR", false, 0, "file 1 C:\\DIR\\EVIL.EXE > D:\\Q\\E.VIR\n", "", kFailed},
+        {6, "cut", nullptr, true, kFailCut, "file 2 C:\\DIR\\EVIL.EXE\nnot made\n",
+         "attributes C:\\DIR\\EVIL.EXE\ncut 0-100 C:\\DIR\\EVIL.EXE\n", "Could not disinfect file\r\n"},
+        {7, "cut", nullptr, false, 0, "file 2 C:\\DIR\\EVIL.EXE\n", "", kFailed},
+        // what does not change the file is not saved
+        {8, "copy", "D:\\Q\\E.VIR", false, 0, "", "attributes C:\\DIR\\EVIL.EXE\ncopy C:\\DIR\\EVIL.EXE > D:\\Q\\E.VIR\n",
+         "E.VIR\r\n"},
+        {9, "move", nullptr, false, 0, "", "attributes C:\\DIR\\EVIL.EXE\n", ""},
+        {10, "store", nullptr, false, 0, "", "attributes C:\\DIR\\EVIL.EXE\n", ""},
+    };
+    for (const Row& r : rows) {
+        Reset();
+        g_settings.confirmation = 0;
+        g_failingFileOps = r.failing;
+        FakeUndoSaving::Install(r.saveAnswer);
+        FileRecord* file = NewFile({});
+        file->typeName = Dup("Virus");
+        file->action->keyword = Dup(r.keyword);
+        file->action->destination = Dup(r.destination);
+        ActOnFile(kPath, kShown, file, 0x100);
+        FakeUndoSaving::Remove();
+        std::string calls;
+        for (const std::string& c : FakeUndoSaving::Calls()) calls += c + "\n";
+        EXPECT_EQ(r.calls, calls) << "row " << r.row;
+        EXPECT_EQ(r.trace, std::string(g_fileOpTrace)) << "row " << r.row;
+        EXPECT_EQ(r.logTail, g_log.substr(g_log.size() - std::min(g_log.size(), r.logTail.size()))) << "row " << r.row << g_log;
         FreeFileList(file);
     }
 }

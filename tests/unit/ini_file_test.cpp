@@ -13,6 +13,7 @@
 #include "script/cleaning.h"
 #include "script_harness.h"
 #include "system/profile_calls.h"
+#include "fake_undo_saving.h"
 
 namespace {
 
@@ -211,6 +212,52 @@ TEST_F(IniFile, GroupLeftOpenByABrokenFileIsReleasedWithoutWork) {
         EXPECT_EQ(nullptr, run.context.groupRecord) << body;
         EXPECT_EQ(nullptr, run.context.iniKeys) << body;
         EXPECT_TRUE(g_writes.empty()) << body;
+    }
+}
+
+size_t CountOf(const std::string& text, const std::string& piece) {
+    size_t n = 0;
+    for (size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1)) ++n;
+    return n;
+}
+
+// Each change is saved for undo first: a refused save leaves the entry
+// alone and reported; the saver hears whether the write worked.
+TEST_F(IniFile, EntriesAreSavedForUndoFirst) {
+    struct Row {
+        int row;
+        bool saveAnswer;
+        bool writeFails;
+        const char* log;
+        std::vector<std::string> calls;
+        bool kept;
+    } rows[] = {
+        {1, true, false, kRemoved,
+         {"ini C:\\WINDOWS\\win.ini [windows] load", "made", "ini C:\\WINDOWS\\win.ini [boot] shell = explorer.exe", "made"},
+         false},
+        {2, true, true, "Could not remove the virus entry from C:\\WINDOWS\\win.ini\r\n",
+         {"ini C:\\WINDOWS\\win.ini [windows] load", "not made", "ini C:\\WINDOWS\\win.ini [boot] shell = explorer.exe",
+          "not made"},
+         true},
+        {3, false, false,
+         "Could not remove the virus entry from C:\\WINDOWS\\win.ini: could not save it for undo (the disk is full)\r\n",
+         {"ini C:\\WINDOWS\\win.ini [windows] load", "ini C:\\WINDOWS\\win.ini [boot] shell = explorer.exe"}, true},
+    };
+    for (const Row& r : rows) {
+        SetUp();
+        Entry("windows", "load") = "evil.exe";
+        Entry("boot", "shell") = "evil.exe";
+        g_writeFails = r.writeFails;
+        FakeUndoSaving::Install(r.saveAnswer);
+        ScriptRun run = RunScript(IniScript("<KEY section=\"boot\" name=\"shell\"><VIRUSVALUE>evil</VIRUSVALUE>"
+                                            "<DEFAULT>Explorer.exe</DEFAULT></KEY>"
+                                            "<KEY section=\"windows\" name=\"load\"><VIRUSVALUE>evil</VIRUSVALUE></KEY>"));
+        FakeUndoSaving::Remove();
+        EXPECT_EQ(r.calls, FakeUndoSaving::Calls()) << "row " << r.row;
+        EXPECT_EQ(r.kept, Has("windows", "load")) << "row " << r.row;
+        EXPECT_EQ(r.kept ? "evil.exe" : "explorer.exe", Entry("boot", "shell")) << "row " << r.row;
+        EXPECT_EQ(2u, CountOf(run.record.log, r.log)) << "row " << r.row << run.record.log;
+        if (!r.saveAnswer) EXPECT_TRUE(g_writes.empty()) << "row " << r.row;
     }
 }
 

@@ -16,6 +16,7 @@
 #include "script_harness.h"
 #include "system/registry_calls.h"
 #include "system/registry_work.h"
+#include "fake_undo_saving.h"
 #include "system/value_capture.h"
 
 namespace {
@@ -489,6 +490,43 @@ TEST_F(Registry, HeadingFollowsTheThreatTypeAndTheDefaultMessages) {
     EXPECT_EQ(std::string::npos, off.record.log.find("Checking"));
     EXPECT_TRUE(off.context.flags & RUN_DID_REGISTRY);
     EXPECT_FALSE(off.context.flags & RUN_IN_REGISTRY);
+}
+
+// Values and keys are saved for undo before they change: a refused save
+// leaves them as they are, and the saver hears whether each change worked.
+TEST_F(Registry, ChangesAreSavedForUndoFirst) {
+    struct Row {
+        int row;
+        bool saveAnswer;
+        std::vector<std::string> calls;
+        const char* log;
+    } rows[] = {
+        // keys and values are carried out last first
+        {1, true,
+         {"key 1 S\\Gone", "made", "value 1 S r reset 1:" + Text("good.exe"), "made", "value 1 S v", "made"},
+         "Deleted registry key HKCU\\S\\Gone\r\nReset registry value HKCU\\S\\r\r\nDeleted registry value HKCU\\S\\v\r\n"},
+        {2, false, {"key 1 S\\Gone", "value 1 S r reset 1:" + Text("good.exe"), "value 1 S v"},
+         "Could not delete registry key HKCU\\S\\Gone: could not save it for undo (the disk is full)\r\n"
+         "Could not reset registry value HKCU\\S\\r: could not save it for undo (the disk is full)\r\n"
+         "Could not delete registry value HKCU\\S\\v: could not save it for undo (the disk is full)\r\n"},
+    };
+    for (const Row& r : rows) {
+        SetUp();
+        Key(HKCU, "S").values = {{"v", REGISTRY_TEXT, Text("evil")}, {"r", REGISTRY_TEXT, Text("evil")}};
+        Key(HKCU, "S\\Gone");
+        FakeUndoSaving::Install(r.saveAnswer);
+        ScriptRun run = RunScript(RegistryScript(
+            "<KEY handle=\"HKEY_CURRENT_USER\" name=\"S\"><VALUE name=\"v\"><ACTION>delete</ACTION></VALUE>"
+            "<VALUE name=\"r\"><DEFAULT>good.exe</DEFAULT><ACTION>reset</ACTION></VALUE></KEY>"
+            "<KEY handle=\"HKEY_CURRENT_USER\" name=\"S\\Gone\"><ACTION>delete</ACTION></KEY>"));
+        FakeUndoSaving::Remove();
+        EXPECT_EQ(r.calls, FakeUndoSaving::Calls()) << "row " << r.row;
+        EXPECT_EQ(r.log, Work(run)) << "row " << r.row;
+        FakeValue* reset = Find(&Key(HKCU, "S"), "r");
+        ASSERT_NE(nullptr, reset) << "row " << r.row;
+        EXPECT_EQ(r.saveAnswer ? Text("good.exe") : Text("evil"), reset->bytes) << "row " << r.row;
+        EXPECT_EQ(!r.saveAnswer, Find(&Key(HKCU, "S"), "v") != nullptr) << "row " << r.row;
+    }
 }
 
 }  // namespace

@@ -226,13 +226,13 @@ char kData[] = "d.dat";
 OutHandle const kOut = (OutHandle)0x44;
 
 const InstallRow kInstallRows[] = {
-    {1, {1, 0, 0, g_logPathBuffer, nullptr, 0, 0, nullptr}, 0x200,
+    {1, {1, 0, 0, g_logPathBuffer, nullptr, 0, 0, nullptr, 0, nullptr}, 0x200,
      {1, 0, 0, g_logPathBuffer, nullptr, nullptr}, 0x200},
-    {2, {0, 1, 1, g_logPathBuffer, kData, 1, 2, kOut}, 0x200,
+    {2, {0, 1, 1, g_logPathBuffer, kData, 1, 2, kOut, 0, nullptr}, 0x200,
      {0, 1, 1, g_logPathBuffer, kData, kOut}, 0x80000200u},
-    {3, {7, 0, 0, g_logPathBuffer, nullptr, 0, 0, nullptr}, 0x80000000u,
+    {3, {7, 0, 0, g_logPathBuffer, nullptr, 0, 0, nullptr, 0, nullptr}, 0x80000000u,
      {1, 0, 0, g_logPathBuffer, nullptr, nullptr}, 0x80000000u},
-    {4, {-1, 5, 0, g_logPathBuffer, nullptr, 3, 0, nullptr}, 0,
+    {4, {-1, 5, 0, g_logPathBuffer, nullptr, 3, 0, nullptr, 0, nullptr}, 0,
      {1, 0, 3, g_logPathBuffer, nullptr, nullptr}, 0x80000000u},
 };
 

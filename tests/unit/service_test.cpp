@@ -13,6 +13,7 @@
 #include "system/service_calls.h"
 #include "system/service_element.h"
 #include "system/service_removal.h"
+#include "fake_undo_saving.h"
 
 namespace {
 
@@ -202,6 +203,38 @@ TEST_F(Service, NothingIsTouchedOnWindows9xOrInSkipMode) {
     OnServiceEnd(&context, "SERVICE");
     EXPECT_EQ(0, g_opens);
     EXPECT_EQ(nullptr, context.serviceText);
+}
+
+// The service is saved for undo before it is stopped: a refused save leaves
+// it running and installed.
+TEST_F(Service, SavedForUndoBeforeItIsStopped) {
+    struct Row {
+        int row;
+        bool saveAnswer;
+        bool deleteFails;
+        const char* log;
+        std::vector<std::string> calls;
+        int removed;
+    } rows[] = {
+        {1, true, false, "\r\nStopping Evil\r\nEvil stopped\r\n\r\nEvil removed\r\n", {"service Evil", "made"}, 1},
+        {2, true, true, "\r\nStopping Evil\r\nEvil stopped\r\n\r\nCould not remove Evil service\r\n",
+         {"service Evil", "not made"}, 0},
+        {3, false, false, "\r\nCould not remove Evil service: could not save it for undo (the disk is full)\r\n",
+         {"service Evil"}, 0},
+    };
+    for (const Row& r : rows) {
+        SetUp();
+        g_service.running = true;
+        g_service.deleteFails = r.deleteFails;
+        FakeUndoSaving::Install(r.saveAnswer);
+        ScriptRun run = RunScript(Script("<SERVICE>Evil</SERVICE>"));
+        FakeUndoSaving::Remove();
+        EXPECT_EQ(std::string(kHeading) + r.log, Work(run)) << "row " << r.row;
+        EXPECT_EQ(r.calls, FakeUndoSaving::Calls()) << "row " << r.row;
+        EXPECT_EQ(r.saveAnswer ? 1 : 0, g_sleeps) << "row " << r.row;  // no stop without a save
+        EXPECT_EQ(r.removed, g_counters[COUNT_SERVICES_REMOVED]) << "row " << r.row;
+        EXPECT_EQ(g_opens, g_closes) << "row " << r.row;
+    }
 }
 
 }  // namespace

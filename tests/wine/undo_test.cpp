@@ -1,0 +1,615 @@
+// The undo journal end to end: a run changes files, registry values and
+// keys, INI entries and a service; -undo puts every one of them back, byte
+// for byte, and full snapshots taken before the run and after the undo
+// agree. Also: restoring twice, restoring over what came back, a journal
+// with a missing saved copy or a damaged manifest, saving that fails, a run
+// that finds nothing, -noundo and -undo=list.
+#include <windows.h>
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "app/undo_command.h"
+#include "report/message.h"
+#include "report/sinks_win.h"
+#include "script/settings.h"
+#include "support/wine_support.h"
+
+namespace {
+
+const char kCli[] = "C:\\mendrix\\mendrix-cli.exe";
+const char kUndoRoot[] = "C:\\Mendrix\\Undo";
+const char kTestKey[] = "Software\\MendrixUndoTest";
+
+size_t CountOf(const std::string& text, const std::string& piece) {
+    size_t n = 0;
+    for (size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1)) ++n;
+    return n;
+}
+
+// ---------------------------------------------------------------- snapshots
+
+// Every file below a folder with its bytes, attributes and creation and
+// write times. Access times are left out: the system moves them on every
+// read, the scan's own reading included; the test checks them where nothing
+// but the undo work touches the file (AccessTimeOf).
+void TakeFolder(const std::string& folder, const std::string& prefix, std::map<std::string, std::string>* shot) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+        std::string name = found.cFileName;
+        if (name == "." || name == ".." || name == "run.log" || name == "run.dat") continue;
+        std::string path = folder + "\\" + name;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            (*shot)[prefix + name + "\\"] = "<folder>";
+            TakeFolder(path, prefix + name + "\\", shot);
+            continue;
+        }
+        // The profile functions write an INI file anew: only its bytes count.
+        if (name.size() > 4 && name.compare(name.size() - 4, 4, ".ini") == 0) {
+            (*shot)[prefix + name] = ReadWholeFile(path);
+            continue;
+        }
+        char line[160];
+        snprintf(line, sizeof line, "attributes %lx created %08lx%08lx written %08lx%08lx | ", found.dwFileAttributes,
+                 found.ftCreationTime.dwHighDateTime, found.ftCreationTime.dwLowDateTime,
+                 found.ftLastWriteTime.dwHighDateTime, found.ftLastWriteTime.dwLowDateTime);
+        (*shot)[prefix + name] = line + ReadWholeFile(path);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+}
+
+uint64_t AccessTimeOf(const std::string& path) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(path.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return 0;
+    FindClose(search);
+    return static_cast<uint64_t>(found.ftLastAccessTime.dwHighDateTime) << 32 | found.ftLastAccessTime.dwLowDateTime;
+}
+
+// Sets the access time to a day of its own, without changing the rest. The
+// day lies ahead, so that the scan's reading of the file (the system moves
+// an access time only forward past the change times) leaves it.
+uint64_t SetAccessTime(const std::string& path, WORD day) {
+    HANDLE file = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    SYSTEMTIME when = {2031, 6, 0, day, 8, 0, 0, 0};
+    FILETIME accessed;
+    SystemTimeToFileTime(&when, &accessed);
+    SetFileTime(file, nullptr, &accessed, nullptr);
+    CloseHandle(file);
+    return static_cast<uint64_t>(accessed.dwHighDateTime) << 32 | accessed.dwLowDateTime;
+}
+
+// The entries that differ, briefly: a whole snapshot of binary files would
+// drown the report.
+std::string Differences(const std::map<std::string, std::string>& a, const std::map<std::string, std::string>& b) {
+    std::string text;
+    auto brief = [](const std::map<std::string, std::string>& m, const std::string& key) {
+        auto found = m.find(key);
+        return found == m.end() ? std::string("<none>") : found->second.substr(0, 90);
+    };
+    std::map<std::string, int> keys;
+    for (const auto& e : a) keys[e.first] = 1;
+    for (const auto& e : b) keys[e.first] = 1;
+    for (const auto& k : keys)
+        if (brief(a, k.first) != brief(b, k.first) || (a.count(k.first) && b.count(k.first) && a.at(k.first) != b.at(k.first)))
+            text += k.first + ":\n  " + brief(a, k.first) + "\n  " + brief(b, k.first) + "\n";
+    return text;
+}
+
+void TakeKey(HKEY key, const std::string& prefix, std::map<std::string, std::string>* shot) {
+    (*shot)["reg " + prefix] = "key";
+    for (DWORD i = 0;; ++i) {
+        char name[16384];
+        DWORD nameSize = sizeof name;
+        BYTE data[4096];
+        DWORD dataSize = sizeof data, type = 0;
+        if (RegEnumValueA(key, i, name, &nameSize, nullptr, &type, data, &dataSize) != ERROR_SUCCESS) break;
+        (*shot)["reg " + prefix + "@" + name] =
+            std::to_string(type) + ":" + std::string(reinterpret_cast<char*>(data), dataSize);
+    }
+    for (DWORD i = 0;; ++i) {
+        char name[256];
+        if (RegEnumKeyA(key, i, name, sizeof name) != ERROR_SUCCESS) break;
+        HKEY sub;
+        if (RegOpenKeyExA(key, name, 0, KEY_READ, &sub) != ERROR_SUCCESS) continue;
+        TakeKey(sub, prefix + name + "\\", shot);
+        RegCloseKey(sub);
+    }
+}
+
+std::string ServiceShot(const std::string& name) {
+    SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
+    SC_HANDLE service = manager ? OpenServiceA(manager, name.c_str(), SERVICE_QUERY_CONFIG) : nullptr;
+    std::string shot = "absent";
+    if (service) {
+        std::vector<char> buffer(8192);
+        auto* c = reinterpret_cast<QUERY_SERVICE_CONFIGA*>(buffer.data());
+        DWORD needed = 0;
+        if (QueryServiceConfigA(service, c, static_cast<DWORD>(buffer.size()), &needed)) {
+            auto text = [](const char* t) { return std::string(t ? t : "<null>"); };
+            shot = "type " + std::to_string(c->dwServiceType) + " start " + std::to_string(c->dwStartType) +
+                   " errors " + std::to_string(c->dwErrorControl) + " path " + text(c->lpBinaryPathName) +
+                   " group " + text(c->lpLoadOrderGroup) + " account " + text(c->lpServiceStartName) +
+                   " display " + text(c->lpDisplayName) + " depends";
+            for (const char* d = c->lpDependencies; d && *d; d += strlen(d) + 1) shot += std::string(" ") + d;
+        } else {
+            shot = "unreadable";
+        }
+        CloseServiceHandle(service);
+    }
+    if (manager) CloseServiceHandle(manager);
+    return shot;
+}
+
+void DeleteTree(HKEY root, const std::string& path) {
+    HKEY key;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
+        char name[256];
+        while (RegEnumKeyA(key, 0, name, sizeof name) == ERROR_SUCCESS) DeleteTree(key, name);
+        RegCloseKey(key);
+    }
+    RegDeleteKeyA(root, path.c_str());
+}
+
+void RemoveFolder(const std::string& folder) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = found.cFileName;
+            if (name == "." || name == "..") continue;
+            std::string path = folder + "\\" + name;
+            SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveFolder(path);
+            else
+                DeleteFileA(path.c_str());
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryA(folder.c_str());
+}
+
+std::vector<std::string> Journals() {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((std::string(kUndoRoot) + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+        std::string name = found.cFileName;
+        if (name != "." && name != "..") names.push_back(name);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    return names;
+}
+
+void SetValue(const std::string& path, const std::string& name, DWORD type, const std::string& bytes) {
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                             &key, nullptr));
+    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(key, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
+                                            static_cast<DWORD>(bytes.size())));
+    RegCloseKey(key);
+}
+
+std::string Sz(const std::string& text) { return text + std::string(1, '\0'); }
+
+// Deterministic bytes that hold every byte value.
+std::string Content(size_t size, unsigned seed) {
+    std::string bytes(size, '\0');
+    for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 7 + seed * 13 + (i >> 8)) & 0xFF);
+    return bytes;
+}
+
+// A file with old times of its own, so that a restore that forgot them
+// shows.
+void MakeFile(const std::string& path, const std::string& bytes, DWORD attributes, unsigned day) {
+    ASSERT_TRUE(WriteWholeFile(path, bytes));
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    SYSTEMTIME when = {2004, 3, 0, static_cast<WORD>(day), 10, 20, 30, 0};
+    FILETIME written, created;
+    SystemTimeToFileTime(&when, &written);
+    when.wYear = 2001;
+    SystemTimeToFileTime(&when, &created);
+    SetFileTime(file, &created, nullptr, &written);
+    CloseHandle(file);
+    if (attributes) SetFileAttributesA(path.c_str(), attributes);
+}
+
+std::string Script(const std::string& body) {
+    return "<CLEANER DataFile=\"Mx.Undo\" Type=\"Trojan\"><IDENTITY GenericName=\"MxEvil\">" + body +
+           "</IDENTITY></CLEANER>";
+}
+
+class Undo : public testing::Test {
+protected:
+    void SetUp() override {
+        name = testing::UnitTest::GetInstance()->current_test_info()->name();
+        folder = MakeScratchFolder(name);
+        quarantine = MakeScratchFolder(name + ".q");
+        log = folder + "\\run.log";
+        key = std::string(kTestKey) + "\\" + name;
+        service = "MxUndo" + name;
+        DeleteTree(HKEY_CURRENT_USER, key);
+        // The programs' own folder C:\mendrix is the root's parent.
+        RemoveFolder(kUndoRoot);
+        DeleteFileA(kUndoRoot);
+    }
+    void TearDown() override {
+        DeleteTree(HKEY_CURRENT_USER, key);
+        RemoveService();
+        RemoveFolder(kUndoRoot);
+        DeleteFileA(kUndoRoot);
+    }
+    std::map<std::string, std::string> Snapshot() {
+        std::map<std::string, std::string> shot;
+        TakeFolder(folder, "", &shot);
+        TakeFolder(quarantine, "q\\", &shot);
+        HKEY opened;
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, KEY_READ, &opened) == ERROR_SUCCESS) {
+            TakeKey(opened, "", &shot);
+            RegCloseKey(opened);
+        }
+        shot["service"] = ServiceShot(service);
+        return shot;
+    }
+    void InstallService() {
+        SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+        ASSERT_NE(nullptr, manager);
+        SC_HANDLE created = CreateServiceA(manager, service.c_str(), "Mx Undo Display", SERVICE_ALL_ACCESS,
+                                           SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_IGNORE,
+                                           "\"C:\\mendrix\\scratch\\mx agent.exe\" -service", nullptr, nullptr,
+                                           "RpcSs\0EventLog\0", nullptr, nullptr);
+        ASSERT_NE(nullptr, created) << GetLastError();
+        CloseServiceHandle(created);
+        CloseServiceHandle(manager);
+    }
+    void RemoveService() {
+        SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+        SC_HANDLE s = manager ? OpenServiceA(manager, service.c_str(), SERVICE_ALL_ACCESS) : nullptr;
+        if (s) {
+            DeleteService(s);
+            CloseServiceHandle(s);
+        }
+        if (manager) CloseServiceHandle(manager);
+    }
+    // The scan; answers its log.
+    std::string Scan(const std::string& body, const char* options = "") {
+        std::string dat = folder + "\\run.dat";
+        EXPECT_TRUE(BuildDataFile(Script(body), dat));
+        DeleteFileA(log.c_str());
+        ProcessResult r = RunProgram(std::string(kCli) + " -noc -df=" + dat + " -lf=" + log + " " + options);
+        EXPECT_EQ(0u, r.exitCode) << r.output;
+        RemoveFile(dat);
+        return ReadWholeFile(log);
+    }
+    ProcessResult RunUndo(const std::string& option = "-undo") {
+        DeleteFileA(log.c_str());
+        return RunProgram(std::string(kCli) + " " + option + " -lf=" + log);
+    }
+    std::string Disk(const std::string& files) {
+        return "<DISK><DIRECTORY>" + folder + "</DIRECTORY>" + files + "</DISK>";
+    }
+    std::string KeyElement(const std::string& sub, const std::string& inside) {
+        return "<KEY handle=\"HKEY_CURRENT_USER\" name=\"" + key + (sub.empty() ? "" : "\\" + sub) + "\">" + inside +
+               "</KEY>";
+    }
+    std::string name, folder, quarantine, log, key, service;
+};
+
+// ---------------------------------------------------------------- tests
+
+TEST_F(Undo, EveryKindOfChangeComesBackAsItWas) {
+    std::string cut = Content(0x3000, 4);
+    cut.replace(0x2000, 4, "\xDE\xAD\xBE\xEF", 4);
+    MakeFile(folder + "\\DEL.EXE", Content(70000, 1), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN, 1);
+    MakeFile(folder + "\\MOVE.EXE", Content(5000, 2), FILE_ATTRIBUTE_ARCHIVE, 2);
+    MakeFile(folder + "\\CUT.EXE", cut, FILE_ATTRIBUTE_SYSTEM, 3);
+    MakeFile(folder + "\\EMPTY.EXE", "", 0, 4);
+    MakeFile(folder + "\\KEEP.TXT", "keep", 0, 5);
+    ASSERT_TRUE(WriteWholeFile(folder + "\\mx.ini", "[windows]\r\nrun=c:\\tools\\ok.exe\r\nload=C:\\WINDOWS\\MXEVIL.EXE"
+                                                    "\r\n[boot]\r\nshell=C:\\WINDOWS\\MXEVIL.EXE\r\nother=x\r\n"));
+    SetValue(key + "\\Run", "evil", REG_SZ, Sz("C:\\WINDOWS\\MXEVIL.EXE"));
+    SetValue(key + "\\Run", "fine", REG_SZ, Sz("c:\\tools\\ok.exe"));
+    SetValue(key + "\\Run", "blob", REG_BINARY, std::string("mxevil.exe\0\xff", 12));
+    SetValue(key + "\\Run", "", REG_EXPAND_SZ, Sz("%windir%\\mxevil.exe"));
+    SetValue(key + "\\Dw", "d", REG_DWORD, std::string("\x07\0\0\0", 4));
+    SetValue(key + "\\Shell", "Shell", REG_SZ, Sz("C:\\WINDOWS\\MXEVIL.EXE"));
+    SetValue(key + "\\Gone", "a", REG_MULTI_SZ, std::string("one\0two\0\0", 9));
+    SetValue(key + "\\Gone", "", REG_SZ, Sz("default"));
+    SetValue(key + "\\Gone", "n", REG_DWORD, std::string("\x01\x02\x03\x04", 4));
+    InstallService();
+    std::map<std::string, std::string> before = Snapshot();
+    ASSERT_NE("absent", before["service"]);
+    uint64_t deletedAccess = SetAccessTime(folder + "\\DEL.EXE", 11);
+    uint64_t movedAccess = SetAccessTime(folder + "\\MOVE.EXE", 12);
+
+    std::string text = Scan(
+        Disk("<FILE FileName=\"DEL.EXE\"><ACTION>delete</ACTION></FILE>"
+             "<FILE FileName=\"EMPTY.EXE\"><ACTION>delete</ACTION></FILE>"
+             "<FILE FileName=\"MOVE.EXE\"><ACTION destination=\"" + quarantine + "\\MOVE.VIR\">move</ACTION></FILE>"
+             "<FILE FileName=\"CUT.EXE\"><PATTERN type=\"forwards\">DE AD BE EF</PATTERN>"
+             "<ACTION start=\"pattern0\">cut</ACTION></FILE>") +
+        "<REGISTRY>" + KeyElement("Run", "<VALUE><VIRUSVALUE>mxevil</VIRUSVALUE><ACTION>delete</ACTION></VALUE>") +
+        KeyElement("Dw", "<VALUE name=\"d\"><VIRUSVALUE>7</VIRUSVALUE><ACTION>delete</ACTION></VALUE>") +
+        KeyElement("Shell", "<VALUE name=\"Shell\"><DEFAULT>Explorer.exe</DEFAULT><ACTION>reset</ACTION></VALUE>") +
+        KeyElement("Gone", "<ACTION>delete</ACTION>") + "</REGISTRY>"
+        "<INIFILE FileName=\"" + folder + "\\mx.ini\"><KEY section=\"windows\" name=\"load\"><VIRUSVALUE>mxevil"
+        "</VIRUSVALUE></KEY><KEY section=\"boot\" name=\"shell\"><VIRUSVALUE>mxevil</VIRUSVALUE><DEFAULT>Explorer.exe"
+        "</DEFAULT></KEY></INIFILE><SERVICE>" + service + "</SERVICE>");
+    std::map<std::string, std::string> changed = Snapshot();
+    for (const char* gone : {"DEL.EXE", "EMPTY.EXE", "MOVE.EXE", "reg Gone\\", "reg Run\\@evil", "reg Run\\@blob",
+                             "reg Run\\@", "reg Dw\\@d"})
+        EXPECT_EQ(0u, changed.count(gone)) << gone << text;
+    EXPECT_EQ(1u, changed.count("q\\MOVE.VIR"));
+    EXPECT_NE(before["CUT.EXE"], changed["CUT.EXE"]);
+    EXPECT_NE(before["mx.ini"], changed["mx.ini"]);
+    EXPECT_EQ("absent", changed["service"]);
+    std::vector<std::string> journals = Journals();
+    ASSERT_EQ(1u, journals.size());
+    EXPECT_EQ(1u, CountOf(text, "\r\nUndo journal: C:\\Mendrix\\Undo\\" + journals[0] + "\r\n")) << text;
+    // Nothing saved can be run from the journal.
+    std::string journal = std::string(kUndoRoot) + "\\" + journals[0];
+    EXPECT_NE("MZ", ReadWholeFile(journal + "\\0001.sav").substr(0, 2));
+
+    ProcessResult r = RunUndo();
+    EXPECT_EQ(0u, r.exitCode) << r.output;
+    std::map<std::string, std::string> after = Snapshot();
+    EXPECT_TRUE(before == after) << Differences(before, after);
+    EXPECT_EQ(deletedAccess, AccessTimeOf(folder + "\\DEL.EXE"));
+    EXPECT_EQ(movedAccess, AccessTimeOf(folder + "\\MOVE.EXE"));
+    for (const std::string& line :
+         {"Restored file " + folder + "\\DEL.EXE\r\n", "Restored file " + folder + "\\CUT.EXE\r\n",
+          "Restored registry key HKCU\\" + key + "\\Gone\r\n", "Restored registry value HKCU\\" + key + "\\Run\\Default\r\n",
+          "Restored INI entry " + folder + "\\mx.ini [windows] load\r\n", "Restored service " + service + "\r\n",
+          std::string("13 restored, 0 not restored\r\n")})
+        EXPECT_EQ(1u, CountOf(r.output, line)) << line << r.output;
+    EXPECT_EQ(r.output, ReadWholeFile(log).substr(ReadWholeFile(log).size() - r.output.size()));
+
+    // A second time: nothing is done, and the exit code says so.
+    ProcessResult again = RunUndo("-undo=" + journals[0]);
+    EXPECT_EQ(1u, again.exitCode);
+    EXPECT_EQ(1u, CountOf(again.output, " was restored on ")) << again.output;
+    EXPECT_TRUE(before == Snapshot()) << Differences(before, Snapshot());
+
+    ProcessResult list = RunUndo("-undo=list");
+    EXPECT_EQ(0u, list.exitCode);
+    EXPECT_EQ(1u, CountOf(list.output, journals[0] + "  ")) << list.output;
+    EXPECT_EQ(1u, CountOf(list.output, "4 files, 5 registry values, 1 registry key, 2 INI entries, 1 service  (restored "))
+        << list.output;
+}
+
+TEST_F(Undo, WhatCameBackIsLeftAloneAndAMissingCopyIsReported) {
+    MakeFile(folder + "\\A.EXE", "first", 0, 1);
+    MakeFile(folder + "\\B.EXE", "second", 0, 2);
+    MakeFile(folder + "\\C.EXE", "third", 0, 3);
+    SetValue(key, "v", REG_SZ, Sz("mxevil"));
+    SetValue(key, "w", REG_SZ, Sz("mxevil too"));
+    std::map<std::string, std::string> before = Snapshot();
+    Scan(Disk("<FILE FileName=\"A.EXE\"><ACTION>delete</ACTION></FILE><FILE FileName=\"B.EXE\"><ACTION>delete</ACTION>"
+              "</FILE><FILE FileName=\"C.EXE\"><ACTION>delete</ACTION></FILE>") + "<REGISTRY>" +
+         KeyElement("", "<VALUE><VIRUSVALUE>mxevil</VIRUSVALUE><ACTION>delete</ACTION></VALUE>") + "</REGISTRY>");
+    std::vector<std::string> journals = Journals();
+    ASSERT_EQ(1u, journals.size());
+    std::string journal = std::string(kUndoRoot) + "\\" + journals[0];
+    // A came back in another form, B's copy is lost, v was set again.
+    ASSERT_TRUE(WriteWholeFile(folder + "\\A.EXE", "new A"));
+    std::string manifest = ReadWholeFile(journal + "\\manifest.json");
+    size_t b = manifest.find("B.EXE");
+    ASSERT_NE(std::string::npos, b);
+    std::string copyB = manifest.substr(manifest.find("\"saved\"", b) + 10, 8);
+    ASSERT_TRUE(DeleteFileA((journal + "\\" + copyB).c_str())) << copyB << manifest;
+    SetValue(key, "v", REG_DWORD, std::string(4, '\0'));
+    std::map<std::string, std::string> expected = before;
+    expected.erase("B.EXE");
+    expected["reg @v"] = std::to_string(REG_DWORD) + ":" + std::string(4, '\0');
+
+    ProcessResult r = RunUndo();
+    EXPECT_EQ(1u, r.exitCode) << r.output;
+    std::map<std::string, std::string> after = Snapshot();
+    EXPECT_EQ("new A", ReadWholeFile(folder + "\\A.EXE"));
+    after.erase("A.EXE");
+    expected.erase("A.EXE");
+    EXPECT_TRUE(expected == after) << Differences(expected, after);
+    for (const std::string& line :
+         {"Left alone file " + folder + "\\A.EXE: it exists again\r\n",
+          "Could not restore file " + folder + "\\B.EXE: its saved copy is missing or damaged\r\n",
+          "Restored file " + folder + "\\C.EXE\r\n", "Left alone registry value HKCU\\" + key + "\\v: it was set again\r\n",
+          "Restored registry value HKCU\\" + key + "\\w\r\n", std::string("2 restored, 3 not restored\r\n")})
+        EXPECT_EQ(1u, CountOf(r.output, line)) << line << r.output;
+}
+
+// On the 9x family (Wine reports Windows 98 to a program named under
+// AppDefaults) the same journal is kept and put back.
+TEST_F(Undo, Windows98RunComesBackToo) {
+    const char* appKey = "Software\\Wine\\AppDefaults\\mendrix-cli.exe";
+    SetValue(appKey, "Version", REG_SZ, Sz("win98"));
+    std::string cut = Content(0x1000, 6);
+    cut.replace(0x800, 4, "\xDE\xAD\xBE\xEF", 4);
+    MakeFile(folder + "\\DEL.EXE", Content(3000, 1), FILE_ATTRIBUTE_READONLY, 1);
+    MakeFile(folder + "\\CUT.EXE", cut, FILE_ATTRIBUTE_HIDDEN, 2);
+    ASSERT_TRUE(WriteWholeFile(folder + "\\mx.ini", "[windows]\r\nrun=ok.exe\r\nload=mxevil.exe\r\n"));
+    SetValue(key + "\\Run", "evil", REG_SZ, Sz("mxevil.exe"));
+    SetValue(key + "\\Gone", "a", REG_BINARY, std::string("\0\x01", 2));
+    SetValue(key + "\\Gone\\Deeper", "b", REG_SZ, Sz("deep"));
+    std::map<std::string, std::string> before = Snapshot();
+    std::string text = Scan(
+        Disk("<FILE FileName=\"DEL.EXE\"><ACTION>delete</ACTION></FILE><FILE FileName=\"CUT.EXE\"><PATTERN "
+             "type=\"forwards\">DE AD BE EF</PATTERN><ACTION start=\"pattern0\">cut</ACTION></FILE>") +
+        "<REGISTRY>" + KeyElement("Run", "<VALUE><VIRUSVALUE>mxevil</VIRUSVALUE><ACTION>delete</ACTION></VALUE>") +
+        KeyElement("Gone\\Deeper", "<ACTION>delete</ACTION>") + KeyElement("Gone", "<ACTION>delete</ACTION>") +
+        "</REGISTRY><INIFILE FileName=\"" + folder + "\\mx.ini\"><KEY section=\"windows\" name=\"load\">"
+        "<VIRUSVALUE>mxevil</VIRUSVALUE></KEY></INIFILE>");
+    std::map<std::string, std::string> changed = Snapshot();
+    for (const char* gone : {"DEL.EXE", "reg Gone\\", "reg Run\\@evil"}) EXPECT_EQ(0u, changed.count(gone)) << gone << text;
+    ProcessResult r = RunUndo();
+    RegDeleteKeyA(HKEY_CURRENT_USER, appKey);
+    EXPECT_EQ(0u, r.exitCode) << r.output;
+    EXPECT_TRUE(before == Snapshot()) << Differences(before, Snapshot());
+    // Keys go last first: Gone went with its subkey, which comes back with it.
+    EXPECT_EQ(1u, CountOf(r.output, "Restored registry key HKCU\\" + key + "\\Gone\r\n")) << r.output;
+    EXPECT_EQ(1u, CountOf(r.output, "5 restored, 0 not restored\r\n")) << r.output;
+}
+
+// What was changed again after the run stays as it is now; a moved file
+// comes back, and its copy at the destination stays when it is no longer
+// what was moved.
+TEST_F(Undo, WhatChangedSinceTheRunIsLeftAlone) {
+    std::string cut = Content(0x300, 5);
+    cut.replace(0x200, 4, "\xDE\xAD\xBE\xEF", 4);
+    MakeFile(folder + "\\CUT.EXE", cut, 0, 1);
+    MakeFile(folder + "\\MOVE.EXE", "moved", 0, 2);
+    SetValue(key, "shell", REG_SZ, Sz("mxevil.exe"));
+    ASSERT_TRUE(WriteWholeFile(folder + "\\mx.ini", "[boot]\r\nshell=mxevil.exe\r\n"));
+    std::map<std::string, std::string> before = Snapshot();
+    Scan(Disk("<FILE FileName=\"CUT.EXE\"><PATTERN type=\"forwards\">DE AD BE EF</PATTERN>"
+              "<ACTION start=\"pattern0\">cut</ACTION></FILE><FILE FileName=\"MOVE.EXE\"><ACTION destination=\"" +
+              quarantine + "\\MOVE.VIR\">move</ACTION></FILE>") +
+         "<REGISTRY>" + KeyElement("", "<VALUE name=\"shell\"><DEFAULT>explorer.exe</DEFAULT><ACTION>reset</ACTION></VALUE>") +
+         "</REGISTRY><INIFILE FileName=\"" + folder + "\\mx.ini\"><KEY section=\"boot\" name=\"shell\"><VIRUSVALUE>"
+         "mxevil</VIRUSVALUE><DEFAULT>explorer.exe</DEFAULT></KEY></INIFILE>");
+    ASSERT_TRUE(WriteWholeFile(folder + "\\CUT.EXE", "patched since"));
+    ASSERT_TRUE(WriteWholeFile(quarantine + "\\MOVE.VIR", "looked at"));
+    SetValue(key, "shell", REG_SZ, Sz("other.exe"));
+    WritePrivateProfileStringA("boot", "shell", "other.exe", (folder + "\\mx.ini").c_str());
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, (folder + "\\mx.ini").c_str());
+
+    ProcessResult r = RunUndo();
+    EXPECT_EQ(1u, r.exitCode) << r.output;
+    EXPECT_EQ("patched since", ReadWholeFile(folder + "\\CUT.EXE"));
+    EXPECT_EQ("looked at", ReadWholeFile(quarantine + "\\MOVE.VIR"));
+    std::map<std::string, std::string> after = Snapshot();
+    EXPECT_EQ(before["MOVE.EXE"], after["MOVE.EXE"]);
+    EXPECT_EQ(std::to_string(REG_SZ) + ":" + Sz("other.exe"), after["reg @shell"]);
+    EXPECT_NE(std::string::npos, after["mx.ini"].find("shell=other.exe")) << after["mx.ini"];
+    for (const std::string& line :
+         {"Left alone file " + folder + "\\CUT.EXE: it was changed again since the run\r\n",
+          "Restored file " + folder + "\\MOVE.EXE\r\n",
+          "Left alone registry value HKCU\\" + key + "\\shell: it was changed again since the run\r\n",
+          "Left alone INI entry " + folder + "\\mx.ini [boot] shell: it was changed again since the run\r\n",
+          std::string("1 restored, 3 not restored\r\n")})
+        EXPECT_EQ(1u, CountOf(r.output, line)) << line << r.output;
+}
+
+TEST_F(Undo, DamagedManifestItemIsReportedAndTheRestRestored) {
+    MakeFile(folder + "\\A.EXE", "first", 0, 1);
+    SetValue(key, "v", REG_SZ, Sz("mxevil"));
+    std::map<std::string, std::string> before = Snapshot();
+    Scan(Disk("<FILE FileName=\"A.EXE\"><ACTION>delete</ACTION></FILE>") + "<REGISTRY>" +
+         KeyElement("", "<VALUE name=\"v\"><ACTION>delete</ACTION></VALUE>") + "</REGISTRY>");
+    std::vector<std::string> journals = Journals();
+    ASSERT_EQ(1u, journals.size());
+    std::string path = std::string(kUndoRoot) + "\\" + journals[0] + "\\manifest.json";
+    std::string manifest = ReadWholeFile(path);
+    size_t data = manifest.find("\"data\"");
+    ASSERT_NE(std::string::npos, data) << manifest;
+    manifest.replace(data + 9, 2, "zz");  // no longer hex
+    ASSERT_TRUE(WriteWholeFile(path, manifest));
+
+    ProcessResult r = RunUndo();
+    EXPECT_EQ(1u, r.exitCode) << r.output;
+    EXPECT_EQ(before["A.EXE"], Snapshot()["A.EXE"]);
+    EXPECT_EQ(1u, CountOf(r.output, "Could not restore item " + key + ": damaged registryValue item\r\n"))
+        << r.output;
+
+    // A manifest that is no JSON at all restores nothing.
+    ASSERT_TRUE(WriteWholeFile(path, "{ not json"));
+    r = RunUndo();
+    EXPECT_EQ(1u, r.exitCode);
+    EXPECT_EQ(1u, CountOf(r.output, ": the manifest is not JSON\r\n")) << r.output;
+}
+
+// Saving that fails stops the change: here the journal's folder cannot be
+// made (a file stands in its way), as on a full disk the saved copy cannot
+// be written.
+TEST_F(Undo, NothingChangesWhenItCannotBeSaved) {
+    MakeFile(folder + "\\A.EXE", "first", 0, 1);
+    SetValue(key, "v", REG_SZ, Sz("mxevil"));
+    ASSERT_TRUE(WriteWholeFile(kUndoRoot, "in the way"));
+    std::map<std::string, std::string> before = Snapshot();
+    std::string text = Scan(Disk("<FILE FileName=\"A.EXE\"><ACTION>delete</ACTION></FILE>") + "<REGISTRY>" +
+                            KeyElement("", "<VALUE name=\"v\"><ACTION>delete</ACTION></VALUE>") + "</REGISTRY>");
+    DeleteFileA(kUndoRoot);
+    EXPECT_TRUE(before == Snapshot()) << Differences(before, Snapshot());
+    EXPECT_EQ(1u, CountOf(text, "File left unchanged: could not save it for undo (cannot create C:\\Mendrix\\Undo: "))
+        << text;
+    EXPECT_EQ(1u, CountOf(text, "Could not delete registry value HKCU\\" + key + "\\v: could not save it for undo ("))
+        << text;
+    EXPECT_EQ(0u, CountOf(text, "Undo journal:"));
+}
+
+TEST_F(Undo, NoJournalWithoutChangesOrWithNoundo) {
+    MakeFile(folder + "\\A.EXE", "first", 0, 1);
+    std::string text = Scan(Disk("<FILE FileName=\"NONE.EXE\"><ACTION>delete</ACTION></FILE>") + "<REGISTRY>" +
+                            KeyElement("", "<VALUE name=\"v\"><ACTION>delete</ACTION></VALUE>") + "</REGISTRY>");
+    EXPECT_TRUE(Journals().empty());
+    EXPECT_EQ(0u, CountOf(text, "Undo journal:"));
+    text = Scan(Disk("<FILE FileName=\"A.EXE\"><ACTION>delete</ACTION></FILE>"), "-noundo");
+    EXPECT_FALSE(FileExists(folder + "\\A.EXE"));
+    EXPECT_TRUE(Journals().empty());
+    EXPECT_EQ(0u, CountOf(text, "Undo journal:"));
+
+    ProcessResult r = RunUndo();
+    EXPECT_EQ(1u, r.exitCode);
+    EXPECT_EQ(1u, CountOf(r.output, "No undo journal in C:\\Mendrix\\Undo\r\n")) << r.output;
+    r = RunUndo("-undo=list");
+    EXPECT_EQ(0u, r.exitCode);
+    EXPECT_EQ(1u, CountOf(r.output, "No undo journals in C:\\Mendrix\\Undo\r\n")) << r.output;
+}
+
+UINT g_finished;
+LRESULT CALLBACK CountFinished(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_USER + 16) ++g_finished;  // WM_SCAN_FINISHED
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// "Undo last run" of the windowed program: its worker puts the latest
+// journal back, with a line for each item in the window's message list, and
+// tells the window when it has finished.
+TEST_F(Undo, WindowedUndoListsItsLinesInTheMessageList) {
+    MakeFile(folder + "\\A.EXE", "first", 0, 1);
+    std::map<std::string, std::string> before = Snapshot();
+    Scan(Disk("<FILE FileName=\"A.EXE\"><ACTION>delete</ACTION></FILE>"));
+    ASSERT_FALSE(FileExists(folder + "\\A.EXE"));
+
+    g_finished = 0;
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = CountFinished;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "MendrixUndoTest";
+    ASSERT_TRUE(RegisterClassA(&wc));
+    HWND window = CreateWindowExA(0, wc.lpszClassName, "undo", WS_OVERLAPPEDWINDOW, 0, 0, 400, 400, nullptr,
+                                  nullptr, wc.hInstance, nullptr);
+    ASSERT_NE(nullptr, window);
+    ASSERT_NE(nullptr, CreateWindowExA(0, "LISTBOX", "", WS_CHILD | WS_VISIBLE, 0, 0, 300, 200, window,
+                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_MESSAGE_LIST)), wc.hInstance,
+                                       nullptr));
+    g_report.sinks = Win32MessageSinks();
+    g_settings.logPath = log.c_str();
+    DWORD result = UndoRun(&window);
+    g_report.mainWindow = nullptr;
+
+    EXPECT_EQ(0u, result);
+    EXPECT_EQ(1u, g_finished);
+    std::string entries;
+    int count = static_cast<int>(SendDlgItemMessageA(window, IDC_MESSAGE_LIST, LB_GETCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        char text[512] = {};
+        SendDlgItemMessageA(window, IDC_MESSAGE_LIST, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text));
+        entries += std::string(text) + "|";
+    }
+    EXPECT_NE(std::string::npos, entries.find("Restored file " + folder + "\\A.EXE|")) << entries;
+    EXPECT_NE(std::string::npos, ReadWholeFile(log).find("Restored file " + folder + "\\A.EXE\r\n"));
+    EXPECT_TRUE(before == Snapshot()) << Differences(before, Snapshot());
+    DestroyWindow(window);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) { return RunAllTests(argc, argv); }
