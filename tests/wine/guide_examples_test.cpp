@@ -44,6 +44,8 @@ std::string WithoutTimes(const std::string& text) {
         std::string line = text.substr(at, end - at);
         for (const char* head : {"System scan started at ", "System scan finished at "})
             if (line.compare(0, strlen(head), head) == 0) line = std::string(head) + "HH:MM on D Month YYYY";
+        const char* journal = "Undo journal: C:\\Mendrix\\Undo\\";
+        if (line.compare(0, strlen(journal), journal) == 0) line = std::string(journal) + "YYYYMMDD-HHMMSS";
         at = end + 1;
         if (line == "The current user does not have Administrator rights") {
             at = text.find('\n', at) + 1;  // and the line that says what that means
