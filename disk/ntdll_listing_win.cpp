@@ -1,4 +1,5 @@
 #include "disk/ntdll_listing_win.h"
+#include "script/function_lookup_win.h"
 
 namespace {
 
@@ -12,12 +13,6 @@ bool OnNtFamily() {
     return GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT;
 }
 
-template <typename Function>
-bool Find(HMODULE module, const char* name, Function* slot) {
-    *slot = reinterpret_cast<Function>(GetProcAddress(module, name));
-    return *slot != nullptr;
-}
-
 }  // namespace
 
 const NtListingFunctions* NtListing() {
@@ -26,10 +21,10 @@ const NtListingFunctions* NtListing() {
         // never need loading nor releasing.
         HMODULE ntdll = OnNtFamily() ? GetModuleHandleA("ntdll.dll") : nullptr;
         HMODULE kernel32 = GetModuleHandleA("kernel32.dll");
-        bool all = ntdll && kernel32 && Find(ntdll, "NtQueryDirectoryFile", &g_functions.queryDirectoryFile) &&
-                   Find(ntdll, "RtlUnicodeToMultiByteN", &g_functions.unicodeToAnsi) &&
-                   Find(ntdll, "RtlUnicodeToOemN", &g_functions.unicodeToOem) &&
-                   Find(kernel32, "AreFileApisANSI", &g_functions.areFileApisAnsi);
+        bool all = ntdll && kernel32 && LookUpFunction(ntdll, "NtQueryDirectoryFile", &g_functions.queryDirectoryFile) &&
+                   LookUpFunction(ntdll, "RtlUnicodeToMultiByteN", &g_functions.unicodeToAnsi) &&
+                   LookUpFunction(ntdll, "RtlUnicodeToOemN", &g_functions.unicodeToOem) &&
+                   LookUpFunction(kernel32, "AreFileApisANSI", &g_functions.areFileApisAnsi);
         g_state = all ? FOUND : MISSING;
     }
     return g_state == FOUND ? &g_functions : nullptr;

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "system/system_calls_win.h"
+#include "script/function_lookup_win.h"
 
 namespace {
 
@@ -22,12 +23,6 @@ struct ServiceFunctions {
     CloseServiceHandleFunction close;
 };
 
-template <typename Function>
-bool LookUp(HMODULE module, const char* name, Function* function) {
-    *function = reinterpret_cast<Function>(GetProcAddress(module, name));
-    return *function != nullptr;
-}
-
 // Answers the functions, or null where the system lacks any of them. Looked
 // up once; the worker is the only caller.
 const ServiceFunctions* Functions() {
@@ -35,12 +30,12 @@ const ServiceFunctions* Functions() {
     static int state;  // 0 not yet looked up, 1 found, -1 missing
     if (state == 0) {
         HMODULE advapi = GetModuleHandleA("advapi32.dll");
-        bool found = advapi && LookUp(advapi, "OpenSCManagerA", &functions.openManager) &&
-                     LookUp(advapi, "OpenServiceA", &functions.openService) &&
-                     LookUp(advapi, "ControlService", &functions.control) &&
-                     LookUp(advapi, "QueryServiceStatus", &functions.query) &&
-                     LookUp(advapi, "DeleteService", &functions.remove) &&
-                     LookUp(advapi, "CloseServiceHandle", &functions.close);
+        bool found = advapi && LookUpFunction(advapi, "OpenSCManagerA", &functions.openManager) &&
+                     LookUpFunction(advapi, "OpenServiceA", &functions.openService) &&
+                     LookUpFunction(advapi, "ControlService", &functions.control) &&
+                     LookUpFunction(advapi, "QueryServiceStatus", &functions.query) &&
+                     LookUpFunction(advapi, "DeleteService", &functions.remove) &&
+                     LookUpFunction(advapi, "CloseServiceHandle", &functions.close);
         state = found ? 1 : -1;
     }
     return state == 1 ? &functions : nullptr;

@@ -1,4 +1,5 @@
 #include "undo/system_state_win.h"
+#include "script/function_lookup_win.h"
 
 namespace {
 
@@ -17,22 +18,16 @@ struct ServiceFunctions {
     CloseServiceHandleFunction close;
 };
 
-template <typename Function>
-bool LookUp(HMODULE module, const char* name, Function* function) {
-    *function = reinterpret_cast<Function>(GetProcAddress(module, name));
-    return *function != nullptr;
-}
-
 const ServiceFunctions* Functions() {
     static ServiceFunctions functions;
     static int state;  // 0 not yet looked up, 1 found, -1 missing
     if (state == 0) {
         HMODULE advapi = GetModuleHandleA("advapi32.dll");
-        bool found = advapi && LookUp(advapi, "OpenSCManagerA", &functions.openManager) &&
-                     LookUp(advapi, "OpenServiceA", &functions.openService) &&
-                     LookUp(advapi, "QueryServiceConfigA", &functions.queryConfig) &&
-                     LookUp(advapi, "CreateServiceA", &functions.create) &&
-                     LookUp(advapi, "CloseServiceHandle", &functions.close);
+        bool found = advapi && LookUpFunction(advapi, "OpenSCManagerA", &functions.openManager) &&
+                     LookUpFunction(advapi, "OpenServiceA", &functions.openService) &&
+                     LookUpFunction(advapi, "QueryServiceConfigA", &functions.queryConfig) &&
+                     LookUpFunction(advapi, "CreateServiceA", &functions.create) &&
+                     LookUpFunction(advapi, "CloseServiceHandle", &functions.close);
         state = found ? 1 : -1;
     }
     return state == 1 ? &functions : nullptr;
