@@ -141,8 +141,11 @@ bool Text(const json& j, const char* name, std::string* out) {
 }
 bool Number(const json& j, const char* name, uint64_t* out) {
     auto found = j.find(name);
-    if (found == j.end() || !found->is_number_unsigned()) return false;
-    *out = found->get<uint64_t>();
+    if (found == j.end() || !found->is_number_integer()) return false;
+    // "-0" is read as a signed zero; it is written back as 0, so it must be
+    // the same number here, or an item would read differently once rewritten.
+    if (!found->is_number_unsigned() && found->get<int64_t>() != 0) return false;
+    *out = found->is_number_unsigned() ? found->get<uint64_t>() : 0;
     return true;
 }
 bool Number32(const json& j, const char* name, uint32_t* out) {

@@ -202,6 +202,28 @@ TEST(UndoManifest, DamagedItemsStandAloneAndAreKept) {
     }
 }
 
+// "-0" is a zero: the writer puts it back as 0, so an item read with it must
+// not be damaged, or it would read differently once rewritten.
+TEST(UndoManifest, NegativeZeroIsZeroAndReadsTheSameAfterRewriting) {
+    const std::string text =
+        "{\"format\":\"mendrix-undo-journal\",\"version\":1,\"created\":\"c\",\"dataFile\":\"d\","
+        "\"restored\":\"\",\"items\":[{\"kind\":\"file\",\"change\":\"delete\",\"path\":\"C:\\\\x\","
+        "\"saved\":\"0001.sav\",\"attributes\":-0,\"size\":-0,\"created\":0,\"accessed\":0,\"written\":0},"
+        "{\"kind\":\"file\",\"change\":\"delete\",\"path\":\"C:\\\\y\",\"saved\":\"0002.sav\","
+        "\"attributes\":-1,\"size\":0,\"created\":0,\"accessed\":0,\"written\":0}]}";
+    Owned read;
+    std::string problem;
+    ASSERT_TRUE(ParseManifest(text, &read.journal, &problem)) << problem;
+    ASSERT_TRUE(read.journal.items && read.journal.items->next);
+    EXPECT_EQ(UNDO_FILE, read.journal.items->kind);
+    EXPECT_EQ(0u, read.journal.items->size);
+    EXPECT_EQ(UNDO_DAMAGED, read.journal.items->next->kind);  // a negative number stays refused
+    std::string written = ManifestText(read.journal);
+    Owned again;
+    ASSERT_TRUE(ParseManifest(written, &again.journal, &problem)) << problem;
+    EXPECT_EQ(written, ManifestText(again.journal));
+}
+
 TEST(UndoJournalFolder, NamesSortByTimeThenAttempt) {
     JournalTime t = {2026, 12, 7, 9, 5, 3};
     EXPECT_EQ("20261207-090503", JournalFolderName(t, 0));
