@@ -1,37 +1,7 @@
 #include "undo/system_state_win.h"
-#include "script/function_lookup_win.h"
+#include "system/service_api_win.h"
 
 namespace {
-
-typedef SC_HANDLE(WINAPI* OpenSCManagerAFunction)(LPCSTR, LPCSTR, DWORD);
-typedef SC_HANDLE(WINAPI* OpenServiceAFunction)(SC_HANDLE, LPCSTR, DWORD);
-typedef BOOL(WINAPI* QueryServiceConfigAFunction)(SC_HANDLE, LPQUERY_SERVICE_CONFIGA, DWORD, LPDWORD);
-typedef SC_HANDLE(WINAPI* CreateServiceAFunction)(SC_HANDLE, LPCSTR, LPCSTR, DWORD, DWORD, DWORD, DWORD, LPCSTR,
-                                                   LPCSTR, LPDWORD, LPCSTR, LPCSTR, LPCSTR);
-typedef BOOL(WINAPI* CloseServiceHandleFunction)(SC_HANDLE);
-
-struct ServiceFunctions {
-    OpenSCManagerAFunction openManager;
-    OpenServiceAFunction openService;
-    QueryServiceConfigAFunction queryConfig;
-    CreateServiceAFunction create;
-    CloseServiceHandleFunction close;
-};
-
-const ServiceFunctions* Functions() {
-    static ServiceFunctions functions;
-    static int state;  // 0 not yet looked up, 1 found, -1 missing
-    if (state == 0) {
-        HMODULE advapi = GetModuleHandleA("advapi32.dll");
-        bool found = advapi && LookUpFunction(advapi, "OpenSCManagerA", &functions.openManager) &&
-                     LookUpFunction(advapi, "OpenServiceA", &functions.openService) &&
-                     LookUpFunction(advapi, "QueryServiceConfigA", &functions.queryConfig) &&
-                     LookUpFunction(advapi, "CreateServiceA", &functions.create) &&
-                     LookUpFunction(advapi, "CloseServiceHandle", &functions.close);
-        state = found ? 1 : -1;
-    }
-    return state == 1 ? &functions : nullptr;
-}
 
 void ReadKey(HKEY key, const std::string& subkey, std::vector<UndoKeyEntry>* entries, int depth) {
     for (DWORD i = 0;; ++i) {
@@ -85,7 +55,7 @@ bool ReadRegistryTree(uint32_t root, const std::string& path, std::vector<UndoKe
 }
 
 ServiceLookup ReadServiceConfig(const std::string& name, UndoService* config) {
-    const ServiceFunctions* f = Functions();
+    const ServiceApi* f = ServiceApiFunctions();
     SC_HANDLE manager = f ? f->openManager(nullptr, nullptr, SC_MANAGER_CONNECT) : nullptr;
     if (!manager) return SERVICE_NO_MANAGER;
     SC_HANDLE service = f->openService(manager, name.c_str(), SERVICE_QUERY_CONFIG);
@@ -117,7 +87,7 @@ ServiceLookup ReadServiceConfig(const std::string& name, UndoService* config) {
 }
 
 DWORD CreateSavedService(const std::string& name, const UndoService& config) {
-    const ServiceFunctions* f = Functions();
+    const ServiceApi* f = ServiceApiFunctions();
     SC_HANDLE manager = f ? f->openManager(nullptr, nullptr, SC_MANAGER_ALL_ACCESS) : nullptr;
     if (!manager) return f ? GetLastError() : ERROR_CALL_NOT_IMPLEMENTED;
     std::string dependencies;

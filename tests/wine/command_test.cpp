@@ -9,7 +9,7 @@
 
 #include <string>
 
-#include "extract_resource_win.h"
+#include "support/extract_resource_win.h"
 #include "support/wine_support.h"
 
 namespace {

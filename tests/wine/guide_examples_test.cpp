@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "extract_resource_win.h"
+#include "support/extract_resource_win.h"
 #include "support/wine_support.h"
 #include "target_control_win.h"
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "extract_resource_win.h"
+#include "support/extract_resource_win.h"
 #include "share_table.h"
 #include "support/wine_support.h"
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "standin_service_resource.h"
+#include "support/extract_resource_win.h"
 #include "support/wine_support.h"
 
 namespace {
@@ -105,12 +106,8 @@ ServiceList ListServices() {
 std::string ServiceProgram() { return "C:\\mendrix\\scratch\\standin_service.exe"; }
 
 bool ExtractServiceProgram() {
-    HRSRC found = FindResourceA(nullptr, MAKEINTRESOURCEA(STANDIN_SERVICE_RESOURCE), MAKEINTRESOURCEA(10));
-    HGLOBAL loaded = found ? LoadResource(nullptr, found) : nullptr;
-    const char* bytes = loaded ? static_cast<const char*>(LockResource(loaded)) : nullptr;
-    if (!bytes) return false;
     CreateDirectoryA("C:\\mendrix\\scratch", nullptr);
-    return WriteWholeFile(ServiceProgram(), std::string(bytes, SizeofResource(nullptr, found)));
+    return ExtractResourceFile(MAKEINTRESOURCEA(STANDIN_SERVICE_RESOURCE), ServiceProgram());
 }
 
 DWORD StateOf(const std::string& name) {

@@ -58,7 +58,9 @@ endforeach()
 
 # Benchmark of the memory pass; not a test (scripts/bench-memory-pass.sh).
 add_executable(memory_pass_bench EXCLUDE_FROM_ALL ${CMAKE_SOURCE_DIR}/tests/wine/bench/memory_pass_bench.cpp
-               ${TARGET_DIR}/target_control_win.cpp ${TARGET_RC} ${PROMPT_DIALOG_RC})
+               ${TARGET_DIR}/target_control_win.cpp ${CMAKE_SOURCE_DIR}/tests/wine/support/extract_resource_win.cpp
+               ${TARGET_RC} ${PROMPT_DIALOG_RC})
+target_include_directories(memory_pass_bench PRIVATE ${CMAKE_SOURCE_DIR}/tests/wine)
 target_include_directories(memory_pass_bench PRIVATE ${TARGET_DIR})
 target_link_libraries(memory_pass_bench PRIVATE mendrix_win)
 add_dependencies(memory_pass_bench memory_target target_lib)

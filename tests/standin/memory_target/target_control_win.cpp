@@ -6,24 +6,10 @@
 #include <sstream>
 #include <vector>
 
+#include "support/extract_resource_win.h"
 #include "target_resource.h"
 
 namespace {
-
-bool WriteResource(int id, const std::string& path) {
-    HRSRC found = FindResourceA(nullptr, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(10));
-    if (!found) return false;
-    HGLOBAL loaded = LoadResource(nullptr, found);
-    const void* bytes = loaded ? LockResource(loaded) : nullptr;
-    DWORD size = SizeofResource(nullptr, found);
-    if (!bytes) return false;
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    DWORD written = 0;
-    BOOL ok = WriteFile(file, bytes, size, &written, nullptr);
-    CloseHandle(file);
-    return ok && written == size;
-}
 
 std::string ReadAll(const std::string& path) {
     std::string text;
@@ -40,14 +26,14 @@ std::string ReadAll(const std::string& path) {
 }  // namespace
 
 bool InstallTargetFiles(const std::string& folder) {
-    return WriteResource(TARGET_EXE_RESOURCE, folder + "\\memory_target.exe") &&
-           WriteResource(TARGET_LIB_RESOURCE, folder + "\\target_lib.dll");
+    return ExtractResourceFile(MAKEINTRESOURCEA(TARGET_EXE_RESOURCE), folder + "\\memory_target.exe") &&
+           ExtractResourceFile(MAKEINTRESOURCEA(TARGET_LIB_RESOURCE), folder + "\\target_lib.dll");
 }
 
 bool Install32BitTargetFiles(const std::string& folder) {
     CreateDirectoryA(folder.c_str(), nullptr);
-    return WriteResource(TARGET32_EXE_RESOURCE, folder + "\\memory_target.exe") &&
-           WriteResource(TARGET32_LIB_RESOURCE, folder + "\\target_lib.dll");
+    return ExtractResourceFile(MAKEINTRESOURCEA(TARGET32_EXE_RESOURCE), folder + "\\memory_target.exe") &&
+           ExtractResourceFile(MAKEINTRESOURCEA(TARGET32_LIB_RESOURCE), folder + "\\target_lib.dll");
 }
 
 uint64_t Target::Address(const std::string& key) const {

@@ -4,6 +4,7 @@
 #include <stdio.h>
 
 #include "standin_resource.h"
+#include "support/extract_resource_win.h"
 
 namespace {
 // Control requests go to a device of their own, opened for each request.
@@ -38,16 +39,7 @@ bool WaitForState(SC_HANDLE service, DWORD state) {
 }  // namespace
 
 bool ExtractStandInDriver(const std::string& path) {
-    HRSRC found = FindResourceA(nullptr, MAKEINTRESOURCEA(STANDIN_DRIVER_RESOURCE), MAKEINTRESOURCEA(10));
-    HGLOBAL loaded = found ? LoadResource(nullptr, found) : nullptr;
-    const void* bytes = loaded ? LockResource(loaded) : nullptr;
-    if (!bytes) return false;
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    DWORD size = SizeofResource(nullptr, found), written = 0;
-    BOOL ok = WriteFile(file, bytes, size, &written, nullptr);
-    CloseHandle(file);
-    return ok && written == size;
+    return ExtractResourceFile(MAKEINTRESOURCEA(STANDIN_DRIVER_RESOURCE), path);
 }
 
 bool StartStandInDriver(const std::string& path) {

@@ -25,8 +25,7 @@ set_source_files_properties(${SHARES_STANDIN_RC} PROPERTIES
   OBJECT_DEPENDS "${SHARES_STANDIN_OUT}/netapi32.dll;${SHARES_STANDIN_OUT}/svrapi.dll")
 
 if(TARGET shares_test)
-  target_sources(shares_test PRIVATE ${SHARES_STANDIN_RC} ${SHARES_STANDIN_DIR}/share_table.cpp
-                 ${SHARES_STANDIN_DIR}/extract_resource_win.cpp)
+  target_sources(shares_test PRIVATE ${SHARES_STANDIN_RC} ${SHARES_STANDIN_DIR}/share_table.cpp)
   target_include_directories(shares_test PRIVATE ${SHARES_STANDIN_DIR})
   add_dependencies(shares_test standin_netapi32 standin_svrapi)
 endif()

@@ -1,5 +1,6 @@
-// The stand-in libraries travel inside the test programs as RCDATA
-// resources, since the test's Wine prefix cannot see the build tree.
+// The stand-ins (libraries, programs, a driver) travel inside the test
+// programs as RCDATA resources, since a test's Wine prefix cannot see the
+// build tree.
 #pragma once
 #include <string>
 

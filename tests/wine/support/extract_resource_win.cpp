@@ -1,4 +1,4 @@
-#include "extract_resource_win.h"
+#include "support/extract_resource_win.h"
 
 #include <windows.h>
 
