@@ -48,6 +48,10 @@ bool ApplyToken(char* token, bool quoted) {
         g_runOptions.undo = token + 5;
     } else if (StartsWith(token, "-undo=")) {
         g_runOptions.undo = token + 6;
+    } else if (Equals(token, "-reportonly")) {
+        g_runOptions.reportOnly = 1;
+    } else if (StartsWith(token, "-json=")) {
+        g_runOptions.jsonPath = token[6] ? token + 6 : nullptr;
     } else if (Equals(token, "-all")) {
         g_runOptions.allFiles = 1;
     } else {
@@ -133,4 +137,5 @@ void InstallRunOptions(const RunOptions* record) {
     g_report.secondOutput = o.secondOutput;
     g_settings.dataFile = o.dataFile;
     g_settings.logPath = o.logPath;
+    g_settings.reportOnly = o.reportOnly ? 1 : 0;
 }

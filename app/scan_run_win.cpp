@@ -2,6 +2,7 @@
 
 #include "app/banner.h"
 #include "app/open_group.h"
+#include "app/run_facts_win.h"
 #include "app/run_options.h"
 #include "app/scan_run.h"
 #include "app/summary.h"
@@ -14,6 +15,7 @@
 #include "report/counters.h"
 #include "report/message.h"
 #include "report/prompts.h"
+#include "report/run_report.h"
 #include "script/data_error.h"
 #include "script/data_reader.h"
 #include "script/pass.h"
@@ -75,7 +77,8 @@ static bool CheckRights(ParseContext* context) {
     }
     if (!(context->flags & RUN_WINNT) || IsAdministrator()) return true;
     bool application = g_threatType == THREAT_APPLICATION;
-    if (g_settings.confirmation) {
+    // A report-only run asks nothing: it changes nothing either way.
+    if (g_settings.confirmation && !ReportOnlyRun()) {
         const char* question = application
             ? "You are not logged on as an Administrator.\r\nThe application may not be completely removed\r\n\r\n"
               "Do you wish to continue?"
@@ -104,6 +107,9 @@ static int ParseScript(ParseContext* context) {
 }
 
 static void Finish(ParseContext* context) {
+    // Written while the log is open, so that a report that cannot be
+    // written is named there.
+    EndRunFacts(context->result, (context->flags & RUN_SKIP) != 0);
     FreeStores();
     ReportMessage(MSG_STATUS, "\r\n");
     if (g_scannerSuspended) {
@@ -128,6 +134,7 @@ DWORD WINAPI ScanRun(LPVOID parameter) {
     g_actionsPending = 0;
     HWND window = parameter ? *static_cast<HWND*>(parameter) : nullptr;
     g_report.mainWindow = window;
+    BeginRunFacts(g_runOptions.sharesMode == 2 ? "restoreShares" : "scan");
 
     OpenLog();
     int result = IdentifyPlatform(&context);
@@ -140,7 +147,7 @@ DWORD WINAPI ScanRun(LPVOID parameter) {
     if (result == RESULT_OK && !OpenDataFile(&context)) result = RESULT_NO_DATA;
     if (result == RESULT_OK && !CheckRights(&context)) result = RESULT_PLATFORM;
     if (result == RESULT_OK) {
-        bool saving = !g_runOptions.noUndo && g_runOptions.sharesMode != 2;
+        bool saving = !g_runOptions.noUndo && g_runOptions.sharesMode != 2 && !ReportOnlyRun();
         if (saving) BeginUndoJournal(g_settings.dataFile);
         result = ParseScript(&context);
         ResumeSuspendedProcesses(&context);
@@ -151,7 +158,7 @@ DWORD WINAPI ScanRun(LPVOID parameter) {
                 RestoreShares9x();
         }
         if (g_runOptions.sharesMode != 2 && !(context.flags & RUN_SKIP))
-            WriteSummary(context.flags, context.threatType);
+            WriteSummary(context.flags, context.threatType, ReportOnlyRun());
         if (saving) EndUndoJournal();
         if (result != RESULT_OK) CloseOpenGroup(&context);
     }

@@ -8,7 +8,7 @@ static const uint32_t kSummaryLevel = MSG_NO_LIST | MSG_INFO;
 
 static void Line(const char* format, int32_t count) { ReportMessage(kSummaryLevel, format, static_cast<int>(count)); }
 
-void WriteSummary(uint32_t runFlags, int32_t threatType) {
+void WriteSummary(uint32_t runFlags, int32_t threatType, bool reportOnly) {
     const int32_t* c = g_counters;
     bool virus = threatType == THREAT_VIRUS;
     ReportMessage(kSummaryLevel, "\r\n");
@@ -37,4 +37,6 @@ void WriteSummary(uint32_t runFlags, int32_t threatType) {
             Line(virus ? "\tInfected files disinfected          : %d\r\n" : "\tFiles changed                       : %d\r\n",
                  c[COUNT_FILES_CHANGED]);
     }
+    if (reportOnly)
+        ReportMessage(MSG_INFO, "\r\nReport-only run: nothing on this machine was changed\r\n");
 }

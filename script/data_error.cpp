@@ -2,6 +2,7 @@
 
 #include "script/settings.h"
 #include "report/message.h"
+#include "report/run_report.h"
 #include "script/parse_context.h"
 #include "script/parser.h"
 
@@ -13,6 +14,8 @@ void ReportDataError(ParseContext* context, int code, bool fatal) {
     if (context && fatal) {
         if (context->flags & RUN_SKIP) return;
         context->flags |= RUN_SKIP;
+        g_runFacts.dataError = code;
+        g_runFacts.dataErrorLine = g_parser ? static_cast<int32_t>(XML_GetCurrentLineNumber(g_parser)) : 0;
     }
     switch (code) {
         case DATA_ERROR_ATTRIBUTE:

@@ -2,7 +2,7 @@
 #pragma once
 
 struct LocalTime {
-    int year, month, day, hour, minute;  // month 1..12
+    int year, month, day, hour, minute, second;  // month 1..12
 };
 
 void PlatformLocalTime(LocalTime* out);

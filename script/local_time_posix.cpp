@@ -11,4 +11,5 @@ void PlatformLocalTime(LocalTime* out) {
     out->day = parts.tm_mday;
     out->hour = parts.tm_hour;
     out->minute = parts.tm_min;
+    out->second = parts.tm_sec;
 }

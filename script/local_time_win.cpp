@@ -10,4 +10,5 @@ void PlatformLocalTime(LocalTime* out) {
     out->day = now.wDay;
     out->hour = now.wHour;
     out->minute = now.wMinute;
+    out->second = now.wSecond;
 }

@@ -19,6 +19,8 @@ struct RunOptions {
     OutHandle secondOutput;
     int32_t noUndo;         // -noundo: changes are not saved for undo
     const char* undo;       // -undo[=...]: "" the latest journal, "list", or a folder; null for a scan
+    int32_t reportOnly;     // -reportonly: find and report, change nothing
+    const char* jsonPath;   // -json=: where the run report is written; null for none
 };
 
 extern RunOptions g_runOptions;
@@ -32,5 +34,6 @@ struct RunSettings {
     const char* logPath;
     const char* dataFile;
     OutHandle secondOutput;
+    int32_t reportOnly;
 };
 extern RunSettings g_settings;

@@ -3,8 +3,9 @@
 #include <stdio.h>
 
 #include "script/parse_context.h"
+#include "script/version.h"
 
-const char kProgramLine[] = "Mendrix Version 1.07";
+const char kProgramLine[] = "Mendrix Version " MENDRIX_VERSION;
 const char kNoticeLine[] = "Single-threat disinfection and removal tool";
 
 void BuildWindowTexts(WindowTexts* out, bool headerRead, const char* threatName, const char* dataVersion,

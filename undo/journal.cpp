@@ -4,7 +4,7 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "undo/undo_json.h"
+#include "script/json.h"
 
 using nlohmann::json;
 

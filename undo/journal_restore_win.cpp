@@ -5,6 +5,8 @@
 #include <string.h>
 
 #include "report/message.h"
+#include "report/run_report.h"
+#include "script/text_util.h"
 #include "undo/journal_files_win.h"
 #include "undo/system_state_win.h"
 #include "undo/undo_run.h"
@@ -262,6 +264,16 @@ std::string Shown(const UndoItem& item) {
     }
 }
 
+int32_t ReportKindOf(int kind) {
+    switch (kind) {
+    case UNDO_REGISTRY_VALUE: return ITEM_REGISTRY_VALUE;
+    case UNDO_REGISTRY_KEY: return ITEM_REGISTRY_KEY;
+    case UNDO_INI_ENTRY: return ITEM_INI_ENTRY;
+    case UNDO_SERVICE: return ITEM_SERVICE;
+    default: return ITEM_FILE;
+    }
+}
+
 std::string FolderOf(const char* which) {
     if (strchr(which, '\\')) return which;
     return UndoRoot() + "\\" + which;
@@ -306,6 +318,17 @@ int Restore(const std::string& folder) {
         FreeJournalItems(&journal);
         return 1;
     }
+    CopyBounded(g_runFacts.undoJournal, sizeof g_runFacts.undoJournal, folder.c_str());
+    if (ReportOnlyRun()) {
+        // Nothing is put back and the journal stays unmarked.
+        for (const UndoItem* item : RestoreOrder(journal)) {
+            std::string shown = Shown(*item);
+            ReportWouldDo("restore %s %s", UndoKindWord(item->kind), shown.c_str());
+            RecordItem(ReportKindOf(item->kind), shown.c_str(), "", "restore", OUTCOME_WOULD);
+        }
+        FreeJournalItems(&journal);
+        return 0;
+    }
     ReportMessage(MSG_INFO, "Restoring %s\r\n", folder.c_str());
     unsigned restored = 0, notRestored = 0;
     for (const UndoItem* item : RestoreOrder(journal)) {
@@ -320,6 +343,10 @@ int Restore(const std::string& folder) {
             ReportMessage(MSG_INFO, "%s %s %s: %s\r\n", result.outcome == LEFT_ALONE ? "Left alone" : "Could not restore",
                           kind, shown.c_str(), result.reason.c_str());
         }
+        // The reason a restore was refused stands where a scan names what
+        // matched.
+        RecordItem(ReportKindOf(item->kind), shown.c_str(), result.reason.c_str(), "restore",
+                   result.outcome == RESTORED ? OUTCOME_DONE : OUTCOME_FAILED);
     }
     // Marked even when some items stayed out: a second restore would only
     // find what came back in their place.

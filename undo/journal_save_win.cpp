@@ -4,6 +4,8 @@
 #include <windows.h>
 
 #include "report/message.h"
+#include "report/run_report.h"
+#include "script/text_util.h"
 #include "script/undo_saving.h"
 #include "undo/journal_files_win.h"
 #include "undo/system_state_win.h"
@@ -268,6 +270,7 @@ void EndUndoJournal() {
     if (g_save.folder.empty()) return;
     if (g_save.journal.items) {
         ReportMessage(MSG_INFO, "\r\nUndo journal: %s\r\n", g_save.folder.c_str());
+        CopyBounded(g_runFacts.undoJournal, sizeof g_runFacts.undoJournal, g_save.folder.c_str());
     } else {
         // Every change that was saved for failed: nothing to put back.
         DeleteFileA(ManifestPath(g_save.folder).c_str());

@@ -1,0 +1,5 @@
+#include <windows.h>
+
+#include "report/run_report.h"
+
+uint32_t PlatformLastError() { return GetLastError(); }
