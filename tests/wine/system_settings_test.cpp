@@ -12,6 +12,8 @@
 
 #include "standin_service_resource.h"
 #include "support/extract_resource_win.h"
+#include "support/machine_snapshot_win.h"
+#include "support/service_control_win.h"
 #include "support/wine_support.h"
 
 namespace {
@@ -23,48 +25,13 @@ const char kScratchKey[] = "Software\\MendrixTest";
 
 // Every key and value below a key: "sub\key\" for a key, "sub\key\@name"
 // with the type and the bytes for a value.
-using RegistryShot = std::map<std::string, std::string>;
+using RegistryShot = MachineShot;
 
 std::string TypedBytes(DWORD type, const std::string& bytes) { return std::to_string(type) + ":" + bytes; }
 
-void TakeKey(HKEY key, const std::string& prefix, RegistryShot* shot) {
-    (*shot)[prefix] = "key";
-    for (DWORD i = 0;; ++i) {
-        char name[16384];
-        DWORD nameSize = sizeof name;
-        BYTE data[4096];
-        DWORD dataSize = sizeof data, type = 0;
-        if (RegEnumValueA(key, i, name, &nameSize, nullptr, &type, data, &dataSize) != ERROR_SUCCESS) break;
-        (*shot)[prefix + "@" + name] = TypedBytes(type, std::string(reinterpret_cast<char*>(data), dataSize));
-    }
-    for (DWORD i = 0;; ++i) {
-        char name[256];
-        if (RegEnumKeyA(key, i, name, sizeof name) != ERROR_SUCCESS) break;
-        HKEY sub;
-        if (RegOpenKeyExA(key, name, 0, KEY_READ, &sub) != ERROR_SUCCESS) continue;
-        TakeKey(sub, prefix + name + "\\", shot);
-        RegCloseKey(sub);
-    }
-}
+RegistryShot SnapshotOf(HKEY root, const std::string& path) { return RegistryShotOf(root, path); }
 
-RegistryShot SnapshotOf(HKEY root, const std::string& path) {
-    RegistryShot shot;
-    HKEY key;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return shot;
-    TakeKey(key, "", &shot);
-    RegCloseKey(key);
-    return shot;
-}
-
-void DeleteTree(HKEY root, const std::string& path) {
-    HKEY key;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
-        char name[256];
-        while (RegEnumKeyA(key, 0, name, sizeof name) == ERROR_SUCCESS) DeleteTree(key, name);
-        RegCloseKey(key);
-    }
-    RegDeleteKeyA(root, path.c_str());
-}
+void DeleteTree(HKEY root, const std::string& path) { DeleteRegistryTree(root, path); }
 
 void SetValue(HKEY root, const std::string& path, const std::string& name, DWORD type, const std::string& bytes) {
     HKEY key;
@@ -87,19 +54,11 @@ std::string Dword(DWORD n) { return std::string(reinterpret_cast<const char*>(&n
 
 // ---------------------------------------------------------------- services
 
-using ServiceList = std::map<std::string, DWORD>;  // name -> state
+using ServiceList = MachineShot;  // "service <name>" -> its state
 
 ServiceList ListServices() {
     ServiceList list;
-    SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ENUMERATE_SERVICE);
-    if (!manager) return list;
-    std::vector<char> buffer(256 * 1024);
-    DWORD needed = 0, count = 0, resume = 0;
-    auto* entries = reinterpret_cast<ENUM_SERVICE_STATUSA*>(buffer.data());
-    if (EnumServicesStatusA(manager, SERVICE_WIN32 | SERVICE_DRIVER, SERVICE_STATE_ALL, entries,
-                            static_cast<DWORD>(buffer.size()), &needed, &count, &resume))
-        for (DWORD i = 0; i < count; ++i) list[entries[i].lpServiceName] = entries[i].ServiceStatus.dwCurrentState;
-    CloseServiceHandle(manager);
+    AddServices(&list);
     return list;
 }
 
@@ -110,63 +69,16 @@ bool ExtractServiceProgram() {
     return ExtractResourceFile(MAKEINTRESOURCEA(STANDIN_SERVICE_RESOURCE), ServiceProgram());
 }
 
-DWORD StateOf(const std::string& name) {
-    ServiceList list = ListServices();
-    auto found = list.find(name);
-    return found == list.end() ? 0 : found->second;
-}
-
-// Generous: the machine may be busy with other builds.
-bool WaitForState(const std::string& name, DWORD state) {
-    for (int i = 0; i < 750; ++i) {
-        if (StateOf(name) == state) return true;
-        Sleep(20);
-    }
-    return false;
-}
+DWORD StateOf(const std::string& name) { return ServiceState(name); }
 
 // Installs the stand-in under the name and, if asked, starts it.
 void Install(const std::string& name, bool start, const char* variant = "") {
-    SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
-    ASSERT_NE(nullptr, manager);
     std::string command = "\"" + ServiceProgram() + "\"" + (*variant ? std::string(" ") + variant : "");
-    SC_HANDLE service = CreateServiceA(manager, name.c_str(), name.c_str(), SERVICE_ALL_ACCESS,
-                                       SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_IGNORE,
-                                       command.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr);
-    ASSERT_NE(nullptr, service) << GetLastError();
-    if (start) {
-        EXPECT_TRUE(StartServiceA(service, 0, nullptr)) << GetLastError();
-    }
-    CloseServiceHandle(service);
-    CloseServiceHandle(manager);
-    if (start) {
-        ASSERT_TRUE(WaitForState(name, SERVICE_RUNNING)) << name;
-    }
+    ASSERT_EQ("", InstallService(name, command, start));
 }
 
 // Ends the stand-in's process and deletes the service, whatever its state.
-void Uninstall(const std::string& name) {
-    SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
-    SC_HANDLE service = manager ? OpenServiceA(manager, name.c_str(), SERVICE_ALL_ACCESS) : nullptr;
-    if (service) {
-        SERVICE_STATUS_PROCESS status = {};
-        DWORD needed = 0;
-        if (QueryServiceStatusEx(service, SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status), sizeof status,
-                                 &needed) &&
-            status.dwProcessId) {
-            HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, status.dwProcessId);
-            if (process) {
-                TerminateProcess(process, 0);
-                WaitForSingleObject(process, 5000);
-                CloseHandle(process);
-            }
-        }
-        DeleteService(service);
-        CloseServiceHandle(service);
-    }
-    if (manager) CloseServiceHandle(manager);
-    for (int i = 0; i < 750 && StateOf(name) != 0; ++i) Sleep(20);
-}
+void Uninstall(const std::string& name) { UninstallService(name); }
 
 // ---------------------------------------------------------------- runs
 

@@ -15,6 +15,7 @@
 #include "report/message.h"
 #include "report/sinks_win.h"
 #include "script/settings.h"
+#include "support/machine_snapshot_win.h"
 #include "support/wine_support.h"
 
 namespace {
@@ -84,44 +85,6 @@ uint64_t SetAccessTime(const std::string& path, WORD day) {
     return static_cast<uint64_t>(accessed.dwHighDateTime) << 32 | accessed.dwLowDateTime;
 }
 
-// The entries that differ, briefly: a whole snapshot of binary files would
-// drown the report.
-std::string Differences(const std::map<std::string, std::string>& a, const std::map<std::string, std::string>& b) {
-    std::string text;
-    auto brief = [](const std::map<std::string, std::string>& m, const std::string& key) {
-        auto found = m.find(key);
-        return found == m.end() ? std::string("<none>") : found->second.substr(0, 90);
-    };
-    std::map<std::string, int> keys;
-    for (const auto& e : a) keys[e.first] = 1;
-    for (const auto& e : b) keys[e.first] = 1;
-    for (const auto& k : keys)
-        if (brief(a, k.first) != brief(b, k.first) || (a.count(k.first) && b.count(k.first) && a.at(k.first) != b.at(k.first)))
-            text += k.first + ":\n  " + brief(a, k.first) + "\n  " + brief(b, k.first) + "\n";
-    return text;
-}
-
-void TakeKey(HKEY key, const std::string& prefix, std::map<std::string, std::string>* shot) {
-    (*shot)["reg " + prefix] = "key";
-    for (DWORD i = 0;; ++i) {
-        char name[16384];
-        DWORD nameSize = sizeof name;
-        BYTE data[4096];
-        DWORD dataSize = sizeof data, type = 0;
-        if (RegEnumValueA(key, i, name, &nameSize, nullptr, &type, data, &dataSize) != ERROR_SUCCESS) break;
-        (*shot)["reg " + prefix + "@" + name] =
-            std::to_string(type) + ":" + std::string(reinterpret_cast<char*>(data), dataSize);
-    }
-    for (DWORD i = 0;; ++i) {
-        char name[256];
-        if (RegEnumKeyA(key, i, name, sizeof name) != ERROR_SUCCESS) break;
-        HKEY sub;
-        if (RegOpenKeyExA(key, name, 0, KEY_READ, &sub) != ERROR_SUCCESS) continue;
-        TakeKey(sub, prefix + name + "\\", shot);
-        RegCloseKey(sub);
-    }
-}
-
 std::string ServiceShot(const std::string& name) {
     SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
     SC_HANDLE service = manager ? OpenServiceA(manager, name.c_str(), SERVICE_QUERY_CONFIG) : nullptr;
@@ -144,35 +107,6 @@ std::string ServiceShot(const std::string& name) {
     }
     if (manager) CloseServiceHandle(manager);
     return shot;
-}
-
-void DeleteTree(HKEY root, const std::string& path) {
-    HKEY key;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
-        char name[256];
-        while (RegEnumKeyA(key, 0, name, sizeof name) == ERROR_SUCCESS) DeleteTree(key, name);
-        RegCloseKey(key);
-    }
-    RegDeleteKeyA(root, path.c_str());
-}
-
-void RemoveFolder(const std::string& folder) {
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = found.cFileName;
-            if (name == "." || name == "..") continue;
-            std::string path = folder + "\\" + name;
-            SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveFolder(path);
-            else
-                DeleteFileA(path.c_str());
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
-    }
-    RemoveDirectoryA(folder.c_str());
 }
 
 std::vector<std::string> Journals() {
@@ -236,26 +170,22 @@ protected:
         log = folder + "\\run.log";
         key = std::string(kTestKey) + "\\" + name;
         service = "MxUndo" + name;
-        DeleteTree(HKEY_CURRENT_USER, key);
+        DeleteRegistryTree(HKEY_CURRENT_USER, key);
         // The programs' own folder C:\mendrix is the root's parent.
-        RemoveFolder(kUndoRoot);
+        RemoveFolderTree(kUndoRoot);
         DeleteFileA(kUndoRoot);
     }
     void TearDown() override {
-        DeleteTree(HKEY_CURRENT_USER, key);
+        DeleteRegistryTree(HKEY_CURRENT_USER, key);
         RemoveService();
-        RemoveFolder(kUndoRoot);
+        RemoveFolderTree(kUndoRoot);
         DeleteFileA(kUndoRoot);
     }
     std::map<std::string, std::string> Snapshot() {
         std::map<std::string, std::string> shot;
         TakeFolder(folder, "", &shot);
         TakeFolder(quarantine, "q\\", &shot);
-        HKEY opened;
-        if (RegOpenKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, KEY_READ, &opened) == ERROR_SUCCESS) {
-            TakeKey(opened, "", &shot);
-            RegCloseKey(opened);
-        }
+        AddRegistryTree(HKEY_CURRENT_USER, key, "reg ", &shot);
         shot["service"] = ServiceShot(service);
         return shot;
     }
@@ -361,7 +291,7 @@ TEST_F(Undo, EveryKindOfChangeComesBackAsItWas) {
     ProcessResult r = RunUndo();
     EXPECT_EQ(0u, r.exitCode) << r.output;
     std::map<std::string, std::string> after = Snapshot();
-    EXPECT_TRUE(before == after) << Differences(before, after);
+    EXPECT_TRUE(before == after) << ShotDifferences(before, after);
     EXPECT_EQ(deletedAccess, AccessTimeOf(folder + "\\DEL.EXE"));
     EXPECT_EQ(movedAccess, AccessTimeOf(folder + "\\MOVE.EXE"));
     for (const std::string& line :
@@ -376,7 +306,7 @@ TEST_F(Undo, EveryKindOfChangeComesBackAsItWas) {
     ProcessResult again = RunUndo("-undo=" + journals[0]);
     EXPECT_EQ(1u, again.exitCode);
     EXPECT_EQ(1u, CountOf(again.output, " was restored on ")) << again.output;
-    EXPECT_TRUE(before == Snapshot()) << Differences(before, Snapshot());
+    EXPECT_TRUE(before == Snapshot()) << ShotDifferences(before, Snapshot());
 
     ProcessResult list = RunUndo("-undo=list");
     EXPECT_EQ(0u, list.exitCode);
@@ -416,7 +346,7 @@ TEST_F(Undo, WhatCameBackIsLeftAloneAndAMissingCopyIsReported) {
     EXPECT_EQ("new A", ReadWholeFile(folder + "\\A.EXE"));
     after.erase("A.EXE");
     expected.erase("A.EXE");
-    EXPECT_TRUE(expected == after) << Differences(expected, after);
+    EXPECT_TRUE(expected == after) << ShotDifferences(expected, after);
     for (const std::string& line :
          {"Left alone file " + folder + "\\A.EXE: it exists again\r\n",
           "Could not restore file " + folder + "\\B.EXE: its saved copy is missing or damaged\r\n",
@@ -451,7 +381,7 @@ TEST_F(Undo, Windows98RunComesBackToo) {
     ProcessResult r = RunUndo();
     RegDeleteKeyA(HKEY_CURRENT_USER, appKey);
     EXPECT_EQ(0u, r.exitCode) << r.output;
-    EXPECT_TRUE(before == Snapshot()) << Differences(before, Snapshot());
+    EXPECT_TRUE(before == Snapshot()) << ShotDifferences(before, Snapshot());
     // Keys go last first: Gone went with its subkey, which comes back with it.
     EXPECT_EQ(1u, CountOf(r.output, "Restored registry key HKCU\\" + key + "\\Gone\r\n")) << r.output;
     EXPECT_EQ(1u, CountOf(r.output, "5 restored, 0 not restored\r\n")) << r.output;
@@ -536,7 +466,7 @@ TEST_F(Undo, NothingChangesWhenItCannotBeSaved) {
     std::string text = Scan(Disk("<FILE FileName=\"A.EXE\"><ACTION>delete</ACTION></FILE>") + "<REGISTRY>" +
                             KeyElement("", "<VALUE name=\"v\"><ACTION>delete</ACTION></VALUE>") + "</REGISTRY>");
     DeleteFileA(kUndoRoot);
-    EXPECT_TRUE(before == Snapshot()) << Differences(before, Snapshot());
+    EXPECT_TRUE(before == Snapshot()) << ShotDifferences(before, Snapshot());
     EXPECT_EQ(1u, CountOf(text, "File left unchanged: could not save it for undo (cannot create C:\\Mendrix\\Undo: "))
         << text;
     EXPECT_EQ(1u, CountOf(text, "Could not delete registry value HKCU\\" + key + "\\v: could not save it for undo ("))
@@ -606,7 +536,7 @@ TEST_F(Undo, WindowedUndoListsItsLinesInTheMessageList) {
     }
     EXPECT_NE(std::string::npos, entries.find("Restored file " + folder + "\\A.EXE|")) << entries;
     EXPECT_NE(std::string::npos, ReadWholeFile(log).find("Restored file " + folder + "\\A.EXE\r\n"));
-    EXPECT_TRUE(before == Snapshot()) << Differences(before, Snapshot());
+    EXPECT_TRUE(before == Snapshot()) << ShotDifferences(before, Snapshot());
     DestroyWindow(window);
 }
 

@@ -74,7 +74,7 @@ void RemoveFile(const std::string& path) {
     DeleteFileA(path.c_str());
 }
 
-static void RemoveTree(const std::string& folder) {
+void RemoveFolderTree(const std::string& folder) {
     WIN32_FIND_DATAA found;
     HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
     if (search != INVALID_HANDLE_VALUE) {
@@ -83,7 +83,7 @@ static void RemoveTree(const std::string& folder) {
             if (name == "." || name == "..") continue;
             std::string path = folder + "\\" + name;
             if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(path);
+                RemoveFolderTree(path);
             else
                 RemoveFile(path);
         } while (FindNextFileA(search, &found));
@@ -95,7 +95,7 @@ static void RemoveTree(const std::string& folder) {
 std::string MakeScratchFolder(const std::string& name) {
     CreateDirectoryA("C:\\mendrix\\scratch", nullptr);
     std::string folder = "C:\\mendrix\\scratch\\" + name;
-    RemoveTree(folder);
+    RemoveFolderTree(folder);
     CreateDirectoryA(folder.c_str(), nullptr);
     return folder;
 }

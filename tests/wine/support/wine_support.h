@@ -16,6 +16,8 @@ std::string ReadWholeFile(const std::string& path);
 bool WriteWholeFile(const std::string& path, const std::string& bytes);
 bool FileExists(const std::string& path);
 void RemoveFile(const std::string& path);
+// Removes a folder with everything in it.
+void RemoveFolderTree(const std::string& folder);
 // A fresh, empty folder under C:\mendrix\scratch; answers its path.
 std::string MakeScratchFolder(const std::string& name);
 
