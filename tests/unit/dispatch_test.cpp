@@ -2,13 +2,12 @@
 // attributes, and the CLEANER, IDENTITY, PRINT and LOG elements.
 #include <gtest/gtest.h>
 
-#include "script/settings.h"
-
 #include <algorithm>
 
 #include "app/run_options.h"
 #include "report/message.h"
 #include "script/identity.h"
+#include "script/settings.h"
 #include "script_harness.h"
 
 static const char kCorrupt[] = "\r\nCorrupt data\r\n";
