@@ -371,8 +371,7 @@ TEST_F(CheckModuleTest, WriteLeavesOneItemAndChangesNothingInAReportOnlyRun) {
     };
     static const MessageSinks sinks = {LogRecorder, nullptr, nullptr, nullptr, nullptr};
     ReportState saved = g_report;
-    g_report.sinks = &sinks;
-    g_report.logFile = reinterpret_cast<OutHandle>(1);
+    g_report = ReportState{reinterpret_cast<OutHandle>(1), 0, nullptr, SWITCH_DEFAULT_MESSAGES, &sinks};
     for (const Row& r : rows) {
         ResetCounters();
         FreeRunItems();

@@ -263,49 +263,50 @@ TEST_F(MemoryReport, ReportOnlyPatchesNothingAndLeavesTheThreadsRunning) {
 // One item per thing acted on, in the JSON report of a real run and of a
 // report-only one: the process, each thread, the library.
 TEST_F(MemoryReport, TheJsonReportHoldsOneItemPerThingActedOn) {
+    struct Kind {
+        const char* kind;  // null: no more
+        const char* action;
+        size_t count;
+    };
+    const char* kill = "<PROCESS ProcessName=\"memory_target.exe\"><ACTION>kill</ACTION></PROCESS>";
+    const char* eject =
+        "<PROCESS ProcessName=\"memory_target.exe\"><ACTION dll=\"target_lib.dll\">eject</ACTION></PROCESS>";
     struct Row {
         int row;
         const char* records;
         bool reportOnly;
-        const char* kind;
-        const char* action;
-        const char* outcome;
-        size_t count;
+        Kind kinds[2];
         bool endsTarget;
     } rows[] = {
-        {1, "<PROCESS ProcessName=\"memory_target.exe\"><ACTION>kill</ACTION></PROCESS>", false, "process", "kill",
-         "done", 1, true},
-        {2, "<PROCESS ProcessName=\"memory_target.exe\"><ACTION>kill</ACTION></PROCESS>", true, "process", "kill",
-         "wouldDo", 1, false},
-        {3, "<PROCESS ProcessName=\"memory_target.exe\"><ACTION>write</ACTION></PROCESS>", true, "process", "write",
-         "wouldDo", 1, false},
-        {4, "<PROCESS ProcessName=\"memory_target.exe\"><ACTION dll=\"target_lib.dll\">eject</ACTION></PROCESS>",
-         false, "thread", "eject", "done", 2, false},
-        {5, "<PROCESS ProcessName=\"memory_target.exe\"><ACTION dll=\"target_lib.dll\">eject</ACTION></PROCESS>",
-         false, "library", "eject", "done", 1, false},
-        {6, "<PROCESS ProcessName=\"memory_target.exe\"><ACTION dll=\"target_lib.dll\">eject</ACTION></PROCESS>",
-         true, "library", "eject", "wouldDo", 1, false},
+        {1, kill, false, {{"process", "kill", 1}, {}}, true},
+        {2, kill, true, {{"process", "kill", 1}, {}}, false},
+        {3, "<PROCESS ProcessName=\"memory_target.exe\"><ACTION>write</ACTION></PROCESS>", true,
+         {{"process", "write", 1}, {}}, false},
+        {4, eject, false, {{"thread", "eject", 2}, {"library", "eject", 1}}, false},
+        {5, eject, true, {{"thread", "eject", 2}, {"library", "eject", 1}}, false},
     };
     for (const Row& r : rows) {
         Target& t = Start();
-        ProcessResult result = Run(Cleaner(r.records), r.reportOnly);
+        Run(Cleaner(r.records), r.reportOnly);
         json report = Report();
-        std::vector<json> items = ItemsOf(report, "items", r.kind);
-        ASSERT_EQ(r.count, items.size()) << "row " << r.row << report.dump(2);
-        for (const json& item : items) {
-            EXPECT_EQ(r.action, item.value("action", "")) << "row " << r.row;
-            EXPECT_EQ(r.outcome, item.value("outcome", "")) << "row " << r.row;
-            EXPECT_EQ(t.pid(), item.value("processId", 0u)) << "row " << r.row;
-            EXPECT_EQ(0u, item.value("error", 1u)) << "row " << r.row;
-            EXPECT_EQ(std::string(r.kind) == "library" ? "target_lib.dll" : "memory_target.exe",
-                      item.value("subject", ""))
-                << "row " << r.row;
-            EXPECT_EQ(std::string(r.kind) == "thread" ? "target_lib.dll" : "memory_target.exe",
-                      item.value("matched", ""))
-                << "row " << r.row;
-        }
-        if (std::string(r.kind) == "thread") {
-            EXPECT_EQ(LibraryThreads(t), ThreadIds(items)) << "row " << r.row;
+        for (const Kind& k : r.kinds) {
+            if (!k.kind) continue;
+            std::string kind = k.kind;
+            std::vector<json> items = ItemsOf(report, "items", kind);
+            ASSERT_EQ(k.count, items.size()) << "row " << r.row << " " << kind << report.dump(2);
+            for (const json& item : items) {
+                EXPECT_EQ(k.action, item.value("action", "")) << "row " << r.row;
+                EXPECT_EQ(r.reportOnly ? "wouldDo" : "done", item.value("outcome", "")) << "row " << r.row;
+                EXPECT_EQ(t.pid(), item.value("processId", 0u)) << "row " << r.row;
+                EXPECT_EQ(0u, item.value("error", 1u)) << "row " << r.row;
+                EXPECT_EQ(kind == "library" ? "target_lib.dll" : "memory_target.exe", item.value("subject", ""))
+                    << "row " << r.row;
+                EXPECT_EQ(kind == "thread" ? "target_lib.dll" : "memory_target.exe", item.value("matched", ""))
+                    << "row " << r.row;
+            }
+            if (kind == "thread") {
+                EXPECT_EQ(LibraryThreads(t), ThreadIds(items)) << "row " << r.row;
+            }
         }
         EXPECT_EQ(r.reportOnly, report["run"].value("reportOnly", !r.reportOnly)) << "row " << r.row;
         EXPECT_EQ(r.endsTarget, !Alive(t)) << "row " << r.row;
@@ -313,7 +314,8 @@ TEST_F(MemoryReport, TheJsonReportHoldsOneItemPerThingActedOn) {
     }
 }
 
-// THREAD records: one item per thread, with its thread ID.
+// THREAD records: one item per thread, with its thread ID; a report-only
+// run counts the threads found and none terminated.
 TEST_F(MemoryReport, ThreadItemsNameTheirThreads) {
     for (bool reportOnly : {true, false}) {
         Target& t = Start();
@@ -332,6 +334,11 @@ TEST_F(MemoryReport, ThreadItemsNameTheirThreads) {
             EXPECT_EQ("memory_target.exe (dll target_lib.dll)", items[i].value("matched", ""));
             EXPECT_EQ(reportOnly ? "wouldDo" : "done", items[i].value("outcome", ""));
         }
+        const json& counters = report["counters"];
+        EXPECT_EQ(2, counters.value("threadsFound", -1)) << reportOnly;
+        EXPECT_EQ(reportOnly ? 0 : 2, counters.value("threadsTerminated", -1)) << reportOnly;
+        EXPECT_EQ(1, counters.value("processesFound", -1)) << reportOnly;
+        EXPECT_EQ(reportOnly ? 0 : 1, counters.value("processesTerminated", -1)) << reportOnly;
         EXPECT_EQ(reportOnly, Ticking(t)) << reportOnly;
         StopTarget(&t);
     }
