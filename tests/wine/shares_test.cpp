@@ -486,6 +486,53 @@ TEST_F(SharesNt, RestorationWithoutRecordsOrWithNoneCreatable) {
         << "the blank line comes before the first record only when it is Share000";
 }
 
+// A report-only run with -s removes no share and writes no record, not even
+// the parent key; one with -rs creates no share and keeps every record. Each
+// says what it would do, and its run report lists each share as would-do.
+TEST_F(SharesNt, ReportOnlyRemovesSavesAndRestoresNothing) {
+    SetTable(EveryType());
+    std::string json = folder + "\\remove.json";
+    ProcessResult r = Run("-s -reportonly -json=" + json);
+    EXPECT_EQ(0u, r.exitCode) << r.output;
+    EXPECT_NE(std::string::npos,
+              r.output.find("\r\nDisabling all open shares\r\n\r\n"
+                            "Would remove share DOCS\r\nWould remove share C$\r\n"
+                            "Would remove share ADMIN$\r\nWould remove share BARE\r\n"))
+        << r.output;
+    EXPECT_EQ(std::string::npos, r.output.find("Do you want")) << r.output;
+    EXPECT_EQ(std::string::npos, r.output.find("Removing share")) << r.output;
+    EXPECT_NE(std::string::npos, r.output.find("\tNetwork shares deleted              : 0\r\n")) << r.output;
+    EXPECT_EQ(7u, Table().shares.size());
+    EXPECT_FALSE(SubkeyExists("")) << "nothing is saved, so the key is not created";
+    std::string report = ReadWholeFile(json);
+    EXPECT_EQ(4u, CountOf(report, "\"outcome\": \"wouldDo\"")) << report;
+    EXPECT_EQ(4u, CountOf(report, "\"kind\": \"share\"")) << report;
+
+    ShareTable t;
+    t.shares.push_back(Share(0, "OTHER", "C:\\other", "r"));
+    SetTable(t);
+    Record docs;
+    docs.name = Wide("DOCS");
+    docs.path = Wide("C:\\docs");
+    WriteRecord("Share000", docs);
+    Record admin;
+    admin.name = Wide("admin$");
+    admin.type = 0x80000000;
+    admin.path = Wide("C:\\windows");
+    WriteRecord("Share005", admin);
+    r = Run("-rs -reportonly");
+    EXPECT_EQ(0u, r.exitCode) << r.output;
+    EXPECT_EQ(0u,
+              r.output.find("\r\nWould restore share DOCS (path C:\\docs)\r\n"
+                            "Would restore share admin$ (path C:\\windows)\r\n"
+                            "\r\n0 shares restored\r\n"))
+        << r.output;
+    EXPECT_EQ(std::vector<std::string>{"OTHER"}, NamesOf(Table()));
+    EXPECT_TRUE(SubkeyExists("Share000"));
+    EXPECT_TRUE(SubkeyExists("Share005"));
+    EXPECT_EQ(Bin(Wide("DOCS")), Value("Share000", "name"));
+}
+
 // The same on the 9x family: Wine reports Windows 98 to the console program,
 // which then loads svrapi.dll beside it.
 class Shares9x : public SharesNt {
