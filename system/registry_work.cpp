@@ -365,7 +365,17 @@ void ProcessKey(const RegistryCalls* calls, KeyRecord* keyRecord) {
         return;
     }
     RegistryKey key = nullptr;
-    if (calls->openKey(keyRecord->root, path, &key) != REGISTRY_OK) return;
+    int32_t opened = calls->openKey(keyRecord->root, path, &key);
+    if (opened != REGISTRY_OK) {
+        // Silent in the log; a key that is there but would not open (no
+        // rights) leaves its values unexamined, which the run report says.
+        if (opened != REGISTRY_NOT_FOUND) {
+            char* subject = FormatText("%s\\%s", RootShortName(keyRecord->root), path);
+            RecordNotExamined(ITEM_REGISTRY_KEY, subject, "could not be opened", static_cast<uint32_t>(opened));
+            free(subject);
+        }
+        return;
+    }
     for (ValueRecord* value = keyRecord->values; value; value = value->next) {
         if (value->name)
             CheckRegistryValue(calls, key, keyRecord, value);

@@ -28,7 +28,12 @@ static void RecordService(const char* name, const char* matched, int32_t outcome
 
 void RemoveService(const ServiceCalls* calls, const char* name) {
     ServiceHandle manager = calls->openManager();
-    if (!manager) return;
+    if (!manager) {
+        // Silent in the log (the run has warned about missing rights), but
+        // the service was not looked for.
+        RecordNotExamined(ITEM_SERVICE, name, "the service control manager could not be opened", PlatformLastError());
+        return;
+    }
     uint32_t error = 0;
     ServiceHandle service = calls->openService(manager, name, &error);
     if (!service) {

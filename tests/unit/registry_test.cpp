@@ -42,6 +42,7 @@ std::map<std::string, FakeKey> g_keys;
 std::vector<std::string> g_calls;           // set, delete, flush, deleteKey in order
 std::map<std::string, int> g_queries;       // data reads per value name
 std::vector<std::string> g_refused;         // value names whose change fails
+std::vector<std::string> g_denied;          // key paths that will not open (no rights)
 
 std::string Lower(std::string text) {
     for (char& c : text)
@@ -63,6 +64,8 @@ bool Refused(const char* name) {
 }
 
 int32_t OpenKey(uint32_t root, const char* path, RegistryKey* key) {
+    for (const std::string& d : g_denied)
+        if (d == path) return 5;
     auto found = g_keys.find(KeyName(root, path));
     if (found == g_keys.end()) return 2;
     *key = &found->second;
@@ -161,6 +164,7 @@ class Registry : public ::testing::Test {
         g_calls.clear();
         g_queries.clear();
         g_refused.clear();
+        g_denied.clear();
         g_cleaning = &kWork;
         ResetCounters();
         FreeStores();
@@ -696,6 +700,36 @@ TEST_F(Registry, KeyDeletionItems) {
         FakeUndoSaving::Remove();
         EXPECT_EQ(r.items, RecordedItems()) << "row " << r.row;
         EXPECT_EQ(r.log, Work(run)) << "row " << r.row;
+    }
+}
+
+
+// A key that is there but will not open is silent in the log, as before,
+// and named in the run report as not examined; a missing key is not.
+TEST_F(Registry, KeysThatWillNotOpenAreNotExamined) {
+    struct Row {
+        int row;
+        bool reportOnly;
+        const char* key;  // KEY element
+        std::vector<std::string> notExamined;
+    } rows[] = {
+        {1, false, "<KEY handle=\"HKEY_LOCAL_MACHINE\" name=\"Locked\"><VALUE><ACTION>delete</ACTION></VALUE></KEY>",
+         {"registryKey|HKLM\\Locked|could not be opened|5"}},
+        {2, true, "<KEY handle=\"HKEY_LOCAL_MACHINE\" name=\"Locked\"><ACTION>delete</ACTION></KEY>",
+         {"registryKey|HKLM\\Locked|could not be opened|5"}},
+        {3, false, "<KEY handle=\"HKEY_LOCAL_MACHINE\" name=\"Missing\"><VALUE><ACTION>delete</ACTION></VALUE></KEY>",
+         {}},
+    };
+    for (const Row& r : rows) {
+        SetUp();
+        g_settings.reportOnly = r.reportOnly ? 1 : 0;
+        Key(HKLM, "Locked").values = {{"v", REGISTRY_TEXT, Text("evil")}};
+        g_denied = {"Locked"};
+        ScriptRun run = RunScript(RegistryScript(r.key));
+        EXPECT_EQ("", Work(run)) << "row " << r.row;
+        EXPECT_EQ(r.notExamined, NotExaminedItems()) << "row " << r.row;
+        EXPECT_TRUE(RecordedItems().empty()) << "row " << r.row;
+        EXPECT_EQ(0, g_counters[COUNT_REGKEYS_AFFECTED]) << "row " << r.row;
     }
 }
 

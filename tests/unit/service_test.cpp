@@ -36,7 +36,10 @@ std::vector<std::string> g_deleted;
 std::string g_lastName;
 
 ServiceHandle OpenManager() {
-    if (g_managerFails) return nullptr;
+    if (g_managerFails) {
+        g_fakeLastError = 5;
+        return nullptr;
+    }
     ++g_opens;
     return &g_service;
 }
@@ -309,6 +312,8 @@ TEST_F(Service, EachServiceFoundIsOneItemOfTheRunReport) {
         {4, true, 0, 0, false, false, "service|Evil|Evil|stopAndRemove|notSaved|0"},
         {5, true, 5, 0, false, true, "service|Evil|Evil|stopAndRemove|failed|5"},
         {6, false, 0, 0, false, true, nullptr},
+        // without the manager nothing is looked for: see the next test
+        {7, true, 0, 0, false, true, nullptr},
     };
     for (const Row& r : rows) {
         SetUp();
@@ -317,6 +322,7 @@ TEST_F(Service, EachServiceFoundIsOneItemOfTheRunReport) {
         g_service.openError = r.openError;
         g_service.pendingQueries = r.pending;
         g_service.deleteFails = r.deleteFails;
+        g_managerFails = r.row == 7;
         FakeUndoSaving::Install(r.saveAnswer);
         RunScript(Script("<SERVICE>Evil</SERVICE>"));
         FakeUndoSaving::Remove();
@@ -324,6 +330,17 @@ TEST_F(Service, EachServiceFoundIsOneItemOfTheRunReport) {
         if (r.item) items.push_back(r.item);
         EXPECT_EQ(items, RecordedItems()) << "row " << r.row;
     }
+}
+
+// Without the service control manager (no rights) the log stays silent, as
+// before, and the run report names the service as not examined.
+TEST_F(Service, WithoutTheManagerTheServiceIsNotExamined) {
+    g_managerFails = true;
+    ScriptRun run = RunScript(Script("<SERVICE>Evil</SERVICE>"));
+    EXPECT_EQ(kHeading, Work(run));
+    EXPECT_TRUE(RecordedItems().empty());
+    EXPECT_EQ(std::vector<std::string>{"service|Evil|the service control manager could not be opened|5"},
+              NotExaminedItems());
 }
 
 }  // namespace
