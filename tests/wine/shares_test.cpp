@@ -603,6 +603,21 @@ TEST_F(Shares9x, OnlyDiskSharesAreRemovedAndSavedWithTheirPasswords) {
         << r.output;
 }
 
+// On the 9x family too a report-only run asks nothing, removes and saves
+// nothing, and names only the disk shares.
+TEST_F(Shares9x, ReportOnlyRemovesAndSavesNothing) {
+    SetTable(EveryType());
+    ProcessResult r = Run("-s -reportonly");
+    EXPECT_EQ(0u, r.exitCode) << r.output;
+    EXPECT_NE(std::string::npos,
+              r.output.find("\r\nDisabling the open shares\r\n\r\nWould remove share DOCS\r\nWould remove share BARE\r\n"))
+        << r.output;
+    EXPECT_EQ(2u, CountOf(r.output, "Would ")) << r.output;
+    EXPECT_EQ(std::string::npos, r.output.find("Do you want")) << r.output;
+    EXPECT_EQ(5u, Table().shares.size());
+    EXPECT_FALSE(SubkeyExists(""));
+}
+
 TEST_F(Shares9x, EachDiskShareIsAskedAbout) {
     SetTable(EveryType());
     ProcessResult r = Run("-s", "n\r\ny\r\n");
