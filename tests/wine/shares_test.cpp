@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "script/json.h"
 #include "support/extract_resource_win.h"
 #include "share_table.h"
 #include "support/wine_support.h"
@@ -531,6 +532,51 @@ TEST_F(SharesNt, ReportOnlyRemovesSavesAndRestoresNothing) {
     EXPECT_TRUE(SubkeyExists("Share000"));
     EXPECT_TRUE(SubkeyExists("Share005"));
     EXPECT_EQ(Bin(Wide("DOCS")), Value("Share000", "name"));
+}
+
+// Each item of a run report as "subject matched action outcome error".
+std::vector<std::string> ReportItems(const std::string& path) {
+    std::vector<std::string> lines;
+    nlohmann::json report = nlohmann::json::parse(ReadWholeFile(path), nullptr, false);
+    if (!report.is_object() || !report["items"].is_array()) return {"no report"};
+    for (const nlohmann::json& item : report["items"])
+        lines.push_back(item["subject"].get<std::string>() + " " + item["matched"].get<std::string>() + " " +
+                        item["action"].get<std::string>() + " " + item["outcome"].get<std::string>() + " " +
+                        std::to_string(item["error"].get<unsigned>()));
+    return lines;
+}
+
+// The run report names every share a removal or restoration dealt with and
+// what became of it, with the server's code for a failure.
+TEST_F(SharesNt, RunReportNamesEachShareAndWhatBecameOfIt) {
+    ShareTable t;
+    for (const char* n : {"ONE", "TWO", "KEEP"}) t.shares.push_back(Share(0, n, "C:\\x", "r"));
+    t.refuseDelete.push_back("KEEP");
+    SetTable(t);
+    std::string json = folder + "\\remove.json";
+    ASSERT_EQ(0u, Run("-s -json=" + json, "y\r\nn\r\ny\r\n").exitCode);
+    EXPECT_EQ((std::vector<std::string>{"ONE removeShares remove done 0", "TWO removeShares remove declined 0",
+                                        "KEEP removeShares remove failed 5"}),
+              ReportItems(json));
+
+    t.shares.assign(1, Share(0, "THERE", "C:\\there", "r"));
+    t.refuseDelete.clear();
+    t.refuseAdd.push_back("BROKEN");
+    SetTable(t);
+    Record there;
+    there.name = Wide("THERE");
+    there.path = Wide("C:\\there");
+    WriteRecord("Share003", there);
+    Record broken;
+    broken.name = Wide("BROKEN");
+    broken.path = Wide("C:\\broken");
+    WriteRecord("Share004", broken);
+    json = folder + "\\restore.json";
+    ASSERT_EQ(0u, Run("-rs -json=" + json).exitCode);
+    EXPECT_EQ((std::vector<std::string>{"ONE SOFTWARE\\Mendrix\\Share000 restore done 0",
+                                        "THERE SOFTWARE\\Mendrix\\Share003 restore failed 2118",
+                                        "BROKEN SOFTWARE\\Mendrix\\Share004 restore failed 87"}),
+              ReportItems(json));
 }
 
 // The same on the 9x family: Wine reports Windows 98 to the console program,
