@@ -25,7 +25,8 @@ ConsoleRequest ConsoleRequestOf(const char* token) {
 
 const char kConsoleUsage[] =
     "Usage: mendrix-cli [-df=<file>] [-lf=<file>] [-noc] [-nodisk] [-v] [-s | -rs] [-all] [-noundo]\r\n"
-    "       mendrix-cli -undo[=<folder> | =list] [-lf=<file>]\r\n"
+    "                   [-reportonly] [-json=<file>]\r\n"
+    "       mendrix-cli -undo[=<folder> | =list] [-lf=<file>] [-reportonly] [-json=<file>]\r\n"
     "       mendrix-cli -? | -h | --help | /?\r\n"
     "       mendrix-cli -ver | --version\r\n"
     "\r\n"
@@ -44,6 +45,11 @@ const char kConsoleUsage[] =
     "  -undo       put back what the latest run changed, from its undo journal\r\n"
     "  -undo=<folder>  put back the named journal (a folder under \\Mendrix\\Undo)\r\n"
     "  -undo=list  list the undo journals\r\n"
+    "  -reportonly find and report as a scan does, but change nothing and ask\r\n"
+    "              nothing: each change is logged as the line it would be\r\n"
+    "  -json=<file>  write a report of the run to <file> in JSON when it ends\r\n"
+    "              (see docs/run-report.md); a report that cannot be written\r\n"
+    "              is named on standard error and leaves the exit code alone\r\n"
     "  -?, -h, --help, /?  show this text and exit\r\n"
     "  -ver, --version     show the version and exit\r\n"
     "\r\n"

@@ -1,5 +1,6 @@
 #include "disk/file_actions.h"
 
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -8,6 +9,7 @@
 #include "report/confirm.h"
 #include "report/counters.h"
 #include "report/message.h"
+#include "report/run_report.h"
 #include "script/action_keyword.h"
 #include "script/action_record.h"
 #include "script/parse_context.h"
@@ -29,24 +31,32 @@ size_t NameStart(const char* path) {
 }
 
 // Each action answers whether it changed the file.
-bool DeleteAction(const char* path, FileRecord* record, uint32_t size) {
+// Each action answers whether it changed the file, and the Windows error
+// code when it failed.
+bool DeleteAction(const char* path, FileRecord* record, uint32_t size, uint32_t* error) {
     if (PlatformDeleteFile(path)) {
         ReportMessage(MSG_INFO, "File deleted\r\n\r\n");
         CountEvent(EVENT_FILE_DELETED);
         return true;
     }
+    *error = PlatformLastError();
     ReportMessage(MSG_INFO, "File deletion failed\r\n\r\n");
     return false;
 }
 
-bool CopyAction(const char* path, FileRecord* record, uint32_t size) {
+// A copy leaves the file as it is: it answers false even when it worked,
+// and tells its own outcome through *error (0 when the copy was made).
+bool CopyAction(const char* path, FileRecord* record, uint32_t size, uint32_t* error) {
     const char* destination = record->action->destination;
     ReportMessage(MSG_INFO, "Copying %s to %s\r\n", path, destination);
-    if (!PlatformCopyFile(path, destination)) ReportMessage(MSG_INFO, "Could not copy file\r\n");
+    if (!PlatformCopyFile(path, destination)) {
+        *error = PlatformLastError();
+        ReportMessage(MSG_INFO, "Could not copy file\r\n");
+    }
     return false;
 }
 
-bool CutAction(const char* path, FileRecord* record, uint32_t size) {
+bool CutAction(const char* path, FileRecord* record, uint32_t size, uint32_t* error) {
     if (CutFile(path, record, size)) {
         CountEvent(EVENT_FILE_CHANGED);
         ReportMessage(MSG_INFO, IsVirusData() ? "File disinfected\r\n" : "File modified\r\n");
@@ -56,17 +66,39 @@ bool CutAction(const char* path, FileRecord* record, uint32_t size) {
     return false;
 }
 
-bool MoveAction(const char* path, FileRecord* record, uint32_t size) {
+bool MoveAction(const char* path, FileRecord* record, uint32_t size, uint32_t* error) {
     const char* destination = record->action->destination;
     PlatformClearAttributes(destination);
     ReportMessage(MSG_INFO, "Moving %s to %s\r\n", path, destination);
     if (PlatformMoveFile(path, destination)) return true;
+    *error = PlatformLastError();
     ReportMessage(MSG_INFO, "Could not move file\r\n");
     return false;
 }
 
 // The store step has already done the work of "store".
-bool StoreAction(const char*, FileRecord*, uint32_t) { return false; }
+bool StoreAction(const char*, FileRecord*, uint32_t, uint32_t*) { return false; }
+
+// What a report-only run says in place of each action.
+void WouldDelete(const char* path, const FileRecord* record, uint32_t size) { ReportWouldDo("delete file %s", path); }
+
+void WouldCopy(const char* path, const FileRecord* record, uint32_t size) {
+    ReportWouldDo("copy %s to %s", path, record->action->destination);
+}
+
+void WouldCut(const char* path, const FileRecord* record, uint32_t size) {
+    const char* verb = IsVirusData() ? "disinfect" : "modify";
+    CutRange range;
+    if (FindCutRange(record, size, &range))
+        ReportWouldDo("%s file %s by removing bytes %lu to %lu", verb, path, static_cast<unsigned long>(range.start),
+                      static_cast<unsigned long>(range.end) - 1);
+    else
+        ReportWouldDo("%s file %s, but the ACTION names no bytes in it", verb, path);
+}
+
+void WouldMove(const char* path, const FileRecord* record, uint32_t size) {
+    ReportWouldDo("move %s to %s", path, record->action->destination);
+}
 
 enum { NOT_SAVED = -1 };
 
@@ -75,17 +107,20 @@ struct KeywordRow {
     bool needsDestination;
     bool announced;  // collecting keywords find files without a found message
     int undoChange;  // how the file is saved for undo first, or NOT_SAVED
-    bool (*act)(const char* path, FileRecord* record, uint32_t size);
+    bool (*act)(const char* path, FileRecord* record, uint32_t size, uint32_t* error);
+    // A report-only run's line instead; null where nothing would change.
+    void (*would)(const char* path, const FileRecord* record, uint32_t size);
     const char* effect;
 };
 
 const KeywordRow kKeywords[] = {
-    {"delete", false, true, UNDO_SAVE_DELETE, DeleteAction, "deletes the file"},
-    {"copy", true, false, NOT_SAVED, CopyAction, "copies the file to destination, replacing a file there"},
-    {"cut", false, true, UNDO_SAVE_CUT, CutAction,
+    {"delete", false, true, UNDO_SAVE_DELETE, DeleteAction, WouldDelete, "deletes the file"},
+    {"copy", true, false, NOT_SAVED, CopyAction, WouldCopy, "copies the file to destination, replacing a file there"},
+    {"cut", false, true, UNDO_SAVE_CUT, CutAction, WouldCut,
      "removes the bytes from start to end (or length bytes from start) out of the file"},
-    {"move", true, false, UNDO_SAVE_MOVE, MoveAction, "moves the file to destination"},
-    {"store", false, false, NOT_SAVED, StoreAction, "only keeps the file's name in the store; the file stays"},
+    {"move", true, false, UNDO_SAVE_MOVE, MoveAction, WouldMove, "moves the file to destination"},
+    {"store", false, false, NOT_SAVED, StoreAction, nullptr,
+     "only keeps the file's name in the store; the file stays"},
 };
 
 // Saves the file for undo before a row that changes it. False when the
@@ -234,9 +269,47 @@ bool FindCutRange(const FileRecord* record, uint32_t size, CutRange* range) {
 
 uint32_t PluginAction(const char* text, const char* target, void* context) { return PLUGIN_NOT_HANDLED; }
 
+namespace {
+
+char* MatchedText(const FileRecord* record) {
+    char what[MAX_EXTENSIONS * EXTENSION_SIZE + 16] = "any file";
+    if (record->fileName) {
+        snprintf(what, sizeof what, "FileName %s", record->fileName);
+    } else if (record->extensions[0][0]) {
+        strcpy(what, "Extensions");
+        for (int i = 0; i < MAX_EXTENSIONS && record->extensions[i][0]; ++i) {
+            strcat(what, " ");
+            strcat(what, record->extensions[i]);
+        }
+    }
+    int patterns = 0;
+    for (const PatternRecord* p = record->patterns; p; p = p->next) ++patterns;
+    char size[32] = "";
+    if (record->size) snprintf(size, sizeof size, ", Size %lu", static_cast<unsigned long>(record->size));
+    char count[32] = "";
+    if (patterns) snprintf(count, sizeof count, ", %d PATTERN%s", patterns, patterns == 1 ? "" : "s");
+    return FormatText("%s%s%s", what, size, count);
+}
+
+void RecordFile(const char* path, const FileRecord* record, int32_t outcome, uint32_t error) {
+    char* matched = MatchedText(record);
+    RecordItem(ITEM_FILE, path, matched, record->action->keyword, outcome, error);
+    free(matched);
+}
+
+// The outcome of a row's work: a copy tells it through the error alone.
+int32_t OutcomeOfRow(const KeywordRow* row, bool changed, uint32_t error) {
+    if (row->act == CopyAction) return error ? OUTCOME_FAILED : OUTCOME_DONE;
+    if (row->act == StoreAction) return OUTCOME_FOUND;
+    return OutcomeOf(changed);
+}
+
+}  // namespace
+
 void ActOnFile(const char* path, const char* displayName, FileRecord* record, uint32_t size) {
     if (!path || !record || !record->action) return;
     const ActionRecord* action = record->action;
+    bool reportOnly = ReportOnlyRun();
 
     if (action->storeName) StorePath(path, action);
     if (action->setInfected == 1) MarkInfected();
@@ -244,15 +317,32 @@ void ActOnFile(const char* path, const char* displayName, FileRecord* record, ui
     const KeywordRow* row = action->keyword ? FindKeyword(action->keyword) : nullptr;
     if (action->keyword && (!row || row->announced)) AnnounceFind(path, record);
 
-    if (!UserAgrees(action, record, displayName)) return;
+    // A report-only run asks nothing: it changes nothing whatever the answer.
+    if (!reportOnly && !UserAgrees(action, record, displayName)) {
+        if (action->keyword) RecordFile(path, record, OUTCOME_DECLINED, 0);
+        return;
+    }
     if (!action->keyword) return;
-    if (!SavedForUndo(path, row, action)) return;
+    if (row && row->needsDestination && !action->destination) row = nullptr;
+    if (reportOnly) {
+        if (row && row->would) row->would(path, record, size);
+        RecordFile(path, record, row && row->would ? OUTCOME_WOULD : OUTCOME_FOUND, 0);
+        return;
+    }
+    if (!SavedForUndo(path, row, action)) {
+        RecordFile(path, record, OUTCOME_NOT_SAVED, 0);
+        return;
+    }
 
     PlatformClearAttributes(path);
-    if (row && row->needsDestination && !action->destination) row = nullptr;
     if (row) {
-        bool changed = row->act(path, record, size);
+        uint32_t error = 0;
+        bool changed = row->act(path, record, size, &error);
         if (row->undoChange != NOT_SAVED) UndoChangeDone(changed);
-    } else
+        RecordFile(path, record, OutcomeOfRow(row, changed, error), error);
+    } else {
+        // Nothing stands behind a keyword of no row: the file stays.
         PluginAction(action->keyword, path, record);
+        RecordFile(path, record, OUTCOME_FOUND, 0);
+    }
 }

@@ -11,6 +11,7 @@
 #include "disk/handle_byte_source_win.h"
 #include "disk/walk.h"
 #include "report/message.h"
+#include "report/run_report.h"
 #include "script/data_error.h"
 #include "script/match_pattern.h"
 
@@ -40,6 +41,9 @@ void Walk(char* path, size_t length, FileRecord* files, unsigned char* scratch, 
         bool directory = (entry.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         if (directory && IsDotEntry(name)) continue;
         if (length + entry.length >= WALK_PATH_LIMIT) {
+            char* whole = FormatText("%.*s\\%s", static_cast<int>(length), path, name);
+            RecordNotExamined(ITEM_FILE, whole ? whole : name, "its path is too long to be opened", 0);
+            free(whole);
             ReportMessage(MSG_WARNING, "\r\nCould not scan %s\n\r", name);
             continue;
         }
@@ -117,7 +121,9 @@ bool CheckFile(const char* path, FileRecord* files, uint32_t size, unsigned char
             if (file == INVALID_HANDLE_VALUE) {
                 file = OpenForReading(path);
                 if (file == INVALID_HANDLE_VALUE) {
-                    // No other record is tried: the file counts as not found.
+                    // No other record is tried: the file counts as not found,
+                    // and the report says it was never looked into.
+                    RecordNotExamined(ITEM_FILE, path, "could not be opened for its pattern check", GetLastError());
                     ReportMessage(MSG_NO_LIST | MSG_INFO, "Error opening file %s\r\n\r\n", path);
                     return false;
                 }

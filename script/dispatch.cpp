@@ -43,7 +43,8 @@ static bool ApplyGenericAttributes(ParseContext* context, const char* name, cons
                 return false;
             }
         } else if (strcmp(key, "confirm") == 0) {
-            if (g_settings.confirmation != 0 && parentTable == kIdentityTable) {
+            // A report-only run asks nothing: it reports what a Yes would do.
+            if (g_settings.confirmation != 0 && !g_settings.reportOnly && parentTable == kIdentityTable) {
                 int answer = AskConfirmation(value, nullptr);
                 if (answer != 'Y' && answer != 'y') return false;
             }

@@ -95,9 +95,20 @@ list_samples
 echo "== sample settings before the run:"
 list_settings
 
-echo "== running mendrix-cli.exe -noc in the demo machine"
+echo "== first a report-only run: mendrix-cli.exe -reportonly, which changes nothing"
 set +e
-(cd "$DEMO/drive_c/mendrix" && wine 'C:\mendrix\mendrix-cli.exe' -noc -lf='C:\mendrix.log' </dev/null)
+(cd "$DEMO/drive_c/mendrix" && wine 'C:\mendrix\mendrix-cli.exe' -reportonly -lf='C:\mendrix-report-only.log' \
+  </dev/null | tr -d '\r' | grep -E '^Would |^Report-only run')
+set -e
+echo "== sample files after the report-only run (all still there):"
+list_samples
+echo "== sample settings after the report-only run (all still there):"
+list_settings
+
+echo "== running mendrix-cli.exe -noc -json=C:\\mendrix-run.json in the demo machine"
+set +e
+(cd "$DEMO/drive_c/mendrix" && wine 'C:\mendrix\mendrix-cli.exe' -noc -lf='C:\mendrix.log' \
+  -json='C:\mendrix-run.json' </dev/null)
 result=$?
 set -e
 echo
@@ -108,3 +119,5 @@ echo "== sample settings after the run (only the decoy Run value may remain):"
 list_settings
 echo "== C:\\mendrix.log:"
 tr -d '\r' < "$DEMO/drive_c/mendrix.log"
+echo "== C:\\mendrix-run.json, the run's report for fleet tools (docs/run-report.md):"
+cat "$DEMO/drive_c/mendrix-run.json"

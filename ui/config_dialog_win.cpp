@@ -30,6 +30,7 @@ void OnInit(HWND dialog) {
     SetDlgItemTextA(dialog, IDC_CONFIG_SCOPE_EXPECTED, texts.expectedPlaces);
     Check(dialog, IDC_CONFIG_CONFIRM, g_runOptions.confirm != 0);
     Check(dialog, IDC_CONFIG_VERBOSE, g_runOptions.verbose != 0);
+    Check(dialog, IDC_CONFIG_REPORT_ONLY, g_runOptions.reportOnly != 0);
     Check(dialog, g_runOptions.allFiles ? IDC_CONFIG_SCOPE_ALL : IDC_CONFIG_SCOPE_EXPECTED, true);
     Check(dialog, IDC_CONFIG_DISK, g_runOptions.noDisk == 0);
     MatchScopeToDiskBox(dialog);
@@ -39,6 +40,7 @@ void OnOk(HWND dialog) {
     GetDlgItemTextA(dialog, IDC_CONFIG_LOG_PATH, g_logPathBuffer, LOG_PATH_SIZE);
     g_runOptions.confirm = IsChecked(dialog, IDC_CONFIG_CONFIRM);
     g_runOptions.verbose = IsChecked(dialog, IDC_CONFIG_VERBOSE);
+    g_runOptions.reportOnly = IsChecked(dialog, IDC_CONFIG_REPORT_ONLY);
     g_runOptions.allFiles = IsChecked(dialog, IDC_CONFIG_SCOPE_ALL);
     g_runOptions.noDisk = !IsChecked(dialog, IDC_CONFIG_DISK);
     EndDialog(dialog, IDOK);

@@ -7,6 +7,7 @@
 #include "app/run_options.h"
 #include "report/message.h"
 #include "script/identity.h"
+#include "script/settings.h"
 #include "script_harness.h"
 
 static const char kCorrupt[] = "\r\nCorrupt data\r\n";
@@ -205,6 +206,15 @@ TEST(Dispatch, ConfirmIsAskedOnlyForChildrenOfIdentity) {
     SetPromptAnswers("");
     ScriptRun off = RunScript("<CLEANER DataFile=\"F\"><IDENTITY confirm=\"Really?\"/></CLEANER>");
     EXPECT_TRUE(off.record.questions.empty()) << "IDENTITY is not a child of IDENTITY";
+
+    // A report-only run asks nothing and goes on as a Yes would.
+    SetPromptAnswers("N");
+    g_settings.reportOnly = 1;
+    ScriptRun reportOnly = RunScript("<CLEANER DataFile=\"F\"><IDENTITY><DISK confirm=\"Scan disk?\"><PRINT>in</PRINT>"
+                                     "</DISK></IDENTITY></CLEANER>");
+    g_settings.reportOnly = 0;
+    EXPECT_TRUE(reportOnly.record.questions.empty());
+    EXPECT_EQ(std::vector<std::string>{"in"}, reportOnly.record.notices);
 }
 
 TEST(Dispatch, DefaultMessagesOffLastsUntilTheElementEnds) {

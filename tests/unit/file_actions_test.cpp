@@ -16,6 +16,7 @@
 #include "report/counters.h"
 #include "report/message.h"
 #include "report/prompts.h"
+#include "report/run_report.h"
 #include "script/action_record.h"
 #include "script/parse_context.h"
 #include "script/pattern_record.h"
@@ -405,6 +406,122 @@ TEST_F(ActOnFileTest, ChangesAreSavedForUndoFirst) {
         EXPECT_EQ(r.logTail, g_log.substr(g_log.size() - std::min(g_log.size(), r.logTail.size()))) << "row " << r.row << g_log;
         FreeFileList(file);
     }
+}
+
+// The report's item for each file acted on: one item, its outcome, and the
+// Windows error of a failed operation.
+TEST_F(ActOnFileTest, EachFileActedOnIsOneReportItem) {
+    struct Row {
+        int row;
+        const char* keyword;
+        const char* destination;
+        const char* answers;  // with confirmation on and a question
+        uint32_t failing;
+        bool saveAnswer;
+        int items;  // 0 or 1
+        int32_t outcome;
+        uint32_t error;
+    } rows[] = {
+        {1, "delete", nullptr, nullptr, 0, true, 1, OUTCOME_DONE, 0},
+        {2, "delete", nullptr, nullptr, kFailDelete, true, 1, OUTCOME_FAILED, 5},
+        {3, "delete", nullptr, "N", 0, true, 1, OUTCOME_DECLINED, 0},
+        {4, "delete", nullptr, nullptr, 0, false, 1, OUTCOME_NOT_SAVED, 0},
+        {5, "copy", "D:\\Q\\E.VIR", nullptr, 0, true, 1, OUTCOME_DONE, 0},
+        {6, "copy", "D:\\Q\\E.VIR", nullptr, kFailCopy, true, 1, OUTCOME_FAILED, 5},
+        {7, "move", "D:\\Q\\E.VIR", nullptr, kFailMove, true, 1, OUTCOME_FAILED, 5},
+        {8, "cut", nullptr, nullptr, 0, true, 1, OUTCOME_DONE, 0},
+        {9, "store", nullptr, nullptr, 0, true, 1, OUTCOME_FOUND, 0},
+        {10, "quarantine", nullptr, nullptr, 0, true, 1, OUTCOME_FOUND, 0},
+        {11, "move", nullptr, nullptr, 0, true, 1, OUTCOME_FOUND, 0},  // no destination: the file stays
+        {12, nullptr, nullptr, nullptr, 0, true, 0, 0, 0},            // nothing asked of the file
+    };
+    for (const Row& r : rows) {
+        Reset();
+        FreeRunItems();
+        g_fakeLastError = 5;
+        g_settings.confirmation = r.answers ? 1 : 0;
+        g_answers = r.answers ? r.answers : "";
+        g_failingFileOps = r.failing;
+        FakeUndoSaving::Install(r.saveAnswer);
+        FileRecord* file = NewFile({});
+        file->typeName = Dup("Virus");
+        file->fileName = Dup("EVIL.EXE");
+        file->size = 0x100;
+        file->action->keyword = Dup(r.keyword);
+        file->action->destination = Dup(r.destination);
+        file->action->confirm = Dup(r.answers ? "Go?" : nullptr);
+        ActOnFile(kPath, kShown, file, 0x100);
+        FakeUndoSaving::Remove();
+        int items = 0;
+        for (ReportItem* i = g_runItems.items; i; i = i->next) ++items;
+        ASSERT_EQ(r.items, items) << "row " << r.row;
+        if (items) {
+            const ReportItem* item = g_runItems.items;
+            EXPECT_EQ(ITEM_FILE, item->kind) << "row " << r.row;
+            EXPECT_STREQ(kPath, item->subject) << "row " << r.row;
+            EXPECT_STREQ("FileName EVIL.EXE, Size 256", item->matched) << "row " << r.row;
+            EXPECT_STREQ(r.keyword, item->action) << "row " << r.row;
+            EXPECT_EQ(r.outcome, item->outcome) << "row " << r.row;
+            EXPECT_EQ(r.error, item->error) << "row " << r.row;
+        }
+        FreeFileList(file);
+    }
+    g_fakeLastError = 0;
+    FreeRunItems();
+}
+
+// A report-only run finds and counts as a real one, asks nothing, saves
+// nothing, touches no file, and says in one line what it would have done.
+TEST_F(ActOnFileTest, ReportOnlyTouchesNothingAndSaysWhatItWouldDo) {
+    struct Row {
+        int row;
+        const char* keyword;
+        const char* destination;
+        int32_t threatType;
+        const char* log;
+        int found;
+        int32_t outcome;
+    } rows[] = {
+        {1, "delete", nullptr, THREAT_VIRUS, "\r\n>>>Virus found in file C:\\DIR\\EVIL.EXE\r\nWould delete file C:\\DIR\\EVIL.EXE\r\n",
+         1, OUTCOME_WOULD},
+        {2, "copy", "D:\\Q\\E.VIR", THREAT_VIRUS, "Would copy C:\\DIR\\EVIL.EXE to D:\\Q\\E.VIR\r\n", 0, OUTCOME_WOULD},
+        {3, "move", "D:\\Q\\E.VIR", THREAT_VIRUS, "Would move C:\\DIR\\EVIL.EXE to D:\\Q\\E.VIR\r\n", 0, OUTCOME_WOULD},
+        {4, "cut", nullptr, THREAT_VIRUS,
+         "\r\n>>>Virus found in file C:\\DIR\\EVIL.EXE\r\nWould disinfect file C:\\DIR\\EVIL.EXE by removing bytes 0 to 255\r\n",
+         1, OUTCOME_WOULD},
+        {5, "cut", nullptr, THREAT_TROJAN,
+         "\r\n>>>Virus found in file C:\\DIR\\EVIL.EXE\r\nWould modify file C:\\DIR\\EVIL.EXE by removing bytes 0 to 255\r\n",
+         1, OUTCOME_WOULD},
+        {6, "store", nullptr, THREAT_VIRUS, "", 0, OUTCOME_FOUND},
+        {7, "quarantine", nullptr, THREAT_VIRUS, "\r\n>>>Virus found in file C:\\DIR\\EVIL.EXE\r\n", 1, OUTCOME_FOUND},
+    };
+    for (const Row& r : rows) {
+        Reset();
+        FreeRunItems();
+        g_settings.reportOnly = 1;
+        g_threatType = r.threatType;
+        FakeUndoSaving::Install(true);
+        FileRecord* file = NewFile({});
+        file->typeName = Dup("Virus");
+        file->action->keyword = Dup(r.keyword);
+        file->action->destination = Dup(r.destination);
+        file->action->confirm = Dup("Really?");
+        file->action->storeName = Dup("found");
+        ActOnFile(kPath, kShown, file, 0x100);
+        FakeUndoSaving::Remove();
+        g_settings.reportOnly = 0;
+        EXPECT_EQ(r.log, g_log) << "row " << r.row;
+        EXPECT_EQ("", std::string(g_fileOpTrace)) << "row " << r.row;
+        EXPECT_TRUE(FakeUndoSaving::Calls().empty()) << "row " << r.row;
+        EXPECT_TRUE(g_questions.empty()) << "row " << r.row;
+        EXPECT_EQ(r.found, g_counters[COUNT_FILES_FOUND]) << "row " << r.row;
+        EXPECT_EQ(0, g_counters[COUNT_FILES_DELETED] + g_counters[COUNT_FILES_CHANGED]) << "row " << r.row;
+        EXPECT_EQ("single:EVIL.EXE", StoreText("found")) << "row " << r.row;  // the store step still runs
+        ASSERT_TRUE(g_runItems.items) << "row " << r.row;
+        EXPECT_EQ(r.outcome, g_runItems.items->outcome) << "row " << r.row;
+        FreeFileList(file);
+    }
+    FreeRunItems();
 }
 
 struct FoundRow {

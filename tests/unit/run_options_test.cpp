@@ -164,6 +164,39 @@ TEST_F(CommandLine, TokensAreCutInPlace) {
     EXPECT_EQ(0, memcmp(text, "-v\0-df=x.dat\0-noc", sizeof text));
 }
 
+// A report-only run and its JSON report: whole words, the report's path
+// kept in place like the data file's, an empty path naming none.
+TEST_F(CommandLine, ReportOnlyAndJsonReport) {
+    struct Row {
+        int row;
+        std::string line;
+        int reportOnly;
+        const char* json;
+    } rows[] = {
+        {1, "", 0, nullptr},
+        {2, "-reportonly", 1, nullptr},
+        {3, "-REPORTONLY -Json=C:\\r.json", 1, "C:\\r.json"},
+        {4, "-reportonlyx -reportonl -json", 0, nullptr},
+        {5, "-json=a.json -json=", 0, nullptr},
+        {6, "\"-json=C:\\My Reports\\r.json\" -noc", 0, "C:\\My Reports\\r.json"},
+    };
+    for (const Row& r : rows) {
+        std::vector<char> text(r.line.begin(), r.line.end());
+        text.push_back(0);
+        ParseCommandLine(text.data());
+        EXPECT_EQ(r.reportOnly, g_runOptions.reportOnly) << "row " << r.row;
+        if (r.json)
+            EXPECT_STREQ(r.json, g_runOptions.jsonPath) << "row " << r.row;
+        else
+            EXPECT_EQ(nullptr, g_runOptions.jsonPath) << "row " << r.row;
+        InstallRunOptions(&g_runOptions);
+        EXPECT_EQ(r.reportOnly, g_settings.reportOnly) << "row " << r.row;
+    }
+    char empty[] = "";
+    ParseCommandLine(empty);
+    InstallRunOptions(&g_runOptions);
+}
+
 TEST_F(CommandLine, EachParseStartsFromDefaults) {
     char first[] = "-noc -v -nodisk -all -rs -df=a.dat -lf=x.log";
     ParseCommandLine(first);
@@ -328,7 +361,7 @@ TEST(ConsoleWords, HelpAndVersionWords) {
 TEST(ConsoleWords, UsageIsComplete) {
     const std::string usage = kConsoleUsage;
     for (const char* word : {"-df=<file>", "-lf=<file>", "-noc ", "-nodisk ", "-v ", "-s ", "-rs ", "-all ", "-?",
-                             "-h,", "--help", "/?", "-ver,", "--version", "\"-df=C:\\My Files\\x.dat\"",
+                             "-h,", "--help", "/?", "-ver,", "--version", "-reportonly ", "-json=<file>", "\"-df=C:\\My Files\\x.dat\"",
                              "-df=\"C:\\My Files\\x.dat\""})
         EXPECT_NE(std::string::npos, usage.find(word)) << word;
     for (const char* code : {"\r\n  0 ", "\r\n  1 ", "\r\n  3 ", "\r\n  9 ", "\r\n  10 ", "\r\n  12 "})

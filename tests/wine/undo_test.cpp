@@ -3,10 +3,12 @@
 // for byte, and full snapshots taken before the run and after the undo
 // agree. Also: restoring twice, restoring over what came back, a journal
 // with a missing saved copy or a damaged manifest, saving that fails, a run
-// that finds nothing, -noundo and -undo=list.
+// that finds nothing, -noundo and -undo=list; a report-only run that saves
+// nothing, and -undo's report-only run and JSON report.
 #include <windows.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -14,6 +16,7 @@
 #include "app/undo_command.h"
 #include "report/message.h"
 #include "report/sinks_win.h"
+#include "script/json.h"
 #include "script/settings.h"
 #include "support/wine_support.h"
 
@@ -561,6 +564,79 @@ TEST_F(Undo, NoJournalWithoutChangesOrWithNoundo) {
     r = RunUndo("-undo=list");
     EXPECT_EQ(0u, r.exitCode);
     EXPECT_EQ(1u, CountOf(r.output, "No undo journals in C:\\Mendrix\\Undo\r\n")) << r.output;
+}
+
+nlohmann::json ReadReport(const std::string& path) {
+    nlohmann::json report = nlohmann::json::parse(ReadWholeFile(path), nullptr, false);
+    EXPECT_FALSE(report.is_discarded()) << path;
+    return report;
+}
+
+// A report-only scan writes no journal; a real one names its journal in its
+// report; -undo -reportonly names what it would put back and changes
+// nothing; -undo then puts it back and reports each item.
+TEST_F(Undo, ReportOnlyUndoChangesNothingAndTheReportsNameTheJournal) {
+    MakeFile(folder + "\\A.EXE", "first", 0, 1);
+    SetValue(key, "v", REG_SZ, Sz("mxevil"));
+    std::string body = Disk("<FILE FileName=\"A.EXE\"><ACTION>delete</ACTION></FILE>") + "<REGISTRY>" +
+                       KeyElement("", "<VALUE name=\"v\"><ACTION>delete</ACTION></VALUE>") + "</REGISTRY>";
+    std::map<std::string, std::string> before = Snapshot();
+    Scan(body, "-reportonly");
+    EXPECT_TRUE(Journals().empty());
+    EXPECT_TRUE(before == Snapshot()) << Differences(before, Snapshot());
+
+    std::string scanReport = folder + "\\scan.json";
+    Scan(body, ("-json=" + scanReport).c_str());
+    std::vector<std::string> journals = Journals();
+    ASSERT_EQ(1u, journals.size());
+    std::map<std::string, std::string> cleaned = Snapshot();
+    nlohmann::json scan = ReadReport(scanReport);
+    EXPECT_EQ(std::string(kUndoRoot) + "\\" + journals[0], scan["run"]["undoJournal"]);
+    EXPECT_EQ(2, scan["totals"]["done"]) << scan.dump(1);
+
+    std::string wouldReport = folder + "\\would.json";
+    ProcessResult would = RunUndo("-undo -reportonly -json=" + wouldReport);
+    EXPECT_EQ(0u, would.exitCode) << would.output;
+    EXPECT_TRUE(cleaned == Snapshot()) << Differences(cleaned, Snapshot());
+    for (const std::string& line : {"Would restore file " + folder + "\\A.EXE\r\n",
+                                    "Would restore registry value HKCU\\" + key + "\\v\r\n"})
+        EXPECT_EQ(1u, CountOf(would.output, line)) << line << would.output;
+    EXPECT_EQ(0u, CountOf(would.output, "Restored ")) << would.output;
+    nlohmann::json report = ReadReport(wouldReport);
+    EXPECT_EQ("undo", report["run"]["mode"]);
+    EXPECT_EQ(true, report["run"]["reportOnly"]);
+    EXPECT_EQ(std::string(kUndoRoot) + "\\" + journals[0], report["run"]["undoJournal"]);
+    ASSERT_EQ(2u, report["items"].size()) << report.dump(1);
+    for (const auto& item : report["items"]) {
+        EXPECT_EQ("restore", item["action"]);
+        EXPECT_EQ("wouldDo", item["outcome"]);
+    }
+
+    std::string undoReport = folder + "\\undo.json";
+    ProcessResult undone = RunUndo("-undo -json=" + undoReport);
+    EXPECT_EQ(0u, undone.exitCode) << undone.output;
+    EXPECT_TRUE(before == Snapshot()) << Differences(before, Snapshot());
+    report = ReadReport(undoReport);
+    EXPECT_EQ(0, report["run"]["result"]);
+    EXPECT_EQ(false, report["run"]["reportOnly"]);
+    ASSERT_EQ(2u, report["items"].size()) << report.dump(1);
+    std::vector<std::string> subjects;
+    for (const auto& item : report["items"]) {
+        EXPECT_EQ("done", item["outcome"]);
+        subjects.push_back(item["kind"].get<std::string>() + " " + item["subject"].get<std::string>());
+    }
+    std::sort(subjects.begin(), subjects.end());
+    EXPECT_EQ((std::vector<std::string>{"file " + folder + "\\A.EXE", "registryValue HKCU\\" + key + "\\v"}), subjects);
+
+    // Once restored, a second -undo fails, and a report that cannot be
+    // written leaves its exit code as it is.
+    ProcessResult again = RunUndo("-undo=" + journals[0] + " -json=C:\\no\\such\\folder\\r.json");
+    EXPECT_EQ(1u, again.exitCode);
+    // Once on standard output, with every logged line, and once on standard
+    // error: the test reads both through one pipe.
+    EXPECT_EQ(2u, CountOf(again.output, "Could not write the run report C:\\no\\such\\folder\\r.json (error 3)"))
+        << again.output;
+    EXPECT_EQ(1u, CountOf(ReadWholeFile(log), "Could not write the run report C:\\no\\such\\folder\\r.json (error 3)"));
 }
 
 UINT g_finished;

@@ -48,7 +48,7 @@ wait_window Configuration
 dump Configuration
 expect 1035.checked=1 "1036.text=Search for trojan on disk" 1036.checked=1 \
   "1059.text=Scan where trojan is expected to be" 1059.checked=1 1059.enabled=1 1060.checked=0 1060.enabled=1 \
-  1037.checked=0 '1038.text=C:\mendrix\first.log'
+  1037.checked=0 1061.checked=0 '1061.text=&Report only' '1038.text=C:\mendrix\first.log'
 shot configuration Configuration
 
 step "Cancel forgets a change"
@@ -68,8 +68,9 @@ keys Configuration Tab Tab Down shift+Tab space
 dump Configuration
 expect 1036.checked=0 1059.enabled=0 1060.enabled=0 1060.checked=1
 shot configuration-without-disk Configuration
-# The greyed choices are skipped: Verbose logging, then the report file.
-keys Configuration Tab Tab
+# The greyed choices are skipped: Verbose logging, Report only, then the
+# report file.
+keys Configuration Tab Tab Tab
 type_into Configuration 'C:\mendrix\second.log'
 keys Configuration Return
 wait_gone Configuration
@@ -93,13 +94,30 @@ wait_finished "$MAIN" "System scan finished" 1
 dump "$MAIN"
 lacks_item "Checking for files affected by Mendrix.Sample"
 
+step "Report only: the scan finds the marker, says what it would do and leaves it"
+keys "$MAIN" alt+o c
+wait_window Configuration
+keys Configuration space Tab space alt+r
+dump Configuration
+expect 1035.checked=0 1036.checked=1 1061.checked=1
+keys Configuration Return
+wait_gone Configuration
+keys "$MAIN" alt+f g
+wait_finished "$MAIN" "Report-only run: nothing on this machine was changed" 1 30
+[ -e "$MARKER" ] || fail "a report-only scan deleted the marker"
+dump "$MAIN"
+has_item 'Would delete file C:\windows\mxsample.txt'
+expect 1029.text=1 1032.text=0
+
 step "confirmation off and the disk search back on apply to the scan after"
 keys "$MAIN" alt+o c
 wait_window Configuration
-keys Configuration space Tab space Return
+dump Configuration
+expect 1061.checked=1
+keys Configuration alt+r Return
 wait_gone Configuration
 keys "$MAIN" alt+f g
-wait_finished "$MAIN" "System scan finished" 2 30
+wait_finished "$MAIN" "System scan finished" 3 30
 [ ! -e "$MARKER" ] || fail "the marker was not deleted"
 dump "$MAIN"
 has_item "Checking for files affected by Mendrix.Sample"
