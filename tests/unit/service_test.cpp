@@ -312,8 +312,6 @@ TEST_F(Service, EachServiceFoundIsOneItemOfTheRunReport) {
         {4, true, 0, 0, false, false, "service|Evil|Evil|stopAndRemove|notSaved|0"},
         {5, true, 5, 0, false, true, "service|Evil|Evil|stopAndRemove|failed|5"},
         {6, false, 0, 0, false, true, nullptr},
-        // without the manager nothing is looked for: see the next test
-        {7, true, 0, 0, false, true, nullptr},
     };
     for (const Row& r : rows) {
         SetUp();
@@ -322,7 +320,6 @@ TEST_F(Service, EachServiceFoundIsOneItemOfTheRunReport) {
         g_service.openError = r.openError;
         g_service.pendingQueries = r.pending;
         g_service.deleteFails = r.deleteFails;
-        g_managerFails = r.row == 7;
         FakeUndoSaving::Install(r.saveAnswer);
         RunScript(Script("<SERVICE>Evil</SERVICE>"));
         FakeUndoSaving::Remove();
