@@ -1,10 +1,12 @@
 #include <string.h>
 
 #include "memory/enumerate_win.h"
+#include "memory/process_items.h"
 #include "memory/process_match.h"
 #include "memory/process_record.h"
 #include "memory/target_win.h"
 #include "report/message.h"
+#include "report/run_report.h"
 #include "script/action_record.h"
 #include "script/text_util.h"
 
@@ -72,13 +74,17 @@ void CheckLibraries(DWORD processId, const ProcessMemory* memory, HANDLE snapsho
 void CheckProcess9x(DWORD processId, DWORD moduleId, ProcessRecord* records) {
     HANDLE snapshot = g_toolhelp9x.createSnapshot(TH32CS_SNAPMODULE, processId);
     if (snapshot == INVALID_HANDLE_VALUE) {
+        uint32_t error = PlatformLastError();
         ReportMessage(MSG_ERROR, "\r\nCouldn't find the process module\r\n");
+        RecordProcessNotExamined(processId, "its modules could not be enumerated", error);
         return;
     }
     HANDLE process = OpenProcess(PROCESS_FULL_ACCESS, FALSE, processId);
     if (!process) {
+        uint32_t error = PlatformLastError();
         ReportMessage(MSG_NO_LIST | MSG_INFO, "\r\nCould not open process. Process ID: %d\r\n",
                       static_cast<int>(processId));
+        RecordProcessNotExamined(processId, "could not be opened", error);
         CloseHandle(snapshot);
         return;
     }

@@ -3,11 +3,13 @@
 
 #include "memory/enumerate_win.h"
 #include "memory/loader_list_win.h"
+#include "memory/process_items.h"
 #include "memory/process_match.h"
 #include "memory/process_record.h"
 #include "memory/system_processes_win.h"
 #include "memory/target_win.h"
 #include "report/message.h"
+#include "report/run_report.h"
 #include "script/action_record.h"
 #include "script/pattern_record.h"
 #include "script/text_util.h"
@@ -73,7 +75,9 @@ void CheckRecords(OpenProcessView* view, ProcessRecord* records) {
 void CheckProcessNT(uint32_t id, ProcessRecord* records, uint64_t* bases) {
     HANDLE process = OpenProcess(PROCESS_FULL_ACCESS, FALSE, id);
     if (!process) {
+        uint32_t error = PlatformLastError();
         ReportMessage(MSG_NO_LIST | MSG_INFO, "\r\nCould not open process. Process ID: %d\r\n", static_cast<int>(id));
+        RecordProcessNotExamined(id, "could not be opened", error);
         return;
     }
     TargetBitness bitness = BitnessOf(process);
@@ -83,6 +87,8 @@ void CheckProcessNT(uint32_t id, ProcessRecord* records, uint64_t* bases) {
                       "\r\nCould not examine 64-bit process. Process ID: %d. Run the 64-bit build (mendrix.exe of "
                       "the win64 folder) to clean it\r\n",
                       static_cast<int>(id));
+        RecordProcessNotExamined(id, "a 64-bit process: the 64-bit build (mendrix.exe of the win64 folder) examines it",
+                                 0);
         CloseHandle(process);
         return;
     }
@@ -93,8 +99,11 @@ void CheckProcessNT(uint32_t id, ProcessRecord* records, uint64_t* bases) {
     view.bases = bases;
     view.moduleCount = -1;
     if (OpenLoaderList(process, bitness, &view.loader)) view.moduleCount = ListModules(&view.loader, bases);
-    if (view.moduleCount < 0)
+    if (view.moduleCount < 0) {
+        uint32_t error = PlatformLastError();
         ReportMessage(MSG_INFO, "\r\nCould not enumerate modules for process ID: %d\r\n", static_cast<int>(id));
+        RecordProcessNotExamined(id, "its modules could not be enumerated", error);
+    }
     if (view.moduleCount <= 0) {
         CloseHandle(process);
         return;

@@ -3,8 +3,10 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "memory/process_items.h"
 #include "memory/process_record.h"
 #include "report/counters.h"
+#include "report/run_report.h"
 #include "script/action_record.h"
 #include "script/parse_context.h"
 #include "script/pattern_record.h"
@@ -93,6 +95,24 @@ bool PatchTarget(ProcessRecord* record, const ProcessMemory* memory, uint64_t ba
     return true;
 }
 
+// "write" on a matched process: patched at once, while it is open. A
+// report-only run leaves it as it is, but keeps actionsPending as a real
+// patch would, so that the passes after it report what a real run does.
+void WriteMatchedProcess(ProcessRecord* record, const ProcessMemory* memory, uint64_t base, uint32_t processId,
+                         const char* moduleName) {
+    if (ReportOnlyRun()) {
+        g_actionsPending = 1;
+        ReportWouldDo("patch the memory of process %s (process ID %lu)", moduleName,
+                      static_cast<unsigned long>(processId));
+        RecordProcessWork(ITEM_PROCESS, record, moduleName, "write", OUTCOME_WOULD, 0, processId);
+        return;
+    }
+    uint32_t error = 0;
+    bool patched = PatchProcessMemory(record, memory, base, &error);
+    if (patched) CountEvent(EVENT_PROCESS_TERMINATED_ALIAS);
+    RecordProcessWork(ITEM_PROCESS, record, moduleName, "write", OutcomeOf(patched), error, processId);
+}
+
 }  // namespace
 
 const char* RecordKeyword(const ProcessRecord* record) { return record->action ? record->action->keyword : nullptr; }
@@ -148,7 +168,7 @@ bool CheckModule(uint32_t processId, const ProcessMemory* memory, uint64_t base,
         g_actionsPending = 1;
     if (record->isProcess && KeywordIs(record, "write")) {
         CountEvent(EVENT_PROCESS_FOUND);
-        if (PatchProcessMemory(record, memory, base)) CountEvent(EVENT_PROCESS_TERMINATED_ALIAS);
+        WriteMatchedProcess(record, memory, base, processId, moduleName);
     } else {
         AddFound(record, processId, moduleName, executablePath);  // a failed allocation drops the entry
     }
@@ -156,8 +176,11 @@ bool CheckModule(uint32_t processId, const ProcessMemory* memory, uint64_t base,
     return true;
 }
 
-bool PatchProcessMemory(ProcessRecord* record, const ProcessMemory* memory, uint64_t base) {
+bool PatchProcessMemory(ProcessRecord* record, const ProcessMemory* memory, uint64_t base, uint32_t* error) {
     g_actionsPending = 1;
+    uint32_t ignored = 0;
+    if (!error) error = &ignored;
+    *error = 0;
     if (!record->action) return true;
     for (const PatchRecord* patch = record->action->patches; patch; patch = patch->next) {
         uint64_t target = 0;
@@ -168,9 +191,15 @@ bool PatchProcessMemory(ProcessRecord* record, const ProcessMemory* memory, uint
                 continue;
             unsigned char bytes[8];
             for (uint32_t i = 0; i < 8; ++i) bytes[i] = static_cast<unsigned char>(address >> (8 * i));
-            if (!memory->write(memory->handle, target, bytes, memory->addressSize)) return false;
+            if (!memory->write(memory->handle, target, bytes, memory->addressSize)) {
+                *error = PlatformLastError();
+                return false;
+            }
         } else if (patch->count != 0) {
-            if (!memory->write(memory->handle, target, patch->bytes, patch->count)) return false;
+            if (!memory->write(memory->handle, target, patch->bytes, patch->count)) {
+                *error = PlatformLastError();
+                return false;
+            }
         }
     }
     return true;

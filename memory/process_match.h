@@ -30,7 +30,9 @@ bool CheckModule(uint32_t processId, const ProcessMemory* memory, uint64_t base,
                  const char* executablePath, ProcessRecord* record);
 
 // Writes the record's PATCH records into the process, relative to base.
-bool PatchProcessMemory(ProcessRecord* record, const ProcessMemory* memory, uint64_t base);
+// *error, when asked for, gets the Windows error code of a failed write (0
+// when a patch failed for want of a place to write).
+bool PatchProcessMemory(ProcessRecord* record, const ProcessMemory* memory, uint64_t base, uint32_t* error = nullptr);
 
 // The record's ACTION keyword, or null when it has none.
 const char* RecordKeyword(const ProcessRecord* record);

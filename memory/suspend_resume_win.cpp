@@ -8,6 +8,7 @@
 #include "memory/thread_control_win.h"
 #include "memory/thread_open_win.h"
 #include "report/message.h"
+#include "report/run_report.h"
 
 namespace {
 
@@ -16,6 +17,7 @@ struct SuspendJob {
     uint32_t processId;
     bool suspend;
     bool done;
+    uint32_t error;  // of the last thread that would not open, suspend or resume
     HANDLE snapshot;
     HANDLE thread;
     SystemProcessList list;
@@ -34,19 +36,33 @@ bool LookUpEntryPoints() {
     return g_processApi.openThread || g_processApi.zwOpenThread;
 }
 
-void Act(SuspendJob* job, uint32_t threadId) {
-    job->thread = OpenThreadById(threadId, THREAD_SUSPEND_RESUME);
-    if (!job->thread) return;
+// Suspends or resumes the opened job->thread and closes it.
+void SuspendOrResumeOpened(SuspendJob* job) {
     DWORD previous = job->suspend ? SuspendThread(job->thread) : ResumeThread(job->thread);
-    if (previous != 0xFFFFFFFFu) job->done = true;
+    if (previous != 0xFFFFFFFFu)
+        job->done = true;
+    else
+        job->error = PlatformLastError();
     CloseHandle(job->thread);
     job->thread = nullptr;
+}
+
+void Act(SuspendJob* job, uint32_t threadId) {
+    job->thread = OpenThreadById(threadId, THREAD_SUSPEND_RESUME);
+    if (!job->thread) {
+        // ZwOpenThread answers a status, not a Windows error: only
+        // OpenThread leaves one to read.
+        if (g_processApi.openThread) job->error = PlatformLastError();
+        return;
+    }
+    SuspendOrResumeOpened(job);
 }
 
 // Windows 2000 and XP: the threads from a Toolhelp snapshot.
 void WithSnapshot(SuspendJob* job) {
     job->snapshot = g_processApi.createToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
     if (job->snapshot == INVALID_HANDLE_VALUE) {
+        job->error = PlatformLastError();
         job->snapshot = nullptr;
         return;
     }
@@ -71,11 +87,7 @@ void WithSystemList(SuspendJob* job) {
         const SystemThread* threads = ThreadsOf(process, &job->list, &count);
         for (uint32_t i = 0; i < count; ++i) {
             job->thread = ZwOpenThreadById(ThreadIdOf(&threads[i]), THREAD_SUSPEND_RESUME);
-            if (!job->thread) continue;
-            DWORD previous = job->suspend ? SuspendThread(job->thread) : ResumeThread(job->thread);
-            if (previous != 0xFFFFFFFFu) job->done = true;
-            CloseHandle(job->thread);
-            job->thread = nullptr;
+            if (job->thread) SuspendOrResumeOpened(job);
         }
     }
     FreeSystemProcesses(&job->list);
@@ -92,9 +104,11 @@ void SuspendOrResume(void* argument) {
 
 }  // namespace
 
-bool ProcSuspendResume(uint32_t processId, bool suspend) {
-    SuspendJob job = {processId, suspend, false, nullptr, nullptr, {nullptr, 0}};
-    if (RunGuarded(SuspendOrResume, &job)) return job.done;
+bool ProcSuspendResume(uint32_t processId, bool suspend, uint32_t* error) {
+    SuspendJob job = {processId, suspend, false, 0, nullptr, nullptr, {nullptr, 0}};
+    bool ran = RunGuarded(SuspendOrResume, &job);
+    if (error) *error = job.done ? 0 : job.error;
+    if (ran) return job.done;
     // Whatever the fault left open is released here.
     if (job.thread) CloseHandle(job.thread);
     if (job.snapshot) CloseHandle(job.snapshot);

@@ -8,20 +8,23 @@
 #include "memory/thread_message.h"
 #include "script/parse_context.h"
 
+struct FoundProcess;
 struct ProcessRecord;
 
 // Suspends (suspend true) or resumes every thread of the process. Answers
 // whether at least one thread was suspended or resumed. A processor fault
-// inside is caught and reported.
-bool ProcSuspendResume(uint32_t processId, bool suspend);
+// inside is caught and reported. On failure *error, when asked for, is the
+// Windows error code of the last thread that failed, or 0 when none said.
+bool ProcSuspendResume(uint32_t processId, bool suspend, uint32_t* error = nullptr);
 
-// Visits the threads of a process. With a message: posts it to each thread
-// whose start address lies in [rangeStart, rangeEnd) or cannot be read.
-// With neither record nor message: terminates each thread starting in the
-// range. With a THREAD record: tests its patterns on each thread and acts
-// on those that match.
-bool WalkProcessThreads(uint32_t processId, uint64_t rangeStart, uint64_t rangeEnd, ProcessRecord* record,
-                        const ThreadMessage* message);
+// Visits the threads of a found process. With a message: posts it to each
+// thread whose start address lies in [rangeStart, rangeEnd) or cannot be
+// read. With neither record nor message: terminates each thread starting in
+// the range ("eject"; matched names the library for the report). With a
+// THREAD record: tests its patterns on each thread and acts on those that
+// match.
+bool WalkProcessThreads(const FoundProcess* process, uint64_t rangeStart, uint64_t rangeEnd, ProcessRecord* record,
+                        const ThreadMessage* message, const char* matched);
 
 // The THREAD elements. Answers whether a thread termination was tried.
 bool RunThreadPass(ProcessRecord* records);

@@ -2,6 +2,7 @@
 #include <string.h>
 
 #include "memory/enumerate_win.h"
+#include "memory/process_items.h"
 #include "memory/process_match.h"
 #include "memory/process_record.h"
 #include "memory/system_api_win.h"
@@ -11,6 +12,7 @@
 #include "memory/thread_open_win.h"
 #include "report/counters.h"
 #include "report/message.h"
+#include "report/run_report.h"
 #include "script/action_record.h"
 #include "script/pattern_record.h"
 
@@ -32,12 +34,34 @@ uint64_t StartAddressOf(HANDLE thread) {
     return reinterpret_cast<uintptr_t>(start);
 }
 
+// What the items of one walk's thread work are recorded under.
+struct WalkSubject {
+    const FoundProcess* process;
+    const char* action;   // the THREAD record's keyword, or "eject"
+    const char* matched;  // what of the data file the threads answer to
+};
+
+void RecordThreadWork(const WalkSubject* walk, uint32_t threadId, int32_t outcome, uint32_t error = 0) {
+    RecordItem(ITEM_THREAD, walk->process->moduleName, walk->matched, walk->action, outcome, error,
+               walk->process->processId, threadId);
+}
+
 // Ends one thread and closes its handle. Answers false when it would not end.
-bool TerminateOne(HANDLE thread) {
+bool TerminateOne(HANDLE thread, uint32_t threadId, const WalkSubject* walk) {
     CountEvent(EVENT_THREAD_FOUND);
     g_threadFlags |= THREAD_ACTED;
+    // Set in a report-only run too: a later MEMORY element then reports the
+    // passes a real run would carry out.
     g_anyTerminated = true;
+    if (ReportOnlyRun()) {
+        ReportWouldDo("terminate thread %lu of process %s", static_cast<unsigned long>(threadId),
+                      walk->process->moduleName);
+        RecordThreadWork(walk, threadId, OUTCOME_WOULD);
+        CloseHandle(thread);
+        return true;
+    }
     bool ended = TerminateThread(thread, 1) != FALSE;
+    uint32_t error = ended ? 0 : PlatformLastError();
     if (ended) {
         CountEvent(EVENT_THREAD_TERMINATED);
         Sleep(1000);
@@ -46,11 +70,13 @@ bool TerminateOne(HANDLE thread) {
     } else {
         ReportMessage(MSG_VERBOSE | MSG_INFO, "\r\nCould not terminate thread\r\n");
     }
+    RecordThreadWork(walk, threadId, OutcomeOf(ended), error);
     CloseHandle(thread);
     return ended;
 }
 
-// The thread's stack pointer, read while it is suspended.
+// The thread's stack pointer, read while it is suspended (or, in a
+// report-only run, as it runs).
 uint64_t StackPointerOf(HANDLE thread, TargetBitness bitness) {
 #if UINTPTR_MAX > 0xFFFFFFFFu
     if (bitness == TARGET_32_ON_64) {
@@ -80,12 +106,19 @@ uint64_t StackPointerOf(HANDLE thread, TargetBitness bitness) {
 bool PatternsFit(ProcessRecord* record, const ProcessMemory* memory, HANDLE thread, TargetBitness bitness,
                  uint64_t start, bool* suspended) {
     uint64_t stack = 0;
+    bool stackRead = false;
     for (PatternRecord* p = record->patterns; p; p = p->next) {
         uint64_t base = start;
         if (p->origin == ORIGIN_STACK) {
-            if (!*suspended && thread) {
-                SuspendThread(thread);
-                *suspended = true;
+            if (!stackRead && thread) {
+                // A report-only run must not stop the thread: it reads the
+                // context of the running thread as it is, so the stack
+                // pointer may be a moment old when the pattern is read.
+                if (!ReportOnlyRun()) {
+                    SuspendThread(thread);
+                    *suspended = true;
+                }
+                stackRead = true;
                 stack = StackPointerOf(thread, bitness);
             }
             base = stack;
@@ -95,17 +128,55 @@ bool PatternsFit(ProcessRecord* record, const ProcessMemory* memory, HANDLE thre
     return true;
 }
 
+// "suspend" on a matching thread: one suspension more, kept after the run.
+void SuspendMatched(HANDLE thread, uint32_t threadId, const WalkSubject* walk) {
+    if (ReportOnlyRun()) {
+        ReportWouldDo("suspend thread %lu of process %s", static_cast<unsigned long>(threadId),
+                      walk->process->moduleName);
+        RecordThreadWork(walk, threadId, OUTCOME_WOULD);
+        return;
+    }
+    bool suspended = SuspendThread(thread) != 0xFFFFFFFFu;
+    RecordThreadWork(walk, threadId, OutcomeOf(suspended), suspended ? 0 : PlatformLastError());
+}
+
+// "write" on a matching thread: the patches go in relative to its start
+// address while it is suspended.
+void PatchMatched(ProcessRecord* record, const ProcessMemory* memory, HANDLE thread, uint32_t threadId, uint64_t start,
+                  bool suspended, const WalkSubject* walk) {
+    g_threadFlags |= THREAD_ACTED;
+    CountEvent(EVENT_THREAD_FOUND);
+    if (ReportOnlyRun()) {
+        g_actionsPending = 1;  // as the patch would have set it
+        ReportWouldDo("patch the memory of process %s for thread %lu", walk->process->moduleName,
+                      static_cast<unsigned long>(threadId));
+        RecordThreadWork(walk, threadId, OUTCOME_WOULD);
+        return;
+    }
+    if (!suspended) SuspendThread(thread);
+    uint32_t error = 0;
+    bool patched = PatchProcessMemory(record, memory, start, &error);
+    if (patched) g_threadFlags |= THREAD_CLEANED;
+    CountEvent(EVENT_THREAD_ACTION);
+    ResumeThread(thread);
+    RecordThreadWork(walk, threadId, OutcomeOf(patched), error);
+}
+
 // A THREAD record's work on one thread. Answers false when the walk must
 // stop (the process cannot be opened); *failed is set by a failed termination.
-bool ActOnThread(uint32_t processId, HANDLE thread, uint64_t start, ProcessRecord* record, bool* failed) {
+bool ActOnThread(const WalkSubject* walk, HANDLE thread, uint32_t threadId, uint64_t start, ProcessRecord* record,
+                 bool* failed) {
     if (record->library && (start < record->library->base || start > record->library->base + record->library->size)) {
         if (thread) CloseHandle(thread);
         return true;
     }
+    uint32_t processId = walk->process->processId;
     HANDLE process = OpenProcess(PROCESS_FULL_ACCESS, FALSE, processId);
     if (!process) {
+        uint32_t error = PlatformLastError();
         ReportMessage(MSG_NO_LIST | MSG_INFO, "\r\nCould not open process. Process ID: %d\r\n",
                       static_cast<int>(processId));
+        RecordProcessNotExamined(processId, "could not be opened", error);
         if (thread) CloseHandle(thread);
         return false;
     }
@@ -119,22 +190,16 @@ bool ActOnThread(uint32_t processId, HANDLE thread, uint64_t start, ProcessRecor
         return true;
     }
     bool terminate = false;
-    if (KeywordIs(record, "suspend")) {
-        SuspendThread(thread);  // stays suspended after the run
-    } else if (KeywordIs(record, "write")) {
-        if (!suspended) SuspendThread(thread);
-        g_threadFlags |= THREAD_ACTED;
-        CountEvent(EVENT_THREAD_FOUND);
-        if (PatchProcessMemory(record, &memory, start)) g_threadFlags |= THREAD_CLEANED;
-        CountEvent(EVENT_THREAD_ACTION);
-        ResumeThread(thread);
-    } else {
+    if (KeywordIs(record, "suspend"))
+        SuspendMatched(thread, threadId, walk);
+    else if (KeywordIs(record, "write"))
+        PatchMatched(record, &memory, thread, threadId, start, suspended, walk);
+    else
         terminate = true;
-    }
     if (record->action->setInfected) MarkInfected();
     CloseHandle(process);
     if (terminate) {
-        if (!TerminateOne(thread)) *failed = true;
+        if (!TerminateOne(thread, threadId, walk)) *failed = true;
     } else {
         CloseHandle(thread);
     }
@@ -143,8 +208,9 @@ bool ActOnThread(uint32_t processId, HANDLE thread, uint64_t start, ProcessRecor
 
 }  // namespace
 
-bool WalkProcessThreads(uint32_t processId, uint64_t rangeStart, uint64_t rangeEnd, ProcessRecord* record,
-                        const ThreadMessage* message) {
+bool WalkProcessThreads(const FoundProcess* found, uint64_t rangeStart, uint64_t rangeEnd, ProcessRecord* record,
+                        const ThreadMessage* message, const char* matched) {
+    uint32_t processId = found->processId;
     HMODULE ntdll = ApiNtdll();
     if (!CachedEntry(&g_processApi.zwQueryInformationThread, ntdll, "ZwQueryInformationThread")) {
         ReportMessage(MSG_VERBOSE | MSG_INFO, "\r\nCouldn't load ZwQueryInformationThread\r\n");
@@ -161,6 +227,8 @@ bool WalkProcessThreads(uint32_t processId, uint64_t rangeStart, uint64_t rangeE
         FreeSystemProcesses(&list);
         return false;
     }
+    char* recordMatch = record ? RecordMatchText(record) : nullptr;
+    WalkSubject walk = {found, record ? RecordKeyword(record) : "eject", record ? recordMatch : matched};
     bool failed = false;
     uint32_t count = 0;
     const SystemThread* threads = ThreadsOf(process, &list, &count);
@@ -173,15 +241,16 @@ bool WalkProcessThreads(uint32_t processId, uint64_t rangeStart, uint64_t rangeE
             if (start == 0 || inRange) PostThreadMessageA(threadId, message->message, message->wParam, message->lParam);
         } else if (!record) {
             if (inRange && thread) {
-                if (!TerminateOne(thread)) failed = true;
+                if (!TerminateOne(thread, threadId, &walk)) failed = true;
                 continue;
             }
         } else {
-            if (!ActOnThread(processId, thread, start, record, &failed)) break;
+            if (!ActOnThread(&walk, thread, threadId, start, record, &failed)) break;
             continue;
         }
         if (thread) CloseHandle(thread);
     }
+    free(recordMatch);
     FreeSystemProcesses(&list);
     return !failed;
 }
@@ -193,7 +262,7 @@ bool RunThreadPass(ProcessRecord* records) {
         if (!KeywordIs(r, "kill") && !KeywordStartsSuspend(r) && !KeywordIs(r, "write")) continue;
         for (FoundProcess* e = r->found; e; e = e->next) {
             g_threadFlags = 0;
-            WalkProcessThreads(e->processId, 0, 0, r, nullptr);
+            WalkProcessThreads(e, 0, 0, r, nullptr, nullptr);
             if (g_threadFlags & THREAD_ACTED) CountEvent(EVENT_PROCESS_FOUND);
             if (g_threadFlags & THREAD_CLEANED) CountEvent(EVENT_PROCESS_TERMINATED_ALIAS);
         }
@@ -203,26 +272,49 @@ bool RunThreadPass(ProcessRecord* records) {
 
 namespace {
 
-bool ReleaseLibrary(uint32_t processId, const LibraryRef* library) {
+void RecordRelease(const ProcessRecord* record, const FoundProcess* entry, int32_t outcome, uint32_t error = 0) {
+    char* matched = RecordMatchText(record);
+    RecordItem(ITEM_LIBRARY, record->action->library->name, matched, "eject", outcome, error, entry->processId);
+    free(matched);
+}
+
+bool ReleaseLibrary(const ProcessRecord* record, const FoundProcess* entry) {
+    const LibraryRef* library = record->action->library;
     // Opened first, with query access, to learn the process's bitness: the
     // routine copied in must be of its own kind, and a process this program
-    // cannot release from keeps its threads too.
+    // cannot release from keeps its threads too. A report-only run opens it
+    // as well, which changes nothing, to tell what a real run would meet.
     HANDLE process = OpenProcess(PROCESS_CREATE_THREAD | PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE |
                                      PROCESS_QUERY_INFORMATION,
-                                 FALSE, processId);
-    if (!process) return false;
+                                 FALSE, entry->processId);
+    if (!process) {
+        RecordRelease(record, entry, OUTCOME_FAILED, PlatformLastError());
+        return false;
+    }
     bool released = false;
+    uint32_t error = 0;
     if (BitnessOf(process) == TARGET_NATIVE) {
-        if (!WalkProcessThreads(processId, library->base, library->base + library->size, nullptr, nullptr)) {
+        // In a report-only run the walk only names the threads it would end.
+        if (!WalkProcessThreads(entry, library->base, library->base + library->size, nullptr, nullptr,
+                                library->name)) {
+            RecordRelease(record, entry, OUTCOME_FAILED);  // the thread items say why
+            CloseHandle(process);
+            return false;
+        }
+        if (ReportOnlyRun()) {
+            ReportWouldDo("release %s from process %s", library->name, entry->moduleName);
+            RecordRelease(record, entry, OUTCOME_WOULD);
             CloseHandle(process);
             return false;
         }
         released = RemoteRelease(process, library->name);
+        if (!released) error = PlatformLastError();
     }
     if (released)
         ReportMessage(MSG_VERBOSE | MSG_INFO, "\r\nReleased %s\r\n", library->name);
     else
         ReportMessage(MSG_VERBOSE | MSG_INFO, "\r\nCould not release %s\r\n", library->name);
+    RecordRelease(record, entry, OutcomeOf(released), error);
     CloseHandle(process);
     return released;
 }
@@ -234,7 +326,7 @@ void RunLibraryReleasePass(ProcessRecord* records) {
         if (!r->isProcess || !KeywordIs(r, "eject") || !r->action->library) continue;
         for (FoundProcess* e = r->found; e; e = e->next) {
             CountEvent(EVENT_PROCESS_FOUND);
-            if (ReleaseLibrary(e->processId, r->action->library)) CountEvent(EVENT_PROCESS_TERMINATED_ALIAS);
+            if (ReleaseLibrary(r, e)) CountEvent(EVENT_PROCESS_TERMINATED_ALIAS);
         }
     }
 }

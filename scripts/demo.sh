@@ -76,7 +76,8 @@ cp "$TREE/standin/target_lib.dll" "$PROCESS_DIR/"
 for _ in $(seq 50); do sample_running && break; sleep 0.1; done
 
 list_samples() {
-  (cd "$DEMO/drive_c" && find . -iname 'mxsample.*' | sed 's|^\./|  C:/|' | sort)
+  # The running sample writes mxsample.report itself: it is not a sample file.
+  (cd "$DEMO/drive_c" && find . -iname 'mxsample.*' ! -iname 'mxsample.report' | sed 's|^\./|  C:/|' | sort)
 }
 # The sample's settings as they stand: what reg and sc say, one line each.
 list_settings() {
@@ -98,7 +99,7 @@ list_settings
 echo "== first a report-only run: mendrix-cli.exe -reportonly, which changes nothing"
 set +e
 (cd "$DEMO/drive_c/mendrix" && wine 'C:\mendrix\mendrix-cli.exe' -reportonly -lf='C:\mendrix-report-only.log' \
-  </dev/null | tr -d '\r' | grep -E '^Would |^Report-only run')
+  -json='C:\mendrix-report-only.json' </dev/null | tr -d '\r' | grep -E '^Would |^Report-only run')
 set -e
 echo "== sample files after the report-only run (all still there):"
 list_samples

@@ -6,6 +6,7 @@
 #include "disk/file_actions.h"
 #include "report/folder_macro.h"
 #include "report/message.h"
+#include "report/run_report.h"
 #include "script/cleaning.h"
 #include "script/settings.h"
 #include "script/store.h"
@@ -29,16 +30,28 @@ static void Replace(char** text, char* replacement) {
 void OnUnregDllEnd(ParseContext* context, const char* name) {
     char* text = TakeCommandText(context);
     if (!text) return;
+    // The element's own text, for the run report.
+    char* written = CopyText(text, strlen(text));
     Replace(&text, SubstituteStore(text, nullptr));
     // A failed expansion has reported itself; the unexpanded text is tried.
     Replace(&text, ExpandFolderMacro(text));
     const CleaningWork* work = g_cleaning;
     if (work && work->unregisterServer) {
-        if (work->unregisterServer(text))
+        if (ReportOnlyRun()) {
+            ReportWouldDo("unregister %s", text);
+            RecordItem(ITEM_COM_SERVER, text, written, "unregister", OUTCOME_WOULD);
+        } else if (work->unregisterServer(text)) {
             ReportMessage(MSG_DEFAULT | MSG_INFO, "\r\nUnregistered %s\r\n", text);
-        else
+            RecordItem(ITEM_COM_SERVER, text, written, "unregister", OUTCOME_DONE);
+        } else {
+            // The work leaves the failure's code (a system error, or what
+            // the library's entry answered) as the last error.
+            uint32_t error = PlatformLastError();
             ReportMessage(MSG_DEFAULT | MSG_INFO, "\r\nCould not unregister %s\r\n", text);
+            RecordItem(ITEM_COM_SERVER, text, written, "unregister", OUTCOME_FAILED, error);
+        }
     }
+    free(written);
     free(text);
 }
 
@@ -67,8 +80,18 @@ static void RunQuotedCommand(const char* text) {
     char* line = QuotedCommandLine(text);
     if (!line) return;
     const CleaningWork* work = g_cleaning;
-    if (work && work->runCommand && !work->runCommand(line))
-        ReportMessage(MSG_WARNING, "Could not execute command:\r\n    %s", line);
+    if (work && work->runCommand) {
+        if (ReportOnlyRun()) {
+            ReportWouldDo("execute command %s", line);
+            RecordItem(ITEM_COMMAND, line, text, "execute", OUTCOME_WOULD);
+        } else if (work->runCommand(line)) {
+            RecordItem(ITEM_COMMAND, line, text, "execute", OUTCOME_DONE);
+        } else {
+            uint32_t error = PlatformLastError();
+            ReportMessage(MSG_WARNING, "Could not execute command:\r\n    %s", line);
+            RecordItem(ITEM_COMMAND, line, text, "execute", OUTCOME_FAILED, error);
+        }
+    }
     free(line);
 }
 

@@ -8,6 +8,7 @@ typedef void* RegistryKey;
 
 enum : int32_t {
     REGISTRY_OK = 0,
+    REGISTRY_NOT_FOUND = 2,    // the key or value is not there
     REGISTRY_MORE_DATA = 234,  // the name or data did not fit the buffer
 };
 

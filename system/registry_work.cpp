@@ -5,6 +5,7 @@
 
 #include "report/counters.h"
 #include "report/message.h"
+#include "report/run_report.h"
 #include "script/action_record.h"
 #include "script/hex.h"
 #include "script/parse_context.h"
@@ -121,16 +122,32 @@ struct ValueSite {
     const char* name;
     const char* shown;
     uint32_t rootCode;
+    const char* matched;  // what made the value act, for the run report
 };
 
+// One item of the run report for the value: "HKLM\\path\\name".
+void RecordValue(const ValueSite& site, const char* action, int32_t outcome, uint32_t error = 0) {
+    char* subject = FormatText("%s\\%s\\%s", site.root, site.path, site.shown);
+    RecordItem(ITEM_REGISTRY_VALUE, subject, site.matched, action, outcome, error);
+    free(subject);
+}
+
 void ResetValue(const ValueSite& site, uint32_t type, const uint8_t* bytes, uint32_t size) {
+    if (ReportOnlyRun()) {
+        ReportWouldDo("reset registry value %s\\%s\\%s", site.root, site.path, site.shown);
+        RecordValue(site, "reset", OUTCOME_WOULD);
+        return;
+    }
     if (!SaveRegistryValueForUndo(site.rootCode, site.path, site.name, type, bytes, size)) {
         ReportMessage(MSG_NO_LIST | MSG_ERROR, "Could not reset registry value %s\\%s\\%s: could not save it for undo (%s)\r\n",
                       site.root, site.path, site.shown, UndoSaveProblem());
+        RecordValue(site, "reset", OUTCOME_NOT_SAVED);
         return;
     }
-    bool made = site.calls->setValue(site.key, site.name, type, bytes, size) == REGISTRY_OK;
+    int32_t result = site.calls->setValue(site.key, site.name, type, bytes, size);
+    bool made = result == REGISTRY_OK;
     UndoChangeDone(made);
+    RecordValue(site, "reset", OutcomeOf(made), static_cast<uint32_t>(result));
     if (made) {
         ReportMessage(MSG_NO_LIST | MSG_INFO, "Reset registry value %s\\%s\\%s\r\n", site.root, site.path, site.shown);
         CountEvent(EVENT_REGKEY_CHANGED);
@@ -140,14 +157,23 @@ void ResetValue(const ValueSite& site, uint32_t type, const uint8_t* bytes, uint
     }
 }
 
+// Nothing is deleted in a report-only run, so the walk's position stays.
 void DeleteValue(const ValueSite& site) {
+    if (ReportOnlyRun()) {
+        ReportWouldDo("delete registry value %s\\%s\\%s", site.root, site.path, site.shown);
+        RecordValue(site, "delete", OUTCOME_WOULD);
+        return;
+    }
     if (!SaveRegistryValueForUndo(site.rootCode, site.path, site.name, 0, nullptr, 0)) {
         ReportMessage(MSG_NO_LIST | MSG_ERROR, "Could not delete registry value %s\\%s\\%s: could not save it for undo (%s)\r\n",
                       site.root, site.path, site.shown, UndoSaveProblem());
+        RecordValue(site, "delete", OUTCOME_NOT_SAVED);
         return;
     }
-    bool made = site.calls->deleteValue(site.key, site.name) == REGISTRY_OK;
+    int32_t result = site.calls->deleteValue(site.key, site.name);
+    bool made = result == REGISTRY_OK;
     UndoChangeDone(made);
+    RecordValue(site, "delete", OutcomeOf(made), static_cast<uint32_t>(result));
     if (made) {
         ReportMessage(MSG_NO_LIST | MSG_INFO, "Deleted registry value %s\\%s\\%s\r\n", site.root, site.path,
                       site.shown);
@@ -159,29 +185,57 @@ void DeleteValue(const ValueSite& site) {
     }
 }
 
+// What made a value act, as the run report names it when no VIRUSVALUE
+// did: the DEFAULT it differs from. Null for a value that acts whatever it
+// holds.
+char* DefaultNote(const char* defaultText) {
+    return defaultText ? FormatText("differs from DEFAULT %s", defaultText) : nullptr;
+}
+
+// A value that shows the threat but whose ACTION asks for no change it can
+// make is reported as found.
+void RecordFound(const ValueSite& site, const ActionRecord* action) {
+    RecordValue(site, action->keyword, OUTCOME_FOUND);
+}
+
 void CheckText(const ValueSite& site, char* data, ValueRecord* value) {
     const ActionRecord* action = value->action;
     LowerCaseText(data);
     bool matched = false;
+    char* matchedText = nullptr;
     for (VirusValueRecord* v = value->virusValues; v && !matched; v = v->next)
         if (v->text)
-            matched = TryVirusValue(v->text, [&](const char* c) { return TextMatches(data, c, action); });
+            matched = TryVirusValue(v->text, [&](const char* c) {
+                bool hit = TextMatches(data, c, action);
+                if (hit) matchedText = CopyText(c, strlen(c));
+                return hit;
+            });
     LowerCaseText(value->defaultText);
 
     bool act = value->virusValues ? matched : !value->defaultText || strcmp(data, value->defaultText) != 0;
-    if (!act) return;
+    if (!act) {
+        free(matchedText);
+        return;
+    }
+    if (!value->virusValues) matchedText = DefaultNote(value->defaultText);
+    ValueSite acting = site;
+    acting.matched = matchedText;
     if (action->setInfected) MarkInfected();
     if (IsKeyword(action, REGISTRY_RESET) && value->defaultText) {
         CountEvent(EVENT_REGKEY_AFFECTED);
         // The terminator is written with the text, so that every reader
         // finds where it ends.
         uint32_t size = static_cast<uint32_t>(strlen(value->defaultText) + 1);
-        ResetValue(site, REGISTRY_TEXT, reinterpret_cast<const uint8_t*>(value->defaultText), size);
+        ResetValue(acting, REGISTRY_TEXT, reinterpret_cast<const uint8_t*>(value->defaultText), size);
     } else if (IsKeyword(action, REGISTRY_DELETE)) {
         CountEvent(EVENT_REGKEY_AFFECTED);
-        DeleteValue(site);
+        DeleteValue(acting);
+    } else {
+        RecordFound(acting, action);
     }
-    site.calls->flushKey(site.key);
+    // A report-only run wrote nothing that needs flushing.
+    if (!ReportOnlyRun()) site.calls->flushKey(site.key);
+    free(matchedText);
 }
 
 void CheckDword(const ValueSite& site, const uint8_t* bytes, ValueRecord* value) {
@@ -189,22 +243,36 @@ void CheckDword(const ValueSite& site, const uint8_t* bytes, ValueRecord* value)
     uint32_t number = static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
                       static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
     bool matched = false;
+    char* matchedText = nullptr;
     for (VirusValueRecord* v = value->virusValues; v && !matched; v = v->next)
-        if (v->text) matched = TryVirusValue(v->text, [&](const char* c) { return DwordMatches(number, c); });
+        if (v->text)
+            matched = TryVirusValue(v->text, [&](const char* c) {
+                bool hit = DwordMatches(number, c);
+                if (hit) matchedText = CopyText(c, strlen(c));
+                return hit;
+            });
     uint32_t normal = 0;
-    if (value->defaultText && ParseHex(value->defaultText, 4, &normal) < 0) return;
-
-    bool act = value->virusValues ? matched : !value->defaultText || number != normal;
-    if (!act) return;
+    bool normalParses = !value->defaultText || ParseHex(value->defaultText, 4, &normal) >= 0;
+    bool act = normalParses && (value->virusValues ? matched : !value->defaultText || number != normal);
+    if (!act) {
+        free(matchedText);
+        return;
+    }
+    if (!value->virusValues) matchedText = DefaultNote(value->defaultText);
+    ValueSite acting = site;
+    acting.matched = matchedText;
     if (action->setInfected) MarkInfected();
     CountEvent(EVENT_REGKEY_AFFECTED);
     if (IsKeyword(action, REGISTRY_RESET) && value->defaultText) {
         uint8_t stored[4] = {static_cast<uint8_t>(normal), static_cast<uint8_t>(normal >> 8),
                              static_cast<uint8_t>(normal >> 16), static_cast<uint8_t>(normal >> 24)};
-        ResetValue(site, REGISTRY_DWORD, stored, 4);
+        ResetValue(acting, REGISTRY_DWORD, stored, 4);
     } else if (IsKeyword(action, REGISTRY_DELETE)) {
-        DeleteValue(site);
+        DeleteValue(acting);
+    } else {
+        RecordFound(acting, action);
     }
+    free(matchedText);
 }
 
 // Examines every value of the key, by position.
@@ -235,6 +303,52 @@ void WalkValues(const RegistryCalls* calls, RegistryKey key, const KeyRecord* ke
     g_valueIndex = -1;
 }
 
+// A report-only run opens the key to learn whether it is there: a key that
+// is not there stays as silent as its deletion would.
+void ReportKeyDeletion(const RegistryCalls* calls, const KeyRecord* keyRecord, const char* path, const char* subject) {
+    RegistryKey key = nullptr;
+    int32_t result = calls->openKey(keyRecord->root, path, &key);
+    if (result == REGISTRY_NOT_FOUND) return;
+    if (result != REGISTRY_OK) {
+        RecordNotExamined(ITEM_REGISTRY_KEY, subject, "could not be opened", static_cast<uint32_t>(result));
+        return;
+    }
+    calls->closeKey(key);
+    if (keyRecord->action->setInfected) MarkInfected();
+    ReportWouldDo("delete registry key %s\\%s", RootShortName(keyRecord->root), path);
+    CountEvent(EVENT_REGKEY_AFFECTED);
+    RecordItem(ITEM_REGISTRY_KEY, subject, "", "delete", OUTCOME_WOULD);
+}
+
+void DeleteKey(const RegistryCalls* calls, const KeyRecord* keyRecord, const char* path) {
+    const ActionRecord* action = keyRecord->action;
+    char* subject = FormatText("%s\\%s", RootShortName(keyRecord->root), path);
+    if (ReportOnlyRun()) {
+        ReportKeyDeletion(calls, keyRecord, path, subject);
+    } else if (!SaveRegistryKeyForUndo(keyRecord->root, path)) {
+        ReportMessage(MSG_NO_LIST | MSG_ERROR, "Could not delete registry key %s\\%s: could not save it for undo (%s)\r\n",
+                      RootShortName(keyRecord->root), path, UndoSaveProblem());
+        RecordItem(ITEM_REGISTRY_KEY, subject, "", "delete", OUTCOME_NOT_SAVED);
+    } else {
+        int32_t result = calls->deleteKey(keyRecord->root, path);
+        bool made = result == REGISTRY_OK;
+        UndoChangeDone(made);
+        if (made) {
+            if (action->setInfected) MarkInfected();
+            ReportMessage(MSG_NO_LIST | MSG_INFO, "Deleted registry key %s\\%s\r\n", RootShortName(keyRecord->root), path);
+            CountEvent(EVENT_REGKEY_AFFECTED);
+            CountEvent(EVENT_REGKEY_CHANGED);
+            RecordItem(ITEM_REGISTRY_KEY, subject, "", "delete", OUTCOME_DONE);
+        } else if (result != REGISTRY_NOT_FOUND) {
+            // A key that is not there was never the threat's. One that would
+            // not go (on the NT family, a key with subkeys) is left without a
+            // word in the log, but the run report names it.
+            RecordItem(ITEM_REGISTRY_KEY, subject, "", "delete", OUTCOME_FAILED, static_cast<uint32_t>(result));
+        }
+    }
+    free(subject);
+}
+
 void ProcessKey(const RegistryCalls* calls, KeyRecord* keyRecord) {
     char* substituted = SubstituteStore(keyRecord->path, nullptr);
     if (substituted) {
@@ -247,22 +361,21 @@ void ProcessKey(const RegistryCalls* calls, KeyRecord* keyRecord) {
         // Without a path the key would be the root itself, which is never
         // deleted.
         if (!action || !action->keyword || !IsKeyword(action, REGISTRY_DELETE) || !*path) return;
-        if (!SaveRegistryKeyForUndo(keyRecord->root, path)) {
-            ReportMessage(MSG_NO_LIST | MSG_ERROR, "Could not delete registry key %s\\%s: could not save it for undo (%s)\r\n",
-                          RootShortName(keyRecord->root), path, UndoSaveProblem());
-            return;
-        }
-        bool made = calls->deleteKey(keyRecord->root, path) == REGISTRY_OK;
-        UndoChangeDone(made);
-        if (!made) return;
-        if (action->setInfected) MarkInfected();
-        ReportMessage(MSG_NO_LIST | MSG_INFO, "Deleted registry key %s\\%s\r\n", RootShortName(keyRecord->root), path);
-        CountEvent(EVENT_REGKEY_AFFECTED);
-        CountEvent(EVENT_REGKEY_CHANGED);
+        DeleteKey(calls, keyRecord, path);
         return;
     }
     RegistryKey key = nullptr;
-    if (calls->openKey(keyRecord->root, path, &key) != REGISTRY_OK) return;
+    int32_t opened = calls->openKey(keyRecord->root, path, &key);
+    if (opened != REGISTRY_OK) {
+        // Silent in the log; a key that is there but would not open (no
+        // rights) leaves its values unexamined, which the run report says.
+        if (opened != REGISTRY_NOT_FOUND) {
+            char* subject = FormatText("%s\\%s", RootShortName(keyRecord->root), path);
+            RecordNotExamined(ITEM_REGISTRY_KEY, subject, "could not be opened", static_cast<uint32_t>(opened));
+            free(subject);
+        }
+        return;
+    }
     for (ValueRecord* value = keyRecord->values; value; value = value->next) {
         if (value->name)
             CheckRegistryValue(calls, key, keyRecord, value);
@@ -284,7 +397,7 @@ void CheckRegistryValue(const RegistryCalls* calls, RegistryKey key, const KeyRe
     if (!ReadValue(calls, key, value->name, &data)) return;
     if (value->action && value->action->keyword) {
         ValueSite site = {calls,       key, RootShortName(keyRecord->root), keyRecord->path ? keyRecord->path : "",
-                          value->name, *value->name ? value->name : "Default", keyRecord->root};
+                          value->name, *value->name ? value->name : "Default", keyRecord->root, nullptr};
         if (data.type == REGISTRY_DWORD)
             CheckDword(site, data.bytes, value);
         else

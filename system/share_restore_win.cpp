@@ -1,4 +1,5 @@
 #include "report/message.h"
+#include "report/run_report.h"
 #include "system/shares_win.h"
 
 void RestoreSavedShares(CreateSavedShareFn create) {
@@ -14,12 +15,14 @@ void RestoreSavedShares(CreateSavedShareFn create) {
         bool usable = ReadSavedShare(&share, subkey) && share.name && share.path;
         if (usable) {
             if (n == 0) ReportMessage(MSG_INFO, "\r\n");
-            outcome = create(&share);
+            outcome = create(&share, path);
             if (outcome == RESTORE_CREATED) ++restored;
+        } else {
+            RecordNotExamined(ITEM_SHARE, path, "the saved record could not be read");
         }
         FreeSavedShare(&share);
         RegCloseKey(subkey);
-        if (usable && outcome != RESTORE_FAILED) RegDeleteKeyA(HKEY_LOCAL_MACHINE, path);
+        if (outcome == RESTORE_CREATED || outcome == RESTORE_EXISTED) RegDeleteKeyA(HKEY_LOCAL_MACHINE, path);
     }
     if (found == 0)
         ReportMessage(MSG_INFO, "\r\nNo shares to restore\r\n");

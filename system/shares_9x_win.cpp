@@ -5,6 +5,7 @@
 #include "report/confirm.h"
 #include "report/counters.h"
 #include "report/message.h"
+#include "report/run_report.h"
 #include "script/settings.h"
 #include "system/shares_win.h"
 
@@ -52,22 +53,38 @@ static void Save9xShare(HKEY parent, const ShareInfo50* info) {
     SaveShare(parent, &share, number);
 }
 
+static void RecordRemoval(const char* name, int32_t outcome, uint32_t error = 0) {
+    RecordItem(ITEM_SHARE, name, "removeShares", "remove", outcome, error);
+}
+
+// A report-only run asks nothing and only says what it would remove.
 static void RemoveOne(HKEY parent, const ShareInfo50* info, int* answer) {
     char name[sizeof info->netName + 1] = {};
     memcpy(name, info->netName, sizeof info->netName);
+    if (ReportOnlyRun()) {
+        ReportWouldDo("remove share %s", name);
+        RecordRemoval(name, OUTCOME_WOULD);
+        return;
+    }
     if (g_settings.confirmation == 1) {
         char question[64];
         snprintf(question, sizeof question, "Do you want to remove share %s?", name);
         *answer = AskConfirmation(question, nullptr);
     }
-    if (*answer != 'Y' && *answer != 'y') return;
+    if (*answer != 'Y' && *answer != 'y') {
+        RecordRemoval(name, OUTCOME_DECLINED);
+        return;
+    }
     ReportMessage(MSG_VERBOSE | MSG_INFO, "Removing share %s\r\n", name);
-    if (g_serverApi.shareDel(nullptr, name, 0) != NERR_Success) {
+    unsigned status = g_serverApi.shareDel(nullptr, name, 0);
+    if (status != NERR_Success) {
         ReportMessage(MSG_ERROR, "Could not remove share %s\r\n", name);
+        RecordRemoval(name, OUTCOME_FAILED, status);
         return;
     }
     ReportMessage(MSG_INFO, "Share %s successfuly removed\r\n", name);
     CountEvent(EVENT_SHARE_DELETED);
+    RecordRemoval(name, OUTCOME_DONE);
     Save9xShare(parent, info);
 }
 
@@ -78,7 +95,9 @@ void RemoveShares9x() {
         return;
     }
     HKEY parent = nullptr;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSharesKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
+    // A report-only run saves nothing, so it neither creates nor opens the key.
+    if (!ReportOnlyRun() &&
+        RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSharesKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
                         &parent, nullptr) != ERROR_SUCCESS) {
         parent = nullptr;
         ReportMessage(MSG_WARNING, "\r\nCould not open registry key to save shares\r\n");
@@ -130,13 +149,21 @@ static bool Fill50(ShareInfo50* info, SavedShare* share) {
     return true;
 }
 
-static RestoreOutcome Create9xShare(SavedShare* share) {
+static RestoreOutcome Create9xShare(SavedShare* share, const char* record) {
     const char* name = reinterpret_cast<const char*>(share->name);
+    if (ReportOnlyRun()) {
+        ReportWouldDo("restore share %s (path %s)", name, reinterpret_cast<const char*>(share->path));
+        RecordItem(ITEM_SHARE, name, record, "restore", OUTCOME_WOULD);
+        return RESTORE_WOULD;
+    }
     ReportMessage(MSG_INFO, "Restoring share %s (path %s)\r\n", name, reinterpret_cast<const char*>(share->path));
     ShareInfo50 info;
     unsigned status = ERROR_INVALID_PARAMETER;
     if (Fill50(&info, share))
         status = g_serverApi.shareAdd(nullptr, 50, reinterpret_cast<const char*>(&info), sizeof info);
+    // As on the NT family, a share that already exists is reported failed
+    // with the server's code.
+    RecordItem(ITEM_SHARE, name, record, "restore", OutcomeOf(status == NERR_Success), status);
     if (status == NERR_Success) return RESTORE_CREATED;
     if (status == NERR_DuplicateShare) {
         ReportMessage(MSG_INFO, "Share \"%s\" already exists\r\n\r\n", name);

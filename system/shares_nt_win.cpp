@@ -4,6 +4,7 @@
 #include "report/confirm.h"
 #include "report/counters.h"
 #include "report/message.h"
+#include "report/run_report.h"
 #include "script/parse_context.h"
 #include "script/settings.h"
 #include "system/shares_win.h"
@@ -48,23 +49,39 @@ static void SaveNtShare(HKEY parent, const SHARE_INFO_2* info) {
     SaveShare(parent, &share, number);
 }
 
+static void RecordRemoval(const char* name, int32_t outcome, uint32_t error = 0) {
+    RecordItem(ITEM_SHARE, name, "removeShares", "remove", outcome, error);
+}
+
 // Asks (when confirmation is on) and removes one disk share; *answer keeps
-// the last answer for the shares that follow.
+// the last answer for the shares that follow. A report-only run asks
+// nothing and only says what it would remove.
 static void RemoveOne(HKEY parent, const SHARE_INFO_2* info, int* answer) {
     Narrow name(info->shi2_netname);
+    if (ReportOnlyRun()) {
+        ReportWouldDo("remove share %s", name.text);
+        RecordRemoval(name.text, OUTCOME_WOULD);
+        return;
+    }
     if (g_settings.confirmation == 1) {
         char question[1100];
         snprintf(question, sizeof question, "Do you want to remove share %s?", name.text);
         *answer = AskConfirmation(question, nullptr);
     }
-    if (*answer != 'Y' && *answer != 'y') return;
+    if (*answer != 'Y' && *answer != 'y') {
+        RecordRemoval(name.text, OUTCOME_DECLINED);
+        return;
+    }
     ReportMessage(MSG_INFO, "Removing share %s\r\n", name.text);
-    if (g_netShareApi.shareDel(nullptr, info->shi2_netname, 0) != NERR_Success) {
+    NET_API_STATUS status = g_netShareApi.shareDel(nullptr, info->shi2_netname, 0);
+    if (status != NERR_Success) {
         ReportMessage(MSG_ERROR, "Could not remove share %s\r\n", name.text);
+        RecordRemoval(name.text, OUTCOME_FAILED, status);
         return;
     }
     ReportMessage(MSG_INFO, "Share %s successfuly removed\r\n", name.text);
     CountEvent(EVENT_SHARE_DELETED);
+    RecordRemoval(name.text, OUTCOME_DONE);
     SaveNtShare(parent, info);
 }
 
@@ -79,7 +96,8 @@ static HKEY OpenSharesKey() {
 
 void RemoveSharesNt() {
     int answer = 'Y';
-    HKEY parent = OpenSharesKey();
+    // A report-only run saves nothing, so it neither creates nor opens the key.
+    HKEY parent = ReportOnlyRun() ? nullptr : OpenSharesKey();
     if (LoadNetShareApi() != 0) {
         ReportMessage(MSG_ERROR, "\r\nCould not remove the open shares\r\n");
         if (parent) RegCloseKey(parent);
@@ -114,10 +132,15 @@ void RemoveSharesNt() {
     if (parent) RegCloseKey(parent);
 }
 
-static RestoreOutcome CreateNtShare(SavedShare* share) {
+static RestoreOutcome CreateNtShare(SavedShare* share, const char* record) {
     WCHAR* name = reinterpret_cast<WCHAR*>(share->name);
     Narrow shown(name);
     Narrow folder(reinterpret_cast<WCHAR*>(share->path));
+    if (ReportOnlyRun()) {
+        ReportWouldDo("restore share %s (path %s)", shown.text, folder.text);
+        RecordItem(ITEM_SHARE, shown.text, record, "restore", OUTCOME_WOULD);
+        return RESTORE_WOULD;
+    }
     ReportMessage(MSG_INFO, "Restoring share %s (path %s)\r\n", shown.text, folder.text);
     SHARE_INFO_2 info = {};
     info.shi2_netname = name;
@@ -130,6 +153,9 @@ static RestoreOutcome CreateNtShare(SavedShare* share) {
     info.shi2_passwd = reinterpret_cast<WCHAR*>(share->fullPassword);
     DWORD parameterError = 0;
     NET_API_STATUS status = g_netShareApi.shareAdd(nullptr, 2, reinterpret_cast<LPBYTE>(&info), &parameterError);
+    // A share that already exists was not created: the report says so with
+    // the server's code, though its record goes as one dealt with.
+    RecordItem(ITEM_SHARE, shown.text, record, "restore", OutcomeOf(status == NERR_Success), status);
     if (status == NERR_Success) return RESTORE_CREATED;
     if (status == NERR_DuplicateShare) {
         ReportMessage(MSG_INFO, "Share \"%s\" already exists\r\n\r\n", shown.text);

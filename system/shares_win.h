@@ -27,10 +27,11 @@ bool SaveShare(HKEY parent, const SavedShare* share, uint32_t number);
 bool ReadSavedShare(SavedShare* share, HKEY subkey);
 
 // What became of one saved record at restoration.
-enum RestoreOutcome { RESTORE_CREATED, RESTORE_EXISTED, RESTORE_FAILED };
+enum RestoreOutcome { RESTORE_CREATED, RESTORE_EXISTED, RESTORE_FAILED, RESTORE_WOULD };
 // Announces and creates the share of one readable record with a name and a
-// path.
-typedef RestoreOutcome (*CreateSavedShareFn)(SavedShare* share);
+// path; record is the record's key path, for the run report. A report-only
+// run only says what it would create.
+typedef RestoreOutcome (*CreateSavedShareFn)(SavedShare* share, const char* record);
 // Tries every record "SOFTWARE\Mendrix\Share000" to "Share999": a record
 // whose share was created or already existed is deleted, any other is kept
 // for a later attempt. Ends with the count of shares created.

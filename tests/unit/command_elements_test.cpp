@@ -14,19 +14,26 @@
 #include "script/cleaning.h"
 #include "script/store.h"
 #include "system/command_elements.h"
+#include "tests/unit/recorded_items.h"
 #include "tests/unit/script_harness.h"
 
 namespace {
 
 std::vector<std::string> g_calls;
 bool g_workAnswer = true;
+// What a failed call leaves as the last error: an HRESULT from the
+// library's entry, a system error from starting a command.
+const uint32_t kUnregisterError = 0x80004005u;
+const uint32_t kRunError = 2;
 
 bool Unregister(const char* path) {
     g_calls.push_back(std::string("unregister ") + path);
+    if (!g_workAnswer) g_fakeLastError = kUnregisterError;
     return g_workAnswer;
 }
 bool Run(const char* line) {
     g_calls.push_back(std::string("run ") + line);
+    if (!g_workAnswer) g_fakeLastError = kRunError;
     return g_workAnswer;
 }
 void RemoveShares(int32_t platform) { g_calls.push_back("shares " + std::to_string(platform)); }
@@ -64,8 +71,13 @@ protected:
         g_cleaning = &kWork;
         g_platformCode = PLATFORM_NT;
         for (int i = 0; i < FOLDER_COUNT; ++i) g_standInFolders[i] = kStandInDefaults[i];
+        g_fakeLastError = 0;
+        g_settings.reportOnly = 0;
+        FreeRunItems();
     }
     void TearDown() override {
+        g_settings.reportOnly = 0;
+        FreeRunItems();
         g_report = savedReport_;
         g_prompts = savedPrompts_;
         g_cleaning = saved_;
@@ -217,6 +229,54 @@ TEST_F(CommandElements, SkipModeRunsNothing) {
                               RUN_WINNT);
     EXPECT_TRUE(g_calls.empty());
     EXPECT_EQ(0u, run.context.flags & RUN_DID_SHARES);
+}
+
+
+struct ReportedRow {
+    int row;
+    const char* elements;
+    bool reportOnly;
+    bool workAnswer;
+    std::vector<std::string> calls;
+    const char* body;
+    std::vector<std::string> items;
+};
+
+// The store "%server%" holds evil.dll. A report-only run neither loads the
+// library nor starts the command; the share removal is still called, and
+// reports only by itself.
+const ReportedRow kReportedRows[] = {
+    {1, "<UNREGDLL>system\\%server%</UNREGDLL>", true, true, {}, "Would unregister C:\\WINDOWS\\SYSTEM32\\evil.dll\r\n",
+     {"comServer|C:\\WINDOWS\\SYSTEM32\\evil.dll|system\\%server%|unregister|wouldDo|0"}},
+    {2, "<EXECUTE>\"windows\\regedit.exe /s fix.reg\"</EXECUTE>", true, true, {},
+     "Would execute command C:\\WINDOWS\\regedit.exe /s fix.reg\r\n",
+     {"command|C:\\WINDOWS\\regedit.exe /s fix.reg|\"windows\\regedit.exe /s fix.reg\"|execute|wouldDo|0"}},
+    {3, "<EXECUTE>removeShares</EXECUTE><EXECUTE>regedit.exe</EXECUTE>", true, true, {"shares 8"}, "", {}},
+    {4, "<UNREGDLL>a.dll</UNREGDLL>", false, true, {"unregister a.dll"}, "\r\nUnregistered a.dll\r\n",
+     {"comServer|a.dll|a.dll|unregister|done|0"}},
+    {5, "<UNREGDLL>a.dll</UNREGDLL>", false, false, {"unregister a.dll"}, "\r\nCould not unregister a.dll\r\n",
+     {"comServer|a.dll|a.dll|unregister|failed|2147500037"}},
+    {6, "<EXECUTE>\"x.exe -q\"</EXECUTE>", false, true, {"run x.exe -q"}, "",
+     {"command|x.exe -q|\"x.exe -q\"|execute|done|0"}},
+    {7, "<EXECUTE>\"x.exe -q\"</EXECUTE>", false, false, {"run x.exe -q"}, "Could not execute command:\r\n    x.exe -q",
+     {"command|x.exe -q|\"x.exe -q\"|execute|failed|2"}},
+};
+
+TEST_F(CommandElements, ReportOnlyStartsNothingAndEachCommandIsOneItem) {
+    for (const ReportedRow& r : kReportedRows) {
+        g_calls.clear();
+        FreeStores();
+        FreeRunItems();
+        AddToStore("%server%", "evil.dll", 0);
+        g_runOptions.sharesMode = 1;
+        g_settings.reportOnly = r.reportOnly ? 1 : 0;
+        g_workAnswer = r.workAnswer;
+        ScriptRun run = Run(r.elements);
+        EXPECT_EQ(r.calls, g_calls) << "row " << r.row;
+        EXPECT_EQ(r.body, Body(run)) << "row " << r.row;
+        EXPECT_EQ(r.items, RecordedItems()) << "row " << r.row;
+        EXPECT_EQ(nullptr, run.context.commandText) << "row " << r.row;
+    }
 }
 
 }  // namespace

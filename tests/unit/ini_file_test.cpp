@@ -14,6 +14,8 @@
 #include "script_harness.h"
 #include "system/profile_calls.h"
 #include "fake_undo_saving.h"
+#include "recorded_items.h"
+#include "script/settings.h"
 
 namespace {
 
@@ -21,7 +23,9 @@ namespace {
 typedef std::map<std::string, std::map<std::string, std::string>> Sections;
 std::map<std::string, Sections> g_files;
 std::vector<std::string> g_writes;  // every write but the flushes, in order
+int g_flushes;
 bool g_writeFails;
+const uint32_t kWriteError = 32;  // what a failed write leaves as the last error
 
 uint32_t Read(const char* section, const char* name, const char* defaultText, char* buffer, uint32_t size,
               const char* file) {
@@ -36,9 +40,15 @@ uint32_t Read(const char* section, const char* name, const char* defaultText, ch
 }
 
 bool Write(const char* section, const char* name, const char* value, const char* file) {
-    if (!section && !name && !value) return true;  // the cache flush
+    if (!section && !name && !value) {  // the cache flush
+        ++g_flushes;
+        return true;
+    }
     g_writes.push_back(std::string(section) + "/" + name + "=" + (value ? value : "<deleted>"));
-    if (g_writeFails) return false;
+    if (g_writeFails) {
+        g_fakeLastError = kWriteError;
+        return false;
+    }
     if (value)
         g_files[file][section][name] = value;
     else
@@ -73,12 +83,18 @@ class IniFile : public ::testing::Test {
     void SetUp() override {
         g_files.clear();
         g_writes.clear();
+        g_flushes = 0;
         g_writeFails = false;
+        g_fakeLastError = 0;
         g_cleaning = &kWork;
         g_standInFolders[FOLDER_WINDOWS] = "C:\\WINDOWS";
         ResetCounters();
+        FreeRunItems();
+        g_settings.reportOnly = 0;
     }
     void TearDown() override {
+        FreeRunItems();
+        g_settings.reportOnly = 0;
         g_cleaning = nullptr;
         g_standInFolders[FOLDER_WINDOWS] = kStandInDefaults[FOLDER_WINDOWS];
     }
@@ -258,6 +274,85 @@ TEST_F(IniFile, EntriesAreSavedForUndoFirst) {
         EXPECT_EQ(r.kept ? "evil.exe" : "explorer.exe", Entry("boot", "shell")) << "row " << r.row;
         EXPECT_EQ(2u, CountOf(run.record.log, r.log)) << "row " << r.row << run.record.log;
         if (!r.saveAnswer) EXPECT_TRUE(g_writes.empty()) << "row " << r.row;
+    }
+}
+
+
+// A report-only run reads the entries and counts what it finds, but writes
+// nothing to the profile, flushes included, and saves nothing for undo.
+TEST_F(IniFile, ReportOnlyWritesNothingAndSaysWhatItWould) {
+    struct Row {
+        int row;
+        const char* value;
+        const char* elements;
+        const char* log;  // follows the heading
+        const char* item;
+    } rows[] = {
+        {1, "c:\\windows\\evil.exe", "<VIRUSVALUE>Evil.exe</VIRUSVALUE>",
+         "Would remove the entry load of section [windows] from C:\\WINDOWS\\win.ini\r\n",
+         "iniEntry|C:\\WINDOWS\\win.ini [windows] load|evil.exe|delete|wouldDo|0"},
+        {2, "c:\\windows\\evil.exe", "<VIRUSVALUE>evil.exe</VIRUSVALUE><DEFAULT>Explorer.exe</DEFAULT>",
+         "Would reset the entry load of section [windows] in C:\\WINDOWS\\win.ini to explorer.exe\r\n",
+         "iniEntry|C:\\WINDOWS\\win.ini [windows] load|evil.exe|reset|wouldDo|0"},
+        {3, "c:\\windows\\evil.exe", "<DEFAULT>Explorer.exe</DEFAULT>",
+         "Would reset the entry load of section [windows] in C:\\WINDOWS\\win.ini to explorer.exe\r\n",
+         "iniEntry|C:\\WINDOWS\\win.ini [windows] load|does not contain DEFAULT explorer.exe|reset|wouldDo|0"},
+        {4, "anything", "", "Would remove the entry load of section [windows] from C:\\WINDOWS\\win.ini\r\n",
+         "iniEntry|C:\\WINDOWS\\win.ini [windows] load||delete|wouldDo|0"},
+        {5, "c:\\good.exe", "<VIRUSVALUE>evil.exe</VIRUSVALUE>", kNotFound, nullptr},
+    };
+    for (const Row& r : rows) {
+        SetUp();
+        g_settings.reportOnly = 1;
+        Entry("windows", "load") = r.value;
+        FakeUndoSaving::Install(true);
+        ScriptRun run = RunScript(IniScript(std::string("<KEY section=\"windows\" name=\"load\">") + r.elements + "</KEY>"));
+        FakeUndoSaving::Remove();
+        EXPECT_NE(std::string::npos, run.record.log.find(std::string(kHeading) + r.log)) << "row " << r.row << run.record.log;
+        EXPECT_EQ(r.value, Entry("windows", "load")) << "row " << r.row;
+        EXPECT_TRUE(g_writes.empty()) << "row " << r.row;
+        EXPECT_EQ(0, g_flushes) << "row " << r.row;
+        EXPECT_TRUE(FakeUndoSaving::Calls().empty()) << "row " << r.row;
+        EXPECT_EQ(r.item ? 1 : 0, g_counters[COUNT_INI_FOUND]) << "row " << r.row;
+        EXPECT_EQ(0, g_counters[COUNT_INI_CHANGED]) << "row " << r.row;
+        std::vector<std::string> items;
+        if (r.item) items.push_back(r.item);
+        EXPECT_EQ(items, RecordedItems()) << "row " << r.row;
+    }
+}
+
+// One item per entry acted on: done, failed with the error the write left,
+// or left alone because it could not be saved for undo.
+TEST_F(IniFile, EachEntryActedOnIsOneItemOfTheRunReport) {
+    struct Row {
+        int row;
+        bool saveAnswer;
+        bool writeFails;
+        std::vector<std::string> items;
+    } rows[] = {
+        {1, true, false,
+         {"iniEntry|C:\\WINDOWS\\win.ini [boot] shell|evil|reset|done|0",
+          "iniEntry|C:\\WINDOWS\\win.ini [windows] load|evil|delete|done|0"}},
+        {2, true, true,
+         {"iniEntry|C:\\WINDOWS\\win.ini [boot] shell|evil|reset|failed|32",
+          "iniEntry|C:\\WINDOWS\\win.ini [windows] load|evil|delete|failed|32"}},
+        {3, false, false,
+         {"iniEntry|C:\\WINDOWS\\win.ini [boot] shell|evil|reset|notSaved|0",
+          "iniEntry|C:\\WINDOWS\\win.ini [windows] load|evil|delete|notSaved|0"}},
+    };
+    for (const Row& r : rows) {
+        SetUp();
+        Entry("windows", "load") = "evil.exe";
+        Entry("boot", "shell") = "evil.exe";
+        Entry("boot", "other") = "fine.exe";
+        g_writeFails = r.writeFails;
+        FakeUndoSaving::Install(r.saveAnswer);
+        RunScript(IniScript("<KEY section=\"windows\" name=\"load\"><VIRUSVALUE>EVIL</VIRUSVALUE></KEY>"
+                            "<KEY section=\"boot\" name=\"other\"><VIRUSVALUE>evil</VIRUSVALUE></KEY>"
+                            "<KEY section=\"boot\" name=\"shell\"><VIRUSVALUE>evil</VIRUSVALUE>"
+                            "<DEFAULT>Explorer.exe</DEFAULT></KEY>"));
+        FakeUndoSaving::Remove();
+        EXPECT_EQ(r.items, RecordedItems()) << "row " << r.row;
     }
 }
 

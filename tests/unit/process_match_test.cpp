@@ -8,16 +8,20 @@
 #include <string>
 #include <vector>
 
+#include "memory/process_items.h"
 #include "memory/process_match.h"
 #include "memory/process_memory.h"
 #include "memory/process_record.h"
 #include "memory/resume_list.h"
 #include "memory/thread_message.h"
 #include "report/counters.h"
+#include "report/message.h"
+#include "report/run_report.h"
 #include "script/action_record.h"
 #include "script/cleaning.h"
 #include "script/parse_context.h"
 #include "script/pattern_record.h"
+#include "script/settings.h"
 #include "script_harness.h"
 
 namespace {
@@ -338,6 +342,107 @@ TEST_F(CheckModuleTest, APatchWhoseFunctionCannotBeFoundIsSkipped) {
     ASSERT_EQ(1u, p.writes.size());
     EXPECT_EQ(kBase + 8, p.writes[0].first);
     FreeProcessList(record);
+}
+
+// ------------------------------------------------------------ run report
+
+std::string g_logged;
+void LogRecorder(OutHandle, const char* bytes, size_t count) { g_logged.append(bytes, count); }
+
+// "write" leaves one process item: what the patch came to in a real run
+// (with the write's error code when it failed), and in a report-only run
+// the patch is not made, only found is counted, and one line says what
+// would have been written.
+TEST_F(CheckModuleTest, WriteLeavesOneItemAndChangesNothingInAReportOnlyRun) {
+    struct Row {
+        int row;
+        bool reportOnly;
+        int32_t offset;  // of the patch; beyond the image it cannot be written
+        int32_t outcome;
+        uint32_t error;
+        int terminated;
+        bool written;
+    } rows[] = {
+        {1, true, 0x100, OUTCOME_WOULD, 0, 0, false},
+        {2, false, 0x100, OUTCOME_DONE, 0, 1, true},
+        {3, false, 0x10000, OUTCOME_FAILED, 299, 0, false},
+        // A report-only run does not try, so it has no failure to tell.
+        {4, true, 0x10000, OUTCOME_WOULD, 0, 0, false},
+    };
+    static const MessageSinks sinks = {LogRecorder, nullptr, nullptr, nullptr, nullptr};
+    ReportState saved = g_report;
+    g_report = ReportState{reinterpret_cast<OutHandle>(1), 0, nullptr, SWITCH_DEFAULT_MESSAGES, &sinks};
+    for (const Row& r : rows) {
+        ResetCounters();
+        FreeRunItems();
+        g_logged.clear();
+        g_actionsPending = 0;
+        g_settings.reportOnly = r.reportOnly;
+        g_fakeLastError = 299;  // ERROR_PARTIAL_COPY, as a failed WriteProcessMemory gives
+        p = Image();
+        ProcessRecord* record = Record("evil.exe", "write");
+        PatchRecord* patch = NewPatternRecord();
+        patch->offset = r.offset;
+        patch->count = 1;
+        patch->bytes[0] = 0x90;
+        record->action->patches = patch;
+        EXPECT_TRUE(CheckModule(42, &m, kBase, "evil.exe", "C:\\evil.exe", record)) << "row " << r.row;
+        EXPECT_EQ(1, g_counters[COUNT_PROCESSES_FOUND]) << "row " << r.row;
+        EXPECT_EQ(r.terminated, g_counters[COUNT_PROCESSES_TERMINATED]) << "row " << r.row;
+        EXPECT_EQ(1, g_actionsPending) << "row " << r.row;
+        EXPECT_EQ(r.written, !p.writes.empty()) << "row " << r.row;
+        EXPECT_EQ(r.reportOnly ? "Would patch the memory of process evil.exe (process ID 42)\r\n" : "", g_logged)
+            << "row " << r.row;
+        const ReportItem* item = g_runItems.items;
+        ASSERT_TRUE(item != nullptr) << "row " << r.row;
+        EXPECT_EQ(nullptr, item->next) << "row " << r.row;
+        EXPECT_EQ(ITEM_PROCESS, item->kind);
+        EXPECT_STREQ("evil.exe", item->subject);
+        EXPECT_STREQ("evil.exe", item->matched);
+        EXPECT_STREQ("write", item->action);
+        EXPECT_EQ(r.outcome, item->outcome) << "row " << r.row;
+        EXPECT_EQ(r.error, item->error) << "row " << r.row;
+        EXPECT_EQ(42u, item->processId);
+        FreeProcessList(record);
+    }
+    g_settings.reportOnly = 0;
+    g_fakeLastError = 0;
+    FreeRunItems();
+    g_report = saved;
+}
+
+TEST(ProcessItems, WhatARecordAskedFor) {
+    struct Row {
+        int row;
+        const char* processName;
+        const char* library;
+        const char* text;
+    } rows[] = {
+        {1, "evil.exe", nullptr, "evil.exe"},
+        {2, "evil.exe", "hook.dll", "evil.exe (dll hook.dll)"},
+        {3, nullptr, "hook.dll", "any process (dll hook.dll)"},
+        {4, nullptr, nullptr, "any process"},
+    };
+    for (const Row& r : rows) {
+        ProcessRecord* record = Record(r.processName, "kill");
+        if (r.library) {
+            record->library = static_cast<LibraryRef*>(calloc(1, sizeof(LibraryRef)));
+            record->library->name = strdup(r.library);
+        }
+        char* text = RecordMatchText(record);
+        EXPECT_STREQ(r.text, text) << "row " << r.row;
+        free(text);
+        FreeProcessList(record);
+    }
+    FreeRunItems();
+    RecordProcessNotExamined(1234, "could not be opened", 5);
+    ASSERT_TRUE(g_runItems.notExamined != nullptr);
+    EXPECT_STREQ("process ID 1234", g_runItems.notExamined->subject);
+    EXPECT_STREQ("could not be opened", g_runItems.notExamined->action);
+    EXPECT_EQ(5u, g_runItems.notExamined->error);
+    EXPECT_EQ(1234u, g_runItems.notExamined->processId);
+    EXPECT_EQ(ITEM_PROCESS, g_runItems.notExamined->kind);
+    FreeRunItems();
 }
 
 // ------------------------------------------------------------ resume list

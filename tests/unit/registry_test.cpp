@@ -17,6 +17,8 @@
 #include "system/registry_calls.h"
 #include "system/registry_work.h"
 #include "fake_undo_saving.h"
+#include "recorded_items.h"
+#include "script/settings.h"
 #include "system/value_capture.h"
 
 namespace {
@@ -40,6 +42,7 @@ std::map<std::string, FakeKey> g_keys;
 std::vector<std::string> g_calls;           // set, delete, flush, deleteKey in order
 std::map<std::string, int> g_queries;       // data reads per value name
 std::vector<std::string> g_refused;         // value names whose change fails
+std::vector<std::string> g_denied;          // key paths that will not open (no rights)
 
 std::string Lower(std::string text) {
     for (char& c : text)
@@ -61,6 +64,8 @@ bool Refused(const char* name) {
 }
 
 int32_t OpenKey(uint32_t root, const char* path, RegistryKey* key) {
+    for (const std::string& d : g_denied)
+        if (d == path) return 5;
     auto found = g_keys.find(KeyName(root, path));
     if (found == g_keys.end()) return 2;
     *key = &found->second;
@@ -159,13 +164,18 @@ class Registry : public ::testing::Test {
         g_calls.clear();
         g_queries.clear();
         g_refused.clear();
+        g_denied.clear();
         g_cleaning = &kWork;
         ResetCounters();
         FreeStores();
+        FreeRunItems();
+        g_settings.reportOnly = 0;
     }
     void TearDown() override {
         g_cleaning = nullptr;
         FreeStores();
+        FreeRunItems();
+        g_settings.reportOnly = 0;
     }
     static FakeKey& Key(uint32_t root, const char* path) { return g_keys[KeyName(root, path)]; }
     // The log after the heading.
@@ -526,6 +536,200 @@ TEST_F(Registry, ChangesAreSavedForUndoFirst) {
         ASSERT_NE(nullptr, reset) << "row " << r.row;
         EXPECT_EQ(r.saveAnswer ? Text("good.exe") : Text("evil"), reset->bytes) << "row " << r.row;
         EXPECT_EQ(!r.saveAnswer, Find(&Key(HKCU, "S"), "v") != nullptr) << "row " << r.row;
+    }
+}
+
+
+// ---------------------------------------------------------------- report only
+
+// A report-only run finds what a real run finds and counts it, but no
+// change, flush or undo save reaches the registry: one line says what would
+// have been done.
+TEST_F(Registry, ReportOnlyChangesNothingAndSaysWhatItWould) {
+    struct Row {
+        int row;
+        uint32_t type;         // of HKCU\S\v
+        std::string data;
+        const char* elements;  // inside the KEY
+        const char* log;
+        int affected;
+        const char* item;      // the one item, or null
+    } rows[] = {
+        {1, REGISTRY_TEXT, Text("evil.exe"), "<VALUE name=\"v\"><VIRUSVALUE>Evil</VIRUSVALUE><ACTION>delete</ACTION></VALUE>",
+         "Would delete registry value HKCU\\S\\v\r\n", 1, "registryValue|HKCU\\S\\v|Evil|delete|wouldDo|0"},
+        {2, REGISTRY_TEXT, Text("evil.exe"), "<VALUE name=\"v\"><DEFAULT>Good.exe</DEFAULT><ACTION>reset</ACTION></VALUE>",
+         "Would reset registry value HKCU\\S\\v\r\n", 1,
+         "registryValue|HKCU\\S\\v|differs from DEFAULT good.exe|reset|wouldDo|0"},
+        {3, REGISTRY_DWORD, Dword(7), "<VALUE name=\"v\"><VIRUSVALUE>7</VIRUSVALUE><ACTION>delete</ACTION></VALUE>",
+         "Would delete registry value HKCU\\S\\v\r\n", 1, "registryValue|HKCU\\S\\v|7|delete|wouldDo|0"},
+        {4, REGISTRY_DWORD, Dword(7), "<VALUE name=\"v\"><DEFAULT>1</DEFAULT><ACTION>reset</ACTION></VALUE>",
+         "Would reset registry value HKCU\\S\\v\r\n", 1,
+         "registryValue|HKCU\\S\\v|differs from DEFAULT 1|reset|wouldDo|0"},
+        // nothing to do stays silent
+        {5, REGISTRY_TEXT, Text("fine.exe"), "<VALUE name=\"v\"><VIRUSVALUE>evil</VIRUSVALUE><ACTION>delete</ACTION></VALUE>", "", 0,
+         nullptr},
+    };
+    for (const Row& r : rows) {
+        SetUp();
+        g_settings.reportOnly = 1;
+        Key(HKCU, "S").values = {{"v", r.type, r.data}};
+        FakeUndoSaving::Install(true);
+        ScriptRun run = RunScript(RegistryScript(std::string("<KEY handle=\"HKEY_CURRENT_USER\" name=\"S\">") +
+                                                 r.elements + "</KEY>"));
+        FakeUndoSaving::Remove();
+        EXPECT_EQ(r.log, Work(run)) << "row " << r.row;
+        EXPECT_TRUE(g_calls.empty()) << "row " << r.row << ": " << (g_calls.empty() ? "" : g_calls[0]);
+        EXPECT_TRUE(FakeUndoSaving::Calls().empty()) << "row " << r.row;
+        ASSERT_EQ(1u, Key(HKCU, "S").values.size()) << "row " << r.row;
+        EXPECT_EQ(r.data, Key(HKCU, "S").values[0].bytes) << "row " << r.row;
+        EXPECT_EQ(r.affected, g_counters[COUNT_REGKEYS_AFFECTED]) << "row " << r.row;
+        EXPECT_EQ(0, g_counters[COUNT_REGKEYS_CHANGED]) << "row " << r.row;
+        std::vector<std::string> items;
+        if (r.item) items.push_back(r.item);
+        EXPECT_EQ(items, RecordedItems()) << "row " << r.row;
+    }
+}
+
+// Nothing is deleted, so the walk must not step back: each value is read
+// once and the walk ends.
+TEST_F(Registry, ReportOnlyWalkReadsEachValueOnce) {
+    g_settings.reportOnly = 1;
+    Key(HKLM, "Run").values = {{"one", REGISTRY_TEXT, Text("c:\\a.exe")},
+                               {"two", REGISTRY_TEXT, Text("c:\\evil.exe")},
+                               {"three", REGISTRY_TEXT, Text("EVIL.EXE /q")},
+                               {"four", REGISTRY_TEXT, Text("c:\\b.exe")}};
+    ScriptRun run = RunScript(RegistryScript("<KEY handle=\"HKEY_LOCAL_MACHINE\" name=\"Run\"><VALUE>"
+                                             "<VIRUSVALUE>evil.exe</VIRUSVALUE><ACTION>delete</ACTION></VALUE></KEY>"));
+    EXPECT_EQ((std::map<std::string, int>{{"one", 1}, {"two", 1}, {"three", 1}, {"four", 1}}), g_queries);
+    EXPECT_EQ("Would delete registry value HKLM\\Run\\two\r\nWould delete registry value HKLM\\Run\\three\r\n",
+              Work(run));
+    EXPECT_EQ(4u, Key(HKLM, "Run").values.size());
+    EXPECT_EQ(2, g_counters[COUNT_REGKEYS_AFFECTED]);
+    EXPECT_EQ(0, g_counters[COUNT_REGKEYS_CHANGED]);
+    EXPECT_TRUE(g_calls.empty());
+}
+
+// A key is looked for by opening it: one that is there would be deleted and
+// counts as affected, a missing one stays silent.
+TEST_F(Registry, ReportOnlyKeyDeletionLooksForTheKey) {
+    g_settings.reportOnly = 1;
+    Key(HKLM, "Soft\\Evil").hasSubkeys = true;
+    ScriptRun run = RunScript(RegistryScript(
+        "<KEY handle=\"HKEY_LOCAL_MACHINE\" name=\"Soft\\Missing\"><ACTION>delete</ACTION></KEY>"
+        "<KEY handle=\"HKEY_LOCAL_MACHINE\" name=\"Soft\\Evil\"><ACTION SetInfected=\"true\">delete</ACTION></KEY>"));
+    EXPECT_EQ("Would delete registry key HKLM\\Soft\\Evil\r\n", Work(run));
+    EXPECT_EQ(1u, g_keys.count(KeyName(HKLM, "Soft\\Evil")));
+    EXPECT_TRUE(g_calls.empty());
+    EXPECT_EQ(1, g_counters[COUNT_REGKEYS_AFFECTED]);
+    EXPECT_EQ(0, g_counters[COUNT_REGKEYS_CHANGED]);
+    EXPECT_EQ(1, g_infected);
+    EXPECT_EQ(std::vector<std::string>{"registryKey|HKLM\\Soft\\Evil||delete|wouldDo|0"}, RecordedItems());
+}
+
+// ---------------------------------------------------------------- run report
+
+// One item per value or key acted on, with what matched, the work, its
+// outcome and the registry's code for a failure.
+TEST_F(Registry, EachChangeIsOneItemOfTheRunReport) {
+    struct Row {
+        int row;
+        const char* elements;  // inside KEY HKCU\S, whose values v (text) and d (DWORD 7) are set
+        const char* refused;   // the value whose change fails
+        bool saveAnswer;
+        std::vector<std::string> items;
+    } rows[] = {
+        {1, "<VALUE name=\"v\"><VIRUSVALUE>nothing</VIRUSVALUE><VIRUSVALUE>EVIL</VIRUSVALUE><ACTION>delete</ACTION>"
+            "</VALUE>", "", true, {"registryValue|HKCU\\S\\v|EVIL|delete|done|0"}},
+        {2, "<VALUE name=\"v\"><DEFAULT>Good.EXE</DEFAULT><ACTION>reset</ACTION></VALUE>", "", true,
+         {"registryValue|HKCU\\S\\v|differs from DEFAULT good.exe|reset|done|0"}},
+        {3, "<VALUE name=\"v\"><ACTION>delete</ACTION></VALUE>", "v", true, {"registryValue|HKCU\\S\\v||delete|failed|5"}},
+        {4, "<VALUE name=\"d\"><DEFAULT>1</DEFAULT><ACTION>reset</ACTION></VALUE>", "d", true,
+         {"registryValue|HKCU\\S\\d|differs from DEFAULT 1|reset|failed|5"}},
+        {5, "<VALUE name=\"v\"><ACTION>delete</ACTION></VALUE>", "", false, {"registryValue|HKCU\\S\\v||delete|notSaved|0"}},
+        // found, but the ACTION asks for no change it can make
+        {6, "<VALUE name=\"d\"><VIRUSVALUE>7</VIRUSVALUE><ACTION>look</ACTION></VALUE>", "", true,
+         {"registryValue|HKCU\\S\\d|7|look|found|0"}},
+        {7, "<VALUE name=\"v\"><ACTION>reset</ACTION></VALUE>", "", true, {"registryValue|HKCU\\S\\v||reset|found|0"}},
+        {8, "<VALUE name=\"\"><VIRUSVALUE>evil</VIRUSVALUE><ACTION>delete</ACTION></VALUE>", "", true,
+         {"registryValue|HKCU\\S\\Default|evil|delete|done|0"}},
+        // not acted on: no item
+        {9, "<VALUE name=\"v\"><DEFAULT>C:\\EVIL.exe</DEFAULT><ACTION>reset</ACTION></VALUE>", "", true, {}},
+        // a store's value is what matched
+        {10, "<VALUE name=\"v\"><VIRUSVALUE>\\BAD</VIRUSVALUE><ACTION>delete</ACTION></VALUE>", "", true,
+         {"registryValue|HKCU\\S\\v|\\evil.exe|delete|done|0"}},
+    };
+    for (const Row& r : rows) {
+        SetUp();
+        AddToStore("BAD", "other.exe", 1);
+        AddToStore("BAD", "evil.exe", 1);
+        Key(HKCU, "S").values = {{"v", REGISTRY_TEXT, Text("c:\\evil.exe")},
+                                 {"d", REGISTRY_DWORD, Dword(7)},
+                                 {"", REGISTRY_TEXT, Text("c:\\evil.exe")}};
+        if (*r.refused) g_refused = {r.refused};
+        FakeUndoSaving::Install(r.saveAnswer);
+        RunScript(RegistryScript(std::string("<KEY handle=\"HKEY_CURRENT_USER\" name=\"S\">") + r.elements + "</KEY>"));
+        FakeUndoSaving::Remove();
+        EXPECT_EQ(r.items, RecordedItems()) << "row " << r.row;
+    }
+}
+
+// A key that is not there gives no item; one that will not go (on the NT
+// family, one with subkeys) stays silent in the log but is reported failed.
+TEST_F(Registry, KeyDeletionItems) {
+    struct Row {
+        int row;
+        const char* name;
+        bool subkeys;
+        bool saveAnswer;
+        std::vector<std::string> items;
+        const char* log;
+    } rows[] = {
+        {1, "Soft\\Evil", false, true, {"registryKey|HKLM\\Soft\\Evil||delete|done|0"},
+         "Deleted registry key HKLM\\Soft\\Evil\r\n"},
+        {2, "Soft\\Evil", true, true, {"registryKey|HKLM\\Soft\\Evil||delete|failed|5"}, ""},
+        {3, "Soft\\Missing", false, true, {}, ""},
+        {4, "Soft\\Evil", false, false, {"registryKey|HKLM\\Soft\\Evil||delete|notSaved|0"},
+         "Could not delete registry key HKLM\\Soft\\Evil: could not save it for undo (the disk is full)\r\n"},
+    };
+    for (const Row& r : rows) {
+        SetUp();
+        Key(HKLM, "Soft\\Evil").hasSubkeys = r.subkeys;
+        FakeUndoSaving::Install(r.saveAnswer);
+        ScriptRun run = RunScript(RegistryScript(std::string("<KEY handle=\"HKEY_LOCAL_MACHINE\" name=\"") + r.name +
+                                                 "\"><ACTION>delete</ACTION></KEY>"));
+        FakeUndoSaving::Remove();
+        EXPECT_EQ(r.items, RecordedItems()) << "row " << r.row;
+        EXPECT_EQ(r.log, Work(run)) << "row " << r.row;
+    }
+}
+
+
+// A key that is there but will not open is silent in the log, as before,
+// and named in the run report as not examined; a missing key is not.
+TEST_F(Registry, KeysThatWillNotOpenAreNotExamined) {
+    struct Row {
+        int row;
+        bool reportOnly;
+        const char* key;  // KEY element
+        std::vector<std::string> notExamined;
+    } rows[] = {
+        {1, false, "<KEY handle=\"HKEY_LOCAL_MACHINE\" name=\"Locked\"><VALUE><ACTION>delete</ACTION></VALUE></KEY>",
+         {"registryKey|HKLM\\Locked|could not be opened|5"}},
+        {2, true, "<KEY handle=\"HKEY_LOCAL_MACHINE\" name=\"Locked\"><ACTION>delete</ACTION></KEY>",
+         {"registryKey|HKLM\\Locked|could not be opened|5"}},
+        {3, false, "<KEY handle=\"HKEY_LOCAL_MACHINE\" name=\"Missing\"><VALUE><ACTION>delete</ACTION></VALUE></KEY>",
+         {}},
+    };
+    for (const Row& r : rows) {
+        SetUp();
+        g_settings.reportOnly = r.reportOnly ? 1 : 0;
+        Key(HKLM, "Locked").values = {{"v", REGISTRY_TEXT, Text("evil")}};
+        g_denied = {"Locked"};
+        ScriptRun run = RunScript(RegistryScript(r.key));
+        EXPECT_EQ("", Work(run)) << "row " << r.row;
+        EXPECT_EQ(r.notExamined, NotExaminedItems()) << "row " << r.row;
+        EXPECT_TRUE(RecordedItems().empty()) << "row " << r.row;
+        EXPECT_EQ(0, g_counters[COUNT_REGKEYS_AFFECTED]) << "row " << r.row;
     }
 }
 

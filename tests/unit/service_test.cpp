@@ -14,6 +14,8 @@
 #include "system/service_element.h"
 #include "system/service_removal.h"
 #include "fake_undo_saving.h"
+#include "recorded_items.h"
+#include "script/settings.h"
 
 namespace {
 
@@ -28,12 +30,16 @@ struct FakeService {
 
 FakeService g_service;
 bool g_managerFails;
-int g_sleeps, g_queries, g_opens, g_closes;
+int g_sleeps, g_queries, g_opens, g_closes, g_stops;
+const uint32_t kRemoveError = 1072;  // what a failed removal leaves as the last error
 std::vector<std::string> g_deleted;
 std::string g_lastName;
 
 ServiceHandle OpenManager() {
-    if (g_managerFails) return nullptr;
+    if (g_managerFails) {
+        g_fakeLastError = 5;
+        return nullptr;
+    }
     ++g_opens;
     return &g_service;
 }
@@ -51,6 +57,7 @@ ServiceHandle OpenService(ServiceHandle, const char* name, uint32_t* error) {
     return &g_service;
 }
 bool Stop(ServiceHandle, uint32_t* state) {
+    ++g_stops;
     if (!g_service.running) return false;
     *state = SERVICE_STATE_STOP_PENDING;
     return true;
@@ -63,7 +70,10 @@ bool QueryState(ServiceHandle, uint32_t* state) {
     return true;
 }
 bool Remove(ServiceHandle) {
-    if (g_service.deleteFails) return false;
+    if (g_service.deleteFails) {
+        g_fakeLastError = kRemoveError;
+        return false;
+    }
     g_deleted.push_back(g_lastName);
     return true;
 }
@@ -93,12 +103,19 @@ class Service : public ::testing::Test {
     void SetUp() override {
         g_service = FakeService();
         g_managerFails = false;
-        g_sleeps = g_queries = g_opens = g_closes = 0;
+        g_sleeps = g_queries = g_opens = g_closes = g_stops = 0;
         g_deleted.clear();
         g_cleaning = &kWork;
+        g_fakeLastError = 0;
         ResetCounters();
+        FreeRunItems();
+        g_settings.reportOnly = 0;
     }
-    void TearDown() override { g_cleaning = nullptr; }
+    void TearDown() override {
+        g_cleaning = nullptr;
+        FreeRunItems();
+        g_settings.reportOnly = 0;
+    }
     // The log after the identity lines.
     static std::string Work(const ScriptRun& run) {
         size_t at = run.record.log.find("\r\nChecking services");
@@ -235,6 +252,92 @@ TEST_F(Service, SavedForUndoBeforeItIsStopped) {
         EXPECT_EQ(r.removed, g_counters[COUNT_SERVICES_REMOVED]) << "row " << r.row;
         EXPECT_EQ(g_opens, g_closes) << "row " << r.row;
     }
+}
+
+
+// A report-only run opens the service as a real one does and counts it as
+// found, but neither stops nor removes it and saves nothing for undo.
+TEST_F(Service, ReportOnlyLeavesTheServiceAlone) {
+    struct Row {
+        int row;
+        bool installed;
+        uint32_t openError;
+        const char* log;  // after the heading
+        int found;
+        const char* item;
+    } rows[] = {
+        {1, true, 0, "Would stop and remove service Evil\r\n", 1, "service|Evil|Evil|stopAndRemove|wouldDo|0"},
+        {2, false, 0, "", 0, nullptr},
+        {3, true, 5, "\r\nCould not open Evil\r\n", 1, "service|Evil|Evil|stopAndRemove|failed|5"},
+    };
+    for (const Row& r : rows) {
+        SetUp();
+        g_settings.reportOnly = 1;
+        g_service.running = true;
+        g_service.installed = r.installed;
+        g_service.openError = r.openError;
+        FakeUndoSaving::Install(true);
+        ScriptRun run = RunScript(Script("<SERVICE>Evil</SERVICE>"));
+        FakeUndoSaving::Remove();
+        EXPECT_EQ(std::string(kHeading) + r.log, Work(run)) << "row " << r.row;
+        EXPECT_EQ(0, g_stops) << "row " << r.row;
+        EXPECT_EQ(0, g_sleeps) << "row " << r.row;
+        EXPECT_TRUE(g_deleted.empty()) << "row " << r.row;
+        EXPECT_TRUE(FakeUndoSaving::Calls().empty()) << "row " << r.row;
+        EXPECT_EQ(r.found, g_counters[COUNT_SERVICES_FOUND]) << "row " << r.row;
+        EXPECT_EQ(0, g_counters[COUNT_SERVICES_REMOVED]) << "row " << r.row;
+        EXPECT_EQ(g_opens, g_closes) << "row " << r.row;
+        std::vector<std::string> items;
+        if (r.item) items.push_back(r.item);
+        EXPECT_EQ(items, RecordedItems()) << "row " << r.row;
+    }
+}
+
+// One item per service found. One that did not stop but was marked for
+// deletion is done, as the removal counter says, with a note that it still
+// runs; a failed removal carries the error read right after it.
+TEST_F(Service, EachServiceFoundIsOneItemOfTheRunReport) {
+    struct Row {
+        int row;
+        bool installed;
+        uint32_t openError;
+        int pending;
+        bool deleteFails;
+        bool saveAnswer;
+        const char* item;
+    } rows[] = {
+        {1, true, 0, 0, false, true, "service|Evil|Evil|stopAndRemove|done|0"},
+        {2, true, 0, -1, false, true, "service|Evil|Evil (did not stop: removed once it ends)|stopAndRemove|done|0"},
+        {3, true, 0, 0, true, true, "service|Evil|Evil|stopAndRemove|failed|1072"},
+        {4, true, 0, 0, false, false, "service|Evil|Evil|stopAndRemove|notSaved|0"},
+        {5, true, 5, 0, false, true, "service|Evil|Evil|stopAndRemove|failed|5"},
+        {6, false, 0, 0, false, true, nullptr},
+    };
+    for (const Row& r : rows) {
+        SetUp();
+        g_service.running = true;
+        g_service.installed = r.installed;
+        g_service.openError = r.openError;
+        g_service.pendingQueries = r.pending;
+        g_service.deleteFails = r.deleteFails;
+        FakeUndoSaving::Install(r.saveAnswer);
+        RunScript(Script("<SERVICE>Evil</SERVICE>"));
+        FakeUndoSaving::Remove();
+        std::vector<std::string> items;
+        if (r.item) items.push_back(r.item);
+        EXPECT_EQ(items, RecordedItems()) << "row " << r.row;
+    }
+}
+
+// Without the service control manager (no rights) the log stays silent, as
+// before, and the run report names the service as not examined.
+TEST_F(Service, WithoutTheManagerTheServiceIsNotExamined) {
+    g_managerFails = true;
+    ScriptRun run = RunScript(Script("<SERVICE>Evil</SERVICE>"));
+    EXPECT_EQ(kHeading, Work(run));
+    EXPECT_TRUE(RecordedItems().empty());
+    EXPECT_EQ(std::vector<std::string>{"service|Evil|the service control manager could not be opened|5"},
+              NotExaminedItems());
 }
 
 }  // namespace

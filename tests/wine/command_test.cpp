@@ -9,6 +9,7 @@
 
 #include <string>
 
+#include "script/json.h"
 #include "support/extract_resource_win.h"
 #include "support/wine_support.h"
 
@@ -60,10 +61,10 @@ protected:
     void TearDown() override { RegDeleteKeyA(HKEY_CURRENT_USER, kAppKey); }
     // Runs the elements inside IDENTITY; answers what the run logged
     // between the start and finish lines.
-    std::string Run(const std::string& elements) {
+    std::string Run(const std::string& elements, const std::string& options = "") {
         std::string xml = "<CLEANER DataFile=\"T\"><IDENTITY GenericName=\"T\">" + elements + "</IDENTITY></CLEANER>";
         EXPECT_TRUE(BuildDataFile(xml, dat));
-        EXPECT_EQ(0u, RunToItsEnd(std::string(kCli) + " -df=" + dat + " -lf=" + log + " -noc"));
+        EXPECT_EQ(0u, RunToItsEnd(std::string(kCli) + " -df=" + dat + " -lf=" + log + " -noc " + options));
         std::string text = ReadWholeFile(log);
         size_t started = text.rfind("System scan started at ");
         size_t finished = text.rfind("\r\nSystem scan finished at ");
@@ -172,6 +173,43 @@ TEST_F(CommandsNt, UnquotedTextsStartNothingAndFailuresAreReported) {
     EXPECT_EQ("Could not execute command:\r\n    C:\\nowhere\\missing.exe /x", body);
     EXPECT_FALSE(FileExists(unquoted));
     EXPECT_TRUE(FileExists(unclosed));
+}
+
+// The run report carries one item per library and command, and a failure's
+// code: what the entry answered, or the system's reason when the library
+// would not load, had no entry or the command would not start.
+TEST_F(CommandsNt, RunReportCarriesTheCodeOfEachFailure) {
+    std::string report = folder + "\\run.json";
+    Run("<UNREGDLL>C:\\mendrix\\com\\com_ok.dll</UNREGDLL>"
+        "<UNREGDLL>C:\\mendrix\\com\\com_false.dll</UNREGDLL>"
+        "<UNREGDLL>C:\\mendrix\\com\\com_noexport.dll</UNREGDLL>"
+        "<UNREGDLL>C:\\mendrix\\com\\absent.dll</UNREGDLL>"
+        "<EXECUTE>\"C:\\nowhere\\missing.exe /x\"</EXECUTE>"
+        "<EXECUTE>\"" + std::string(kSelf) + " --sleep 0 " + folder + "\\ran.done\"</EXECUTE>",
+        "-json=" + report);
+    nlohmann::json parsed = nlohmann::json::parse(ReadWholeFile(report), nullptr, false);
+    ASSERT_TRUE(parsed.is_object()) << ReadWholeFile(report);
+    std::string seen;
+    for (const nlohmann::json& item : parsed["items"])
+        seen += item["kind"].get<std::string>() + " " + item["outcome"].get<std::string>() + " " +
+                std::to_string(item["error"].get<unsigned>()) + "\n";
+    EXPECT_EQ("comServer done 0\ncomServer failed 1\ncomServer failed 127\ncomServer failed 126\n"
+              "command failed " + std::to_string(parsed["items"][4]["error"].get<unsigned>()) + "\ncommand done 0\n",
+              seen);
+    EXPECT_NE(0u, parsed["items"][4]["error"].get<unsigned>()) << "a command that did not start says why";
+}
+
+// A report-only run loads no library and starts no command.
+TEST_F(CommandsNt, ReportOnlyLoadsAndStartsNothing) {
+    std::string marker = folder + "\\ran.done";
+    std::string command = std::string(kSelf) + " --sleep 0 " + marker;
+    std::string body = Run("<UNREGDLL>C:\\mendrix\\com\\com_ok.dll</UNREGDLL><EXECUTE>\"" + command + "\"</EXECUTE>",
+                           "-reportonly");
+    EXPECT_EQ("Would unregister C:\\mendrix\\com\\com_ok.dll\r\nWould execute command " + command + "\r\n", body);
+    EXPECT_FALSE(FileExists("C:\\mendrix\\com\\com_ok.dll.events")) << "not even loaded";
+    EXPECT_FALSE(FileExists("C:\\mendrix\\com\\com_ok.dll.called"));
+    Sleep(500);
+    EXPECT_FALSE(FileExists(marker));
 }
 
 INSTANTIATE_TEST_SUITE_P(Families, Commands, testing::Values(false, true),

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "script/json.h"
 #include "support/extract_resource_win.h"
 #include "share_table.h"
 #include "support/wine_support.h"
@@ -486,6 +487,98 @@ TEST_F(SharesNt, RestorationWithoutRecordsOrWithNoneCreatable) {
         << "the blank line comes before the first record only when it is Share000";
 }
 
+// A report-only run with -s removes no share and writes no record, not even
+// the parent key; one with -rs creates no share and keeps every record. Each
+// says what it would do, and its run report lists each share as would-do.
+TEST_F(SharesNt, ReportOnlyRemovesSavesAndRestoresNothing) {
+    SetTable(EveryType());
+    std::string json = folder + "\\remove.json";
+    ProcessResult r = Run("-s -reportonly -json=" + json);
+    EXPECT_EQ(0u, r.exitCode) << r.output;
+    EXPECT_NE(std::string::npos,
+              r.output.find("\r\nDisabling all open shares\r\n\r\n"
+                            "Would remove share DOCS\r\nWould remove share C$\r\n"
+                            "Would remove share ADMIN$\r\nWould remove share BARE\r\n"))
+        << r.output;
+    EXPECT_EQ(std::string::npos, r.output.find("Do you want")) << r.output;
+    EXPECT_EQ(std::string::npos, r.output.find("Removing share")) << r.output;
+    EXPECT_NE(std::string::npos, r.output.find("\tNetwork shares deleted              : 0\r\n")) << r.output;
+    EXPECT_EQ(7u, Table().shares.size());
+    EXPECT_FALSE(SubkeyExists("")) << "nothing is saved, so the key is not created";
+    std::string report = ReadWholeFile(json);
+    EXPECT_EQ(4u, CountOf(report, "\"outcome\": \"wouldDo\"")) << report;
+    EXPECT_EQ(4u, CountOf(report, "\"kind\": \"share\"")) << report;
+
+    ShareTable t;
+    t.shares.push_back(Share(0, "OTHER", "C:\\other", "r"));
+    SetTable(t);
+    Record docs;
+    docs.name = Wide("DOCS");
+    docs.path = Wide("C:\\docs");
+    WriteRecord("Share000", docs);
+    Record admin;
+    admin.name = Wide("admin$");
+    admin.type = 0x80000000;
+    admin.path = Wide("C:\\windows");
+    WriteRecord("Share005", admin);
+    r = Run("-rs -reportonly");
+    EXPECT_EQ(0u, r.exitCode) << r.output;
+    EXPECT_EQ(0u,
+              r.output.find("\r\nWould restore share DOCS (path C:\\docs)\r\n"
+                            "Would restore share admin$ (path C:\\windows)\r\n"
+                            "\r\n0 shares restored\r\n"))
+        << r.output;
+    EXPECT_EQ(std::vector<std::string>{"OTHER"}, NamesOf(Table()));
+    EXPECT_TRUE(SubkeyExists("Share000"));
+    EXPECT_TRUE(SubkeyExists("Share005"));
+    EXPECT_EQ(Bin(Wide("DOCS")), Value("Share000", "name"));
+}
+
+// Each item of a run report as "subject matched action outcome error".
+std::vector<std::string> ReportItems(const std::string& path) {
+    std::vector<std::string> lines;
+    nlohmann::json report = nlohmann::json::parse(ReadWholeFile(path), nullptr, false);
+    if (!report.is_object() || !report["items"].is_array()) return {"no report"};
+    for (const nlohmann::json& item : report["items"])
+        lines.push_back(item["subject"].get<std::string>() + " " + item["matched"].get<std::string>() + " " +
+                        item["action"].get<std::string>() + " " + item["outcome"].get<std::string>() + " " +
+                        std::to_string(item["error"].get<unsigned>()));
+    return lines;
+}
+
+// The run report names every share a removal or restoration dealt with and
+// what became of it, with the server's code for a failure.
+TEST_F(SharesNt, RunReportNamesEachShareAndWhatBecameOfIt) {
+    ShareTable t;
+    for (const char* n : {"ONE", "TWO", "KEEP"}) t.shares.push_back(Share(0, n, "C:\\x", "r"));
+    t.refuseDelete.push_back("KEEP");
+    SetTable(t);
+    std::string json = folder + "\\remove.json";
+    ASSERT_EQ(0u, Run("-s -json=" + json, "y\r\nn\r\ny\r\n").exitCode);
+    EXPECT_EQ((std::vector<std::string>{"ONE removeShares remove done 0", "TWO removeShares remove declined 0",
+                                        "KEEP removeShares remove failed 5"}),
+              ReportItems(json));
+
+    t.shares.assign(1, Share(0, "THERE", "C:\\there", "r"));
+    t.refuseDelete.clear();
+    t.refuseAdd.push_back("BROKEN");
+    SetTable(t);
+    Record there;
+    there.name = Wide("THERE");
+    there.path = Wide("C:\\there");
+    WriteRecord("Share003", there);
+    Record broken;
+    broken.name = Wide("BROKEN");
+    broken.path = Wide("C:\\broken");
+    WriteRecord("Share004", broken);
+    json = folder + "\\restore.json";
+    ASSERT_EQ(0u, Run("-rs -json=" + json).exitCode);
+    EXPECT_EQ((std::vector<std::string>{"ONE SOFTWARE\\Mendrix\\Share000 restore done 0",
+                                        "THERE SOFTWARE\\Mendrix\\Share003 restore failed 2118",
+                                        "BROKEN SOFTWARE\\Mendrix\\Share004 restore failed 87"}),
+              ReportItems(json));
+}
+
 // The same on the 9x family: Wine reports Windows 98 to the console program,
 // which then loads svrapi.dll beside it.
 class Shares9x : public SharesNt {
@@ -554,6 +647,21 @@ TEST_F(Shares9x, OnlyDiskSharesAreRemovedAndSavedWithTheirPasswords) {
     r = Run("-s -noc -v");
     EXPECT_NE(std::string::npos, r.output.find("Removing share DOCS\r\nShare DOCS successfuly removed\r\n"))
         << r.output;
+}
+
+// On the 9x family too a report-only run asks nothing, removes and saves
+// nothing, and names only the disk shares.
+TEST_F(Shares9x, ReportOnlyRemovesAndSavesNothing) {
+    SetTable(EveryType());
+    ProcessResult r = Run("-s -reportonly");
+    EXPECT_EQ(0u, r.exitCode) << r.output;
+    EXPECT_NE(std::string::npos,
+              r.output.find("\r\nDisabling the open shares\r\n\r\nWould remove share DOCS\r\nWould remove share BARE\r\n"))
+        << r.output;
+    EXPECT_EQ(2u, CountOf(r.output, "Would ")) << r.output;
+    EXPECT_EQ(std::string::npos, r.output.find("Do you want")) << r.output;
+    EXPECT_EQ(5u, Table().shares.size());
+    EXPECT_FALSE(SubkeyExists(""));
 }
 
 TEST_F(Shares9x, EachDiskShareIsAskedAbout) {

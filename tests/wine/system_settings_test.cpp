@@ -122,11 +122,11 @@ protected:
     }
     void TearDown() override { DeleteTree(HKEY_CURRENT_USER, key); }
     // Runs the console program on the script; answers the log of the run.
-    std::string Run(const std::string& body) {
+    std::string Run(const std::string& body, const std::string& options = "") {
         std::string dat = folder + "\\run.dat";
         EXPECT_TRUE(BuildDataFile(Script(body), dat));
         filesBefore = FolderOf(folder);
-        ProcessResult r = RunProgram(std::string(kCli) + " -noc -df=" + dat + " -lf=" + log);
+        ProcessResult r = RunProgram(std::string(kCli) + " -noc -df=" + dat + " -lf=" + log + " " + options);
         EXPECT_EQ(0u, r.exitCode) << r.output;
         RemoveFile(dat);
         filesAfter = FolderOf(folder);
@@ -346,6 +346,46 @@ TEST_F(Services, ServiceThatNeverStopsIsReportedAndStillRemoved) {
     // Marked for deletion, the entry goes once its process has ended.
     Uninstall("MxHung");
     EXPECT_EQ(servicesBefore, ListServices());
+}
+
+// A report-only run finds the Run value, the win.ini entry and the running
+// service and counts them, but leaves all three as they were, saying in one
+// line each what it would have done.
+TEST_F(Services, ReportOnlyChangesNoValueEntryOrService) {
+    Install("MxReport", true);
+    SetValue(HKEY_CURRENT_USER, key + "\\Run", "evil", REG_SZ, Sz("C:\\WINDOWS\\MXEVIL.EXE"));
+    ASSERT_TRUE(WritePrivateProfileStringA("windows", "load", "C:\\WINDOWS\\MXEVIL.EXE", "win.ini"));
+    char windows[MAX_PATH];
+    GetWindowsDirectoryA(windows, sizeof windows);
+    std::string winIni = std::string(windows) + "\\win.ini";
+    RegistryShot registryBefore = SnapshotOf(HKEY_CURRENT_USER, key);
+    ServiceList services = ListServices();
+
+    std::string text = Run("<REGISTRY><KEY handle=\"HKEY_CURRENT_USER\" name=\"" + key +
+                               "\\Run\"><VALUE><VIRUSVALUE>mxevil.exe</VIRUSVALUE><ACTION>delete</ACTION></VALUE>"
+                               "</KEY></REGISTRY>"
+                               "<INIFILE FileName=\"windows\\win.ini\"><KEY section=\"windows\" name=\"load\">"
+                               "<VIRUSVALUE>mxevil.exe</VIRUSVALUE></KEY></INIFILE>"
+                               "<SERVICE>MxReport</SERVICE>",
+                           "-reportonly");
+    std::string load = Profile("win.ini", "windows", "load");
+    WritePrivateProfileStringA("windows", "load", nullptr, "win.ini");
+    EXPECT_EQ(registryBefore, SnapshotOf(HKEY_CURRENT_USER, key));
+    EXPECT_EQ("C:\\WINDOWS\\MXEVIL.EXE", load);
+    EXPECT_EQ(services, ListServices()) << "still installed and running";
+    for (const std::string& line : {"Would delete registry value HKCU\\" + key + "\\Run\\evil\r\n",
+                                    "Would remove the entry load of section [windows] from " + winIni + "\r\n",
+                                    std::string("\r\nChecking services\r\nWould stop and remove service MxReport\r\n")})
+        EXPECT_EQ(1u, CountOf(text, line)) << line << text;
+    for (const char* absent : {"Deleted registry", "Entry successfully removed", "Stopping", "removed\r\n"})
+        EXPECT_EQ(std::string::npos, text.find(absent)) << absent << text;
+    EXPECT_NE(std::string::npos, text.find(Summary("Registry keys affected", 1))) << text;
+    EXPECT_NE(std::string::npos, text.find(Summary("Registry keys changed", 0))) << text;
+    EXPECT_NE(std::string::npos, text.find(Summary("Ini file entries found", 1))) << text;
+    EXPECT_NE(std::string::npos, text.find(Summary("Ini file entries changed", 0))) << text;
+    EXPECT_NE(std::string::npos, text.find(Summary("Services found", 1))) << text;
+    EXPECT_NE(std::string::npos, text.find(Summary("Services removed", 0))) << text;
+    Uninstall("MxReport");
 }
 
 // Wine reports Windows 98 to a program named under AppDefaults: the 9x

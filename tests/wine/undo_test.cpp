@@ -515,7 +515,9 @@ TEST_F(Undo, ReportOnlyUndoChangesNothingAndTheReportsNameTheJournal) {
     EXPECT_TRUE(Journals().empty());
     EXPECT_TRUE(before == Snapshot()) << Differences(before, Snapshot());
 
-    std::string scanReport = folder + "\\scan.json";
+    // The reports go beside the snapshot's folders, not into them.
+    std::string reports = MakeScratchFolder(std::string(testing::UnitTest::GetInstance()->current_test_info()->name()) + ".r");
+    std::string scanReport = reports + "\\scan.json";
     Scan(body, ("-json=" + scanReport).c_str());
     std::vector<std::string> journals = Journals();
     ASSERT_EQ(1u, journals.size());
@@ -524,7 +526,7 @@ TEST_F(Undo, ReportOnlyUndoChangesNothingAndTheReportsNameTheJournal) {
     EXPECT_EQ(std::string(kUndoRoot) + "\\" + journals[0], scan["run"]["undoJournal"]);
     EXPECT_EQ(2, scan["totals"]["done"]) << scan.dump(1);
 
-    std::string wouldReport = folder + "\\would.json";
+    std::string wouldReport = reports + "\\would.json";
     ProcessResult would = RunUndo("-undo -reportonly -json=" + wouldReport);
     EXPECT_EQ(0u, would.exitCode) << would.output;
     EXPECT_TRUE(cleaned == Snapshot()) << Differences(cleaned, Snapshot());
@@ -542,7 +544,7 @@ TEST_F(Undo, ReportOnlyUndoChangesNothingAndTheReportsNameTheJournal) {
         EXPECT_EQ("wouldDo", item["outcome"]);
     }
 
-    std::string undoReport = folder + "\\undo.json";
+    std::string undoReport = reports + "\\undo.json";
     ProcessResult undone = RunUndo("-undo -json=" + undoReport);
     EXPECT_EQ(0u, undone.exitCode) << undone.output;
     EXPECT_TRUE(before == Snapshot()) << Differences(before, Snapshot());
