@@ -513,7 +513,7 @@ TEST_F(Undo, ReportOnlyUndoChangesNothingAndTheReportsNameTheJournal) {
     std::map<std::string, std::string> before = Snapshot();
     Scan(body, "-reportonly");
     EXPECT_TRUE(Journals().empty());
-    EXPECT_TRUE(before == Snapshot()) << Differences(before, Snapshot());
+    EXPECT_TRUE(before == Snapshot()) << ShotDifferences(before, Snapshot());
 
     // The reports go beside the snapshot's folders, not into them.
     std::string reports = MakeScratchFolder(std::string(testing::UnitTest::GetInstance()->current_test_info()->name()) + ".r");
@@ -529,7 +529,7 @@ TEST_F(Undo, ReportOnlyUndoChangesNothingAndTheReportsNameTheJournal) {
     std::string wouldReport = reports + "\\would.json";
     ProcessResult would = RunUndo("-undo -reportonly -json=" + wouldReport);
     EXPECT_EQ(0u, would.exitCode) << would.output;
-    EXPECT_TRUE(cleaned == Snapshot()) << Differences(cleaned, Snapshot());
+    EXPECT_TRUE(cleaned == Snapshot()) << ShotDifferences(cleaned, Snapshot());
     for (const std::string& line : {"Would restore file " + folder + "\\A.EXE\r\n",
                                     "Would restore registry value HKCU\\" + key + "\\v\r\n"})
         EXPECT_EQ(1u, CountOf(would.output, line)) << line << would.output;
@@ -547,7 +547,7 @@ TEST_F(Undo, ReportOnlyUndoChangesNothingAndTheReportsNameTheJournal) {
     std::string undoReport = reports + "\\undo.json";
     ProcessResult undone = RunUndo("-undo -json=" + undoReport);
     EXPECT_EQ(0u, undone.exitCode) << undone.output;
-    EXPECT_TRUE(before == Snapshot()) << Differences(before, Snapshot());
+    EXPECT_TRUE(before == Snapshot()) << ShotDifferences(before, Snapshot());
     report = ReadReport(undoReport);
     EXPECT_EQ(0, report["run"]["result"]);
     EXPECT_EQ(false, report["run"]["reportOnly"]);
