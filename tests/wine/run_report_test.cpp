@@ -123,13 +123,13 @@ std::string DataFileXml() {
            "<MEMORY><PROCESS ProcessName=\"memory_target.exe\"><ACTION>kill</ACTION></PROCESS></MEMORY>"
            "<SERVICE>" + std::string(kService) + "</SERVICE>"
            "<DISK><DIRECTORY>" + machine + "</DIRECTORY>"
-           "<FILE FileName=\"rrevil.exe\"><ACTION>delete</ACTION></FILE>"
+           "<FILE FileName=\"rrevil.exe\"><ACTION confirm=\"Delete the threat's program?\">delete</ACTION></FILE>"
            "<FILE FileName=\"rrmover.exe\"><ACTION destination=\"" + In(kQuarantine, kMoved) +
            "\">move</ACTION></FILE>"
            "<FILE FileName=\"rrhost.com\"><PATTERN type=\"forwards\">56 42 4F 44 59</PATTERN>"
            "<ACTION start=\"pattern0\" length=\"10\">cut</ACTION></FILE>"
            "</DISK>"
-           "<REGISTRY>"
+           "<REGISTRY confirm=\"Clean the registry?\">"
            "<KEY handle=\"HKEY_CURRENT_USER\" name=\"" + std::string(kRunKey) + "\">"
            "<VALUE><VIRUSVALUE>rrevil.exe</VIRUSVALUE><ACTION>delete</ACTION></VALUE></KEY>"
            "<KEY handle=\"HKEY_CURRENT_USER\" name=\"" + std::string(kOwnKey) + "\\Winlogon\">"
@@ -289,7 +289,8 @@ bool RunningUnderWow64() {
 }
 
 // The parts every report of a scan run has, whatever it found.
-void ExpectRunFrame(const json& r, const std::string& dat, bool reportOnly, const char* sharesMode) {
+void ExpectRunFrame(const json& r, const std::string& dat, bool reportOnly, const char* sharesMode,
+                    bool confirm = false) {
     EXPECT_EQ("mendrix-run-report", r.value("format", ""));
     EXPECT_EQ(static_cast<int>(RUN_REPORT_FORMAT_VERSION), r.value("formatVersion", -1));
     EXPECT_EQ(json({{"name", "mendrix"}, {"version", MENDRIX_VERSION},
@@ -318,7 +319,7 @@ void ExpectRunFrame(const json& r, const std::string& dat, bool reportOnly, cons
     json run = r.value("run", json::object());
     EXPECT_EQ("scan", run.value("mode", ""));
     EXPECT_EQ(reportOnly, run.value("reportOnly", !reportOnly));
-    EXPECT_EQ(false, run.value("confirm", true));
+    EXPECT_EQ(confirm, run.value("confirm", !confirm));
     EXPECT_EQ(sharesMode, run.value("sharesMode", ""));
     EXPECT_TRUE(LooksLikeMoment(run.value("started", json()))) << run.dump();
     EXPECT_TRUE(LooksLikeMoment(run.value("finished", json()))) << run.dump();
@@ -464,13 +465,14 @@ protected:
         return shot;
     }
 
-    // One run of the console program on the XML; its log.
+    // One run of the console program on the XML; its log. Standard input
+    // is empty: a question would find the answer No.
     std::string Run(const std::string& xml, const std::string& options) {
         EXPECT_TRUE(BuildDataFile(xml, dat));
         RemoveFile(log);
         RemoveFile(report);
         DWORD start = GetTickCount();
-        last = RunProgramWithin(std::string(kCli) + " -noc -df=" + dat + " -lf=" + log + " " + options, 60000);
+        last = RunProgramWithin(std::string(kCli) + " -df=" + dat + " -lf=" + log + " " + options, 60000);
         printf("run %s: %.1f s\n", options.c_str(), (GetTickCount() - start) / 1000.0);
         EXPECT_TRUE(last.finished);
         return ReadWholeFile(log);
@@ -495,6 +497,8 @@ TEST_F(RunReport, ReportOnlyChangesNothingAndTheRealRunMakesExactlyTheNamedChang
     MachineShot before = Snapshot();
     printf("snapshot: %lu entries, %.1f s\n", static_cast<unsigned long>(before.size()),
            (GetTickCount() - start) / 1000.0);
+    // With confirmation on: a report-only run asks nothing, and goes on as
+    // a Yes would.
     std::string text = Run(DataFileXml(), "-s -reportonly -json=" + report);
     EXPECT_EQ(0u, last.exitCode) << last.output << last.errors;
     MachineShot afterReportOnly = Snapshot();
@@ -516,7 +520,8 @@ TEST_F(RunReport, ReportOnlyChangesNothingAndTheRealRunMakesExactlyTheNamedChang
     const std::vector<std::string> foundReportOnly = FoundLines(text);
 
     json quiet = ReadReport(report);
-    ExpectRunFrame(quiet, dat, true, "removeAndSave");
+    ExpectRunFrame(quiet, dat, true, "removeAndSave", true);
+    EXPECT_EQ(std::string::npos, last.output.find("[y]es")) << last.output;
     ExpectTotalsOfItems(quiet);
     EXPECT_EQ(ExpectedBriefs(changes, "wouldDo"), BriefItems(quiet)) << quiet.dump(1);
     EXPECT_EQ(static_cast<int>(changes.size()), quiet["totals"].value("wouldDo", -1));
@@ -530,7 +535,7 @@ TEST_F(RunReport, ReportOnlyChangesNothingAndTheRealRunMakesExactlyTheNamedChang
     ExpectNoErrorsAndTheTargetsId(quiet, target.pid());
 
     // The same data file, for real.
-    text = Run(DataFileXml(), "-s -json=" + report);
+    text = Run(DataFileXml(), "-noc -s -json=" + report);
     EXPECT_EQ(0u, last.exitCode) << last.output << last.errors;
     // The memory target is seen to end before the snapshot looks for it.
     EXPECT_TRUE(WaitForEnd(target)) << text;
@@ -587,7 +592,7 @@ TEST_F(RunReport, ReportOnlyChangesNothingAndTheRealRunMakesExactlyTheNamedChang
 
 // 3a: a machine without the threat.
 TEST_F(RunReport, RunThatFindsNothingIsCompleteAndClean) {
-    std::string text = Run(DataFileXml(), "-s -json=" + report);
+    std::string text = Run(DataFileXml(), "-noc -s -json=" + report);
     EXPECT_EQ(0u, last.exitCode) << text;
     json r = ReadReport(report);
     ExpectRunFrame(r, dat, false, "removeAndSave");
@@ -620,7 +625,7 @@ TEST_F(RunReport, RunThatFailsPartOfTheWayIsNotClean) {
                            "<FILE FileName=\"rrlocked.exe\"><ACTION>delete</ACTION></FILE>"
                            "<FILE FileName=\"rrevil.exe\"><ACTION>delete</ACTION></FILE>"
                            "</DISK></IDENTITY></CLEANER>",
-                           "-json=" + report);
+                           "-noc -json=" + report);
     EXPECT_EQ(0u, last.exitCode) << text;
     EXPECT_TRUE(FileExists(lockedPath));
     EXPECT_FALSE(FileExists(In(kMachine, kDeleted)));
@@ -690,10 +695,10 @@ TEST_F(RunReport, DataFileErrorStopsTheRunAndSaysWhere) {
 // is named on standard error and in the log.
 TEST_F(RunReport, ReportThatCannotBeWrittenIsNamedAndLeavesTheExitCode) {
     const std::string xml = DataFileXml();
-    std::string without = Run(xml, "-s");
+    std::string without = Run(xml, "-noc -s");
     TimedRun plain = last;
     std::string nowhere = "C:\\mendrix\\scratch\\rr-no-such-folder\\report.json";
-    std::string text = Run(xml, "-s -json=" + nowhere);
+    std::string text = Run(xml, "-noc -s -json=" + nowhere);
     EXPECT_EQ(plain.exitCode, last.exitCode);
     EXPECT_EQ(0u, last.exitCode);
     const std::string named = "Could not write the run report " + nowhere + " (error ";
