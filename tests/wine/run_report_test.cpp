@@ -159,8 +159,7 @@ struct Expected {
 };
 
 std::vector<Expected> ExpectedChanges(uint32_t targetId) {
-    const std::string machine = kMachine, hkcu = "HKCU\\";
-    const std::string own = hkcu + kOwnKey;
+    const std::string hkcu = "HKCU\\", own = hkcu + kOwnKey;
     return {
         {"process", "memory_target.exe", "memory_target.exe", "kill",
          "Would terminate process memory_target.exe (process ID " + std::to_string(targetId) + ")",
@@ -172,12 +171,14 @@ std::vector<Expected> ExpectedChanges(uint32_t targetId) {
         {"file", In(kMachine, kMoved), "FileName rrmover.exe", "move",
          "Would move " + In(kMachine, kMoved) + " to " + In(kQuarantine, kMoved),
          {"files rr-machine\\rrmover.exe", "files rr-quarantine\\rrmover.exe"}},
-        {"file", In(kMachine, kCut), "FileName rrhost.com, 1 PATTERN", "cut", "Would modify file " + In(kMachine, kCut) + " by removing bytes 10 to 25",
+        {"file", In(kMachine, kCut), "FileName rrhost.com, 1 PATTERN", "cut",
+         "Would modify file " + In(kMachine, kCut) + " by removing bytes 10 to 25",
          {"files rr-machine\\rrhost.com"}},
         {"registryValue", hkcu + kRunKey + "\\" + kRunValue, "rrevil.exe", "delete",
          "Would delete registry value " + hkcu + kRunKey + "\\" + kRunValue,
          {hkcu + kRunKey + "\\@" + kRunValue}},
-        {"registryValue", own + "\\Winlogon\\Shell", "differs from DEFAULT explorer.exe", "reset", "Would reset registry value " + own + "\\Winlogon\\Shell",
+        {"registryValue", own + "\\Winlogon\\Shell", "differs from DEFAULT explorer.exe", "reset",
+         "Would reset registry value " + own + "\\Winlogon\\Shell",
          {own + "\\Winlogon\\@Shell"}},
         {"registryKey", own + "\\Settings", "", "delete", "Would delete registry key " + own + "\\Settings",
          {own + "\\Settings\\*"}},
@@ -513,9 +514,10 @@ TEST_F(RunReport, ReportOnlyChangesNothingAndTheRealRunMakesExactlyTheNamedChang
     EXPECT_NE(std::string::npos, text.find("\r\nReport-only run: nothing on this machine was changed\r\n")) << text;
     EXPECT_EQ(std::string::npos, text.find("Undo journal:")) << text;
     // The actions' own lines give way to the one line each.
-    for (const char* action : {"File deleted", "Moving ", "File modified", "Terminating process", "successfully terminated",
-                               "Stopping ", " removed\r\n", "Deleted registry", "Reset registry", "Entry successfully",
-                               "Removing share", "successfuly removed"})
+    for (const char* action :
+         {"File deleted", "Moving ", "File modified", "Terminating process", "successfully terminated", "Stopping ",
+          " removed\r\n", "Deleted registry", "Reset registry", "Entry successfully", "Removing share",
+          "successfuly removed"})
         EXPECT_EQ(std::string::npos, text.find(action)) << action << "\n" << text;
     const std::vector<std::string> foundReportOnly = FoundLines(text);
 
