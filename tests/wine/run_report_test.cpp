@@ -703,7 +703,8 @@ TEST_F(RunReport, ReportThatCannotBeWrittenIsNamedAndLeavesTheExitCode) {
     std::string text = Run(xml, "-noc -s -json=" + nowhere);
     EXPECT_EQ(plain.exitCode, last.exitCode);
     EXPECT_EQ(0u, last.exitCode);
-    const std::string named = "Could not write the run report " + nowhere + " (error ";
+    // Error 3: the path was not found.
+    const std::string named = "Could not write the run report " + nowhere + " (error 3)\r\n";
     EXPECT_NE(std::string::npos, last.errors.find(named)) << last.errors;
     EXPECT_NE(std::string::npos, text.find(named)) << text;
     EXPECT_EQ(std::string::npos, plain.errors.find("Could not write")) << plain.errors;
