@@ -456,7 +456,7 @@ protected:
         MachineShot shot;
         AddFolderTree(kMachine, "files rr-machine\\", &shot);
         AddFolderTree(kQuarantine, "files rr-quarantine\\", &shot);
-        AddRegistryTree(HKEY_LOCAL_MACHINE, "Software", "HKLM\\Software\\", &shot);
+        AddRegistryTreeInParallel(HKEY_LOCAL_MACHINE, "Software", "HKLM\\Software\\", &shot);
         AddRegistryTree(HKEY_CURRENT_USER, "Software", "HKCU\\Software\\", &shot);
         AddFileBytes(WindowsDirectory() + "\\win.ini", "ini win.ini", &shot);
         AddFileBytes(In(kMachine, kPrivateIni), "ini rr.ini", &shot);

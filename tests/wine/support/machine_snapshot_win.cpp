@@ -9,17 +9,28 @@
 
 #include "support/wine_support.h"
 
-void AddRegistryTree(HKEY root, const std::string& path, const std::string& prefix, MachineShot* shot) {
-    HKEY key;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+namespace {
+
+void AddOpenKey(HKEY key, const std::string& prefix, MachineShot* shot);
+
+// The key's own entry and values; answers the names of its subkeys. The
+// counts come first, so that each list is read without a failing call at
+// its end: over a whole hive the calls are where the time goes.
+std::vector<std::string> AddKeyAndValues(HKEY key, const std::string& prefix, MachineShot* shot) {
+    std::vector<std::string> subkeyNames;
     (*shot)[prefix] = "key";
-    std::vector<char> name(16384);
-    std::vector<BYTE> data(64 * 1024);
-    for (DWORD i = 0;; ++i) {
+    DWORD subkeys = 0, longestSubkey = 0, values = 0, longestName = 0, longestData = 0;
+    if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subkeys, &longestSubkey, nullptr, &values, &longestName,
+                         &longestData, nullptr, nullptr) != ERROR_SUCCESS)
+        return subkeyNames;
+    std::vector<char> name((longestName > longestSubkey ? longestName : longestSubkey) + 2);
+    std::vector<BYTE> data(longestData + 1);
+    for (DWORD i = 0; i < values; ++i) {
         DWORD nameSize = static_cast<DWORD>(name.size()), dataSize = static_cast<DWORD>(data.size()), type = 0;
         LONG status = RegEnumValueA(key, i, name.data(), &nameSize, nullptr, &type, data.data(), &dataSize);
-        if (status == ERROR_MORE_DATA) {
-            data.resize(dataSize + 1);
+        if (status == ERROR_MORE_DATA) {  // it grew meanwhile
+            name.resize(name.size() * 2 + 256);
+            data.resize(data.size() * 2 + 256);
             --i;
             continue;
         }
@@ -27,15 +38,67 @@ void AddRegistryTree(HKEY root, const std::string& path, const std::string& pref
         (*shot)[prefix + "@" + std::string(name.data(), nameSize)] =
             std::to_string(type) + ":" + std::string(reinterpret_cast<char*>(data.data()), dataSize);
     }
-    // The subkeys' names first: reading below a key while enumerating it
-    // is safe, but a list is simpler to reason about.
-    std::vector<std::string> subkeys;
-    for (DWORD i = 0;; ++i) {
-        char sub[256];
-        if (RegEnumKeyA(key, i, sub, sizeof sub) != ERROR_SUCCESS) break;
-        subkeys.push_back(sub);
+    for (DWORD i = 0; i < subkeys; ++i) {
+        DWORD nameSize = static_cast<DWORD>(name.size());
+        if (RegEnumKeyExA(key, i, name.data(), &nameSize, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        subkeyNames.push_back(std::string(name.data(), nameSize));
     }
-    for (const std::string& sub : subkeys) AddRegistryTree(key, sub, prefix + sub + "\\", shot);
+    return subkeyNames;
+}
+
+void AddSubkey(HKEY parent, const std::string& name, const std::string& prefix, MachineShot* shot) {
+    HKEY child;
+    if (RegOpenKeyExA(parent, name.c_str(), 0, KEY_READ, &child) != ERROR_SUCCESS) return;
+    AddOpenKey(child, prefix + name + "\\", shot);
+    RegCloseKey(child);
+}
+
+void AddOpenKey(HKEY key, const std::string& prefix, MachineShot* shot) {
+    for (const std::string& sub : AddKeyAndValues(key, prefix, shot)) AddSubkey(key, sub, prefix, shot);
+}
+
+// One of the threads that share out a key's subkeys.
+struct SubkeyWorker {
+    HKEY parent;
+    const std::vector<std::string>* names;
+    volatile LONG* next;  // the index of the next subkey nobody has taken
+    const std::string* prefix;
+    MachineShot shot;
+};
+
+DWORD WINAPI TakeSubkeys(void* parameter) {
+    SubkeyWorker* worker = static_cast<SubkeyWorker*>(parameter);
+    for (;;) {
+        LONG index = InterlockedIncrement(worker->next) - 1;
+        if (index >= static_cast<LONG>(worker->names->size())) return 0;
+        AddSubkey(worker->parent, (*worker->names)[index], *worker->prefix, &worker->shot);
+    }
+}
+
+}  // namespace
+
+void AddRegistryTree(HKEY root, const std::string& path, const std::string& prefix, MachineShot* shot) {
+    HKEY key;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+    AddOpenKey(key, prefix, shot);
+    RegCloseKey(key);
+}
+
+void AddRegistryTreeInParallel(HKEY root, const std::string& path, const std::string& prefix, MachineShot* shot) {
+    HKEY key;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+    std::vector<std::string> names = AddKeyAndValues(key, prefix, shot);
+    volatile LONG next = 0;
+    SubkeyWorker workers[2] = {{key, &names, &next, &prefix, {}}, {key, &names, &next, &prefix, {}}};
+    HANDLE helper = CreateThread(nullptr, 0, TakeSubkeys, &workers[1], 0, nullptr);
+    TakeSubkeys(&workers[0]);
+    if (helper) {
+        WaitForSingleObject(helper, INFINITE);
+        CloseHandle(helper);
+    } else {
+        TakeSubkeys(&workers[1]);  // no second thread: this one takes the rest
+    }
+    for (SubkeyWorker& worker : workers) shot->insert(worker.shot.begin(), worker.shot.end());
     RegCloseKey(key);
 }
 

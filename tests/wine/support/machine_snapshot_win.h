@@ -14,6 +14,9 @@ using MachineShot = std::map<std::string, std::string>;
 // (described as "<type>:<bytes>"). The key itself is prefix. Nothing when
 // the key does not open.
 void AddRegistryTree(HKEY root, const std::string& path, const std::string& prefix, MachineShot* shot);
+// The same, with the key's subkeys shared out between two threads: a whole
+// hive takes seconds, and two readers take about half of that.
+void AddRegistryTreeInParallel(HKEY root, const std::string& path, const std::string& prefix, MachineShot* shot);
 // The same, answered on its own with an empty prefix.
 MachineShot RegistryShotOf(HKEY root, const std::string& path);
 // Deletes a key with everything below it.
