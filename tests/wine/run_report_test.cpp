@@ -610,8 +610,9 @@ TEST_F(RunReport, RunThatFindsNothingIsCompleteAndClean) {
     EXPECT_EQ(true, r.value("clean", false));
 }
 
-// 3c: a file held open without delete sharing, and a service that never
-// stops. The report says which failed and why; the machine is not clean.
+// 3c: a file held open without delete sharing, a key with a subkey (which
+// the NT family does not delete) and a service that never stops. The
+// report says which failed and why; the machine is not clean.
 TEST_F(RunReport, RunThatFailsPartOfTheWayIsNotClean) {
     std::string lockedPath = In(kMachine, "rrlocked.exe");
     ASSERT_TRUE(WriteWholeFile(lockedPath, "MZ in use"));
@@ -620,13 +621,16 @@ TEST_F(RunReport, RunThatFailsPartOfTheWayIsNotClean) {
                          0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, locked);
     ASSERT_EQ("", InstallService("RRHung", "\"" + In(kBin, "standin_service.exe") + "\" never-stop", true));
+    const std::string nested = std::string(kOwnKey) + "\\Nested";
+    SetValue(HKEY_CURRENT_USER, nested + "\\Child", "v", REG_SZ, Sz("kept"));
 
     std::string text = Run("<CLEANER DataFile=\"RR.Test\" Version=\"2.5\" Type=\"Trojan\" Variants=\"RR.A,RR.B\">"
                            "<IDENTITY GenericName=\"RRThreat\"><SERVICE>RRHung</SERVICE>"
                            "<DISK><DIRECTORY>" + std::string(kMachine) + "</DIRECTORY>"
                            "<FILE FileName=\"rrlocked.exe\"><ACTION>delete</ACTION></FILE>"
                            "<FILE FileName=\"rrevil.exe\"><ACTION>delete</ACTION></FILE>"
-                           "</DISK></IDENTITY></CLEANER>",
+                           "</DISK><REGISTRY><KEY handle=\"HKEY_CURRENT_USER\" name=\"" + nested + "\">"
+                           "<ACTION>delete</ACTION></KEY></REGISTRY></IDENTITY></CLEANER>",
                            "-noc -json=" + report);
     EXPECT_EQ(0u, last.exitCode) << text;
     EXPECT_TRUE(FileExists(lockedPath));
@@ -651,7 +655,12 @@ TEST_F(RunReport, RunThatFailsPartOfTheWayIsNotClean) {
     // made, and what matched says that the service still runs.
     EXPECT_EQ("done", hung->value("outcome", "")) << Brief(*hung);
     EXPECT_NE(std::string::npos, hung->value("matched", "").find("did not stop")) << hung->dump();
-    EXPECT_LE(1, r["totals"].value("failed", 0));
+    const json* key = FindItem(r, "registryKey", "HKCU\\" + nested);
+    ASSERT_NE(nullptr, key) << r.dump(1);
+    EXPECT_EQ("failed", key->value("outcome", "")) << Brief(*key);
+    EXPECT_EQ(static_cast<unsigned>(ERROR_ACCESS_DENIED), key->value("error", 0u)) << Brief(*key);
+    EXPECT_EQ(1u, RegistryShotOf(HKEY_CURRENT_USER, nested).count("Child\\@v"));
+    EXPECT_EQ(2, r["totals"].value("failed", 0));
     EXPECT_EQ(true, r.value("complete", false)) << r["notExamined"].dump(1);
     EXPECT_EQ(false, r.value("clean", true));
     EXPECT_EQ(0, r["run"].value("result", -1));
