@@ -457,7 +457,7 @@ protected:
         AddFolderTree(kMachine, "files rr-machine\\", &shot);
         AddFolderTree(kQuarantine, "files rr-quarantine\\", &shot);
         AddRegistryTreeInParallel(HKEY_LOCAL_MACHINE, "Software", "HKLM\\Software\\", &shot);
-        AddRegistryTree(HKEY_CURRENT_USER, "Software", "HKCU\\Software\\", &shot);
+        AddRegistryTree(HKEY_CURRENT_USER, "", "HKCU\\", &shot);
         AddFileBytes(WindowsDirectory() + "\\win.ini", "ini win.ini", &shot);
         AddFileBytes(In(kMachine, kPrivateIni), "ini rr.ini", &shot);
         AddFileBytes(kTable, "share table", &shot);

@@ -12,7 +12,7 @@ using MachineShot = std::map<std::string, std::string>;
 // Every key and value below root\path, named from prefix: prefix + "sub\"
 // for a key (described as "key"), prefix + "sub\@name" for a value
 // (described as "<type>:<bytes>"). The key itself is prefix. Nothing when
-// the key does not open.
+// the key does not open. An empty path is the root key itself.
 void AddRegistryTree(HKEY root, const std::string& path, const std::string& prefix, MachineShot* shot);
 // The same, with the key's subkeys shared out between two threads: a whole
 // hive takes seconds, and two readers take about half of that.
