@@ -198,18 +198,27 @@ void RecordFound(const ValueSite& site, const ActionRecord* action) {
     RecordValue(site, action->keyword, OUTCOME_FOUND);
 }
 
+// Tries the value's VIRUSVALUE texts in order until one matches. *matched
+// gets a copy of the candidate that did (the text, or the store value it
+// named), for the run report.
+template <typename Test>
+bool FirstVirusValue(const ValueRecord* value, char** matched, Test test) {
+    bool found = false;
+    for (const VirusValueRecord* v = value->virusValues; v && !found; v = v->next)
+        if (v->text)
+            found = TryVirusValue(v->text, [&](const char* c) {
+                bool hit = test(c);
+                if (hit) *matched = CopyText(c, strlen(c));
+                return hit;
+            });
+    return found;
+}
+
 void CheckText(const ValueSite& site, char* data, ValueRecord* value) {
     const ActionRecord* action = value->action;
     LowerCaseText(data);
-    bool matched = false;
     char* matchedText = nullptr;
-    for (VirusValueRecord* v = value->virusValues; v && !matched; v = v->next)
-        if (v->text)
-            matched = TryVirusValue(v->text, [&](const char* c) {
-                bool hit = TextMatches(data, c, action);
-                if (hit) matchedText = CopyText(c, strlen(c));
-                return hit;
-            });
+    bool matched = FirstVirusValue(value, &matchedText, [&](const char* c) { return TextMatches(data, c, action); });
     LowerCaseText(value->defaultText);
 
     bool act = value->virusValues ? matched : !value->defaultText || strcmp(data, value->defaultText) != 0;
@@ -242,15 +251,8 @@ void CheckDword(const ValueSite& site, const uint8_t* bytes, ValueRecord* value)
     const ActionRecord* action = value->action;
     uint32_t number = static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
                       static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
-    bool matched = false;
     char* matchedText = nullptr;
-    for (VirusValueRecord* v = value->virusValues; v && !matched; v = v->next)
-        if (v->text)
-            matched = TryVirusValue(v->text, [&](const char* c) {
-                bool hit = DwordMatches(number, c);
-                if (hit) matchedText = CopyText(c, strlen(c));
-                return hit;
-            });
+    bool matched = FirstVirusValue(value, &matchedText, [&](const char* c) { return DwordMatches(number, c); });
     uint32_t normal = 0;
     bool normalParses = !value->defaultText || ParseHex(value->defaultText, 4, &normal) >= 0;
     bool act = normalParses && (value->virusValues ? matched : !value->defaultText || number != normal);
