@@ -198,6 +198,17 @@ void RecordFound(const ValueSite& site, const ActionRecord* action) {
     RecordValue(site, action->keyword, OUTCOME_FOUND);
 }
 
+// A value that shows the threat: the site with what matched it for the run
+// report (without VIRUSVALUE texts, the DEFAULT it differs from), and the
+// run marked infected when the ACTION says so.
+ValueSite ActingSite(const ValueSite& site, const ValueRecord* value, char** matchedText) {
+    if (!value->virusValues) *matchedText = DefaultNote(value->defaultText);
+    ValueSite acting = site;
+    acting.matched = *matchedText;
+    if (value->action->setInfected) MarkInfected();
+    return acting;
+}
+
 // Tries the value's VIRUSVALUE texts in order until one matches. *matched
 // gets a copy of the candidate that did (the text, or the store value it
 // named), for the run report.
@@ -226,10 +237,7 @@ void CheckText(const ValueSite& site, char* data, ValueRecord* value) {
         free(matchedText);
         return;
     }
-    if (!value->virusValues) matchedText = DefaultNote(value->defaultText);
-    ValueSite acting = site;
-    acting.matched = matchedText;
-    if (action->setInfected) MarkInfected();
+    ValueSite acting = ActingSite(site, value, &matchedText);
     if (IsKeyword(action, REGISTRY_RESET) && value->defaultText) {
         CountEvent(EVENT_REGKEY_AFFECTED);
         // The terminator is written with the text, so that every reader
@@ -260,10 +268,7 @@ void CheckDword(const ValueSite& site, const uint8_t* bytes, ValueRecord* value)
         free(matchedText);
         return;
     }
-    if (!value->virusValues) matchedText = DefaultNote(value->defaultText);
-    ValueSite acting = site;
-    acting.matched = matchedText;
-    if (action->setInfected) MarkInfected();
+    ValueSite acting = ActingSite(site, value, &matchedText);
     CountEvent(EVENT_REGKEY_AFFECTED);
     if (IsKeyword(action, REGISTRY_RESET) && value->defaultText) {
         uint8_t stored[4] = {static_cast<uint8_t>(normal), static_cast<uint8_t>(normal >> 8),
