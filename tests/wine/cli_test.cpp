@@ -19,12 +19,6 @@ static ProcessResult RunCli(const std::string& arguments, const std::string& inp
     return RunProgram(std::string(kCli) + " " + arguments, input);
 }
 
-static size_t CountOf(const std::string& text, const std::string& piece) {
-    size_t n = 0;
-    for (size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1)) ++n;
-    return n;
-}
-
 class CliTest : public testing::Test {
 protected:
     void SetUp() override {
@@ -207,16 +201,11 @@ class Windows98 : public CliTest {
 protected:
     void SetUp() override {
         CliTest::SetUp();
-        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                                                 &key_, nullptr));
-        ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(key_, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>("win98"), 6));
+        PretendWindows98("mendrix-cli.exe", true);
     }
     void TearDown() override {
-        RegCloseKey(key_);
-        RegDeleteKeyA(HKEY_CURRENT_USER, kKey);
+        PretendWindows98("mendrix-cli.exe", false);
     }
-    static constexpr const char* kKey = "Software\\Wine\\AppDefaults\\mendrix-cli.exe";
-    HKEY key_ = nullptr;
 };
 
 TEST_F(Windows98, NoRightsQuestionAndNtOnlyElementsAreLeftOut) {

@@ -49,12 +49,6 @@ std::string Disk(const Strings& directories, const std::string& files) {
     return text + files + "</DISK>";
 }
 
-size_t CountOf(const std::string& text, const std::string& piece) {
-    size_t n = 0;
-    for (size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1)) ++n;
-    return n;
-}
-
 bool Has(const std::string& text, const std::string& piece) { return text.find(piece) != std::string::npos; }
 
 // The lines of the log that are paths below root, each without the root and

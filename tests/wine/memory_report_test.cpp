@@ -23,42 +23,9 @@ namespace {
 const char kCli[] = "C:\\mendrix\\mendrix-cli.exe";
 const char kTargetExe[] = "C:\\mendrix\\memory_target.exe";
 
-std::string Hex(uint64_t value) {
-    char text[32];
-    snprintf(text, sizeof text, "%llX", static_cast<unsigned long long>(value));
-    return text;
-}
-
-std::string HexBytes(const unsigned char* bytes, size_t count) {
-    std::string text;
-    char pair[4];
-    for (size_t i = 0; i < count; ++i) {
-        snprintf(pair, sizeof pair, "%02X ", bytes[i]);
-        text += pair;
-    }
-    return text;
-}
-
-std::string Offset(int64_t offset) { return offset < 0 ? "-" + Hex(static_cast<uint64_t>(-offset)) : Hex(offset); }
-
 std::string Cleaner(const std::string& memory) {
     return "<CLEANER DataFile=\"Memory.Report\" Version=\"1\" Type=\"Virus\"><IDENTITY GenericName=\"MemTest\">"
            "<MEMORY>" + memory + "</MEMORY></IDENTITY></CLEANER>";
-}
-
-size_t CountOf(const std::string& text, const std::string& piece) {
-    size_t n = 0;
-    for (size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1)) ++n;
-    return n;
-}
-
-bool Ticking(const Target& target) {
-    LONG before = TargetTicks(target);
-    for (int waited = 0; waited < 1000; waited += 50) {
-        Sleep(50);
-        if (TargetTicks(target) != before) return true;
-    }
-    return false;
 }
 
 bool Alive(const Target& target) {
@@ -372,17 +339,12 @@ class Windows98Report : public MemoryReport {
 protected:
     void SetUp() override {
         MemoryReport::SetUp();
-        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                                                 &key_, nullptr));
-        ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(key_, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>("win98"), 6));
+        PretendWindows98("mendrix-cli.exe", true);
     }
     void TearDown() override {
-        RegCloseKey(key_);
-        RegDeleteKeyA(HKEY_CURRENT_USER, kKey);
+        PretendWindows98("mendrix-cli.exe", false);
         MemoryReport::TearDown();
     }
-    static constexpr const char* kKey = "Software\\Wine\\AppDefaults\\mendrix-cli.exe";
-    HKEY key_ = nullptr;
 };
 
 TEST_F(Windows98Report, ReportOnlyKillAndPostLeaveTheProcessAlone) {

@@ -27,34 +27,9 @@ namespace {
 const char kCli[] = "C:\\mendrix\\mendrix-cli.exe";
 const char kTargetExe[] = "C:\\mendrix\\memory_target.exe";
 
-std::string Hex(uint64_t value) {
-    char text[32];
-    snprintf(text, sizeof text, "%llX", static_cast<unsigned long long>(value));
-    return text;
-}
-
-std::string HexBytes(const unsigned char* bytes, size_t count) {
-    std::string text;
-    char pair[4];
-    for (size_t i = 0; i < count; ++i) {
-        snprintf(pair, sizeof pair, "%02X ", bytes[i]);
-        text += pair;
-    }
-    return text;
-}
-
-// An offset attribute: hexadecimal with an optional minus sign.
-std::string Offset(int64_t offset) { return offset < 0 ? "-" + Hex(static_cast<uint64_t>(-offset)) : Hex(offset); }
-
 std::string Cleaner(const std::string& memory, const char* type = "Virus") {
     return std::string("<CLEANER DataFile=\"Memory.Test\" Version=\"1\" Type=\"") + type +
            "\"><IDENTITY GenericName=\"MemTest\"><MEMORY>" + memory + "</MEMORY></IDENTITY></CLEANER>";
-}
-
-size_t CountOf(const std::string& text, const std::string& piece) {
-    size_t n = 0;
-    for (size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1)) ++n;
-    return n;
 }
 
 // Runs a command without handing it our output pipe: a program it starts
@@ -80,17 +55,6 @@ bool WaitFor(const Target& target, const std::string& piece, int milliseconds = 
     for (int waited = 0; waited < milliseconds; waited += 50) {
         if (TargetReport(target).find(piece) != std::string::npos) return true;
         Sleep(50);
-    }
-    return false;
-}
-
-// Whether the target's library threads still tick: given a second, since
-// the machine may be busy.
-bool Ticking(const Target& target) {
-    LONG before = TargetTicks(target);
-    for (int waited = 0; waited < 1000; waited += 50) {
-        Sleep(50);
-        if (TargetTicks(target) != before) return true;
     }
     return false;
 }
@@ -527,17 +491,12 @@ class Windows98Memory : public MemoryTest {
 protected:
     void SetUp() override {
         MemoryTest::SetUp();
-        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                                                 &key_, nullptr));
-        ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(key_, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>("win98"), 6));
+        PretendWindows98("mendrix-cli.exe", true);
     }
     void TearDown() override {
-        RegCloseKey(key_);
-        RegDeleteKeyA(HKEY_CURRENT_USER, kKey);
+        PretendWindows98("mendrix-cli.exe", false);
         MemoryTest::TearDown();
     }
-    static constexpr const char* kKey = "Software\\Wine\\AppDefaults\\mendrix-cli.exe";
-    HKEY key_ = nullptr;
 };
 
 TEST_F(Windows98Memory, KillAndForcekillTerminateWithMinusOne) {

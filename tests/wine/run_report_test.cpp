@@ -61,17 +61,6 @@ std::string WindowsDirectory() {
     return windows;
 }
 
-std::string Sz(const std::string& text) { return text + std::string(1, '\0'); }
-
-void SetValue(HKEY root, const std::string& path, const std::string& name, DWORD type, const std::string& bytes) {
-    HKEY key;
-    ASSERT_EQ(ERROR_SUCCESS,
-              RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
-    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(key, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
-                                            static_cast<DWORD>(bytes.size())));
-    RegCloseKey(key);
-}
-
 void DeleteValue(HKEY root, const std::string& path, const std::string& name) {
     HKEY key;
     if (RegOpenKeyExA(root, path.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return;
@@ -422,14 +411,14 @@ protected:
 
         ASSERT_TRUE(StartTarget(In(kBin, "memory_target.exe"), In(kRunFiles, "target.txt"), &target));
 
-        SetValue(HKEY_CURRENT_USER, kRunKey, kRunValue, REG_SZ, Sz(In(kMachine, kDeleted) + " /quiet"));
-        SetValue(HKEY_CURRENT_USER, kRunKey, "RRKeep", REG_SZ, Sz("c:\\tools\\ok.exe"));
+        SetRegistryValue(HKEY_CURRENT_USER, kRunKey, kRunValue, REG_SZ, Sz(In(kMachine, kDeleted) + " /quiet"));
+        SetRegistryValue(HKEY_CURRENT_USER, kRunKey, "RRKeep", REG_SZ, Sz("c:\\tools\\ok.exe"));
         const std::string own = kOwnKey;
-        SetValue(HKEY_CURRENT_USER, own + "\\Winlogon", "Shell", REG_SZ, Sz("Explorer.exe rrevil.exe"));
-        SetValue(HKEY_CURRENT_USER, own + "\\Winlogon", "Userinit", REG_SZ, Sz("userinit.exe"));
-        SetValue(HKEY_CURRENT_USER, own + "\\Settings", "id", REG_DWORD, std::string("\x2A\0\0\0", 4));
-        SetValue(HKEY_CURRENT_USER, own + "\\Settings", "", REG_SZ, Sz("the threat's settings"));
-        SetValue(HKEY_CURRENT_USER, own + "\\Kept", "keep", REG_SZ, Sz("rrevil.exe is named here too"));
+        SetRegistryValue(HKEY_CURRENT_USER, own + "\\Winlogon", "Shell", REG_SZ, Sz("Explorer.exe rrevil.exe"));
+        SetRegistryValue(HKEY_CURRENT_USER, own + "\\Winlogon", "Userinit", REG_SZ, Sz("userinit.exe"));
+        SetRegistryValue(HKEY_CURRENT_USER, own + "\\Settings", "id", REG_DWORD, std::string("\x2A\0\0\0", 4));
+        SetRegistryValue(HKEY_CURRENT_USER, own + "\\Settings", "", REG_SZ, Sz("the threat's settings"));
+        SetRegistryValue(HKEY_CURRENT_USER, own + "\\Kept", "keep", REG_SZ, Sz("rrevil.exe is named here too"));
 
         ASSERT_TRUE(WritePrivateProfileStringA("windows", "load", "C:\\WINDOWS\\RREVIL.EXE", "win.ini"));
 
@@ -622,7 +611,7 @@ TEST_F(RunReport, RunThatFailsPartOfTheWayIsNotClean) {
     ASSERT_NE(INVALID_HANDLE_VALUE, locked);
     ASSERT_EQ("", InstallService("RRHung", "\"" + In(kBin, "standin_service.exe") + "\" never-stop", true));
     const std::string nested = std::string(kOwnKey) + "\\Nested";
-    SetValue(HKEY_CURRENT_USER, nested + "\\Child", "v", REG_SZ, Sz("kept"));
+    SetRegistryValue(HKEY_CURRENT_USER, nested + "\\Child", "v", REG_SZ, Sz("kept"));
 
     std::string text = Run("<CLEANER DataFile=\"RR.Test\" Version=\"2.5\" Type=\"Trojan\" Variants=\"RR.A,RR.B\">"
                            "<IDENTITY GenericName=\"RRThreat\"><SERVICE>RRHung</SERVICE>"

@@ -122,12 +122,6 @@ std::vector<std::string> NamesOf(const ShareTable& table) {
     return names;
 }
 
-size_t CountOf(const std::string& text, const std::string& piece) {
-    size_t n = 0;
-    for (size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1)) ++n;
-    return n;
-}
-
 // The share work of one run on the NT family: the stand-in netapi32.dll is
 // loaded by the console program alone, through its own DLL override.
 class SharesNt : public testing::Test {

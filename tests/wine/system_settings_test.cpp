@@ -33,15 +33,6 @@ RegistryShot SnapshotOf(HKEY root, const std::string& path) { return RegistrySho
 
 void DeleteTree(HKEY root, const std::string& path) { DeleteRegistryTree(root, path); }
 
-void SetValue(HKEY root, const std::string& path, const std::string& name, DWORD type, const std::string& bytes) {
-    HKEY key;
-    ASSERT_EQ(ERROR_SUCCESS,
-              RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
-    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(key, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
-                                            static_cast<DWORD>(bytes.size())));
-    RegCloseKey(key);
-}
-
 void MakeKey(HKEY root, const std::string& path) {
     HKEY key;
     ASSERT_EQ(ERROR_SUCCESS,
@@ -49,7 +40,6 @@ void MakeKey(HKEY root, const std::string& path) {
     RegCloseKey(key);
 }
 
-std::string Sz(const std::string& text) { return text + std::string(1, '\0'); }
 std::string Dword(DWORD n) { return std::string(reinterpret_cast<const char*>(&n), 4); }
 
 // ---------------------------------------------------------------- services
@@ -81,12 +71,6 @@ void Install(const std::string& name, bool start, const char* variant = "") {
 void Uninstall(const std::string& name) { UninstallService(name); }
 
 // ---------------------------------------------------------------- runs
-
-size_t CountOf(const std::string& text, const std::string& piece) {
-    size_t n = 0;
-    for (size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1)) ++n;
-    return n;
-}
 
 // The files of a scratch folder with their bytes, apart from the run's own
 // log and data file.
@@ -150,22 +134,22 @@ TEST_F(SystemSettings, RegistryValuesAndKeys) {
     HKEY cu = HKEY_CURRENT_USER;
     std::string k = key + "\\";
     std::string longName(300, 'L');
-    SetValue(cu, k + "Run", "one", REG_SZ, Sz("c:\\tools\\one.exe"));
-    SetValue(cu, k + "Run", "two", REG_SZ, Sz("C:\\WINDOWS\\MXEVIL.EXE"));
-    SetValue(cu, k + "Run", "three", REG_EXPAND_SZ, Sz("%windir%\\MxEvil.exe -q"));
-    SetValue(cu, k + "Run", "four", REG_BINARY, "mxfine.exe");  // no terminating zero
-    SetValue(cu, k + "Run", "five", REG_DWORD, Dword(9));
-    SetValue(cu, k + "Run", longName, REG_SZ, Sz("mxevil.exe"));
-    SetValue(cu, k + "Bin", "blob", REG_BINARY, "start mxevil.exe");  // no terminating zero
-    SetValue(cu, k + "Shell", "Shell", REG_SZ, Sz("C:\\WINDOWS\\Explorer.exe"));
-    SetValue(cu, k + "Shell", "Same", REG_SZ, Sz("EXPLORER.EXE"));
-    SetValue(cu, k + "Load", "loader", REG_SZ, Sz("\"C:\\Program Files\\MxEvil\\MxAgent.exe\" /silent"));
+    SetRegistryValue(cu, k + "Run", "one", REG_SZ, Sz("c:\\tools\\one.exe"));
+    SetRegistryValue(cu, k + "Run", "two", REG_SZ, Sz("C:\\WINDOWS\\MXEVIL.EXE"));
+    SetRegistryValue(cu, k + "Run", "three", REG_EXPAND_SZ, Sz("%windir%\\MxEvil.exe -q"));
+    SetRegistryValue(cu, k + "Run", "four", REG_BINARY, "mxfine.exe");  // no terminating zero
+    SetRegistryValue(cu, k + "Run", "five", REG_DWORD, Dword(9));
+    SetRegistryValue(cu, k + "Run", longName, REG_SZ, Sz("mxevil.exe"));
+    SetRegistryValue(cu, k + "Bin", "blob", REG_BINARY, "start mxevil.exe");  // no terminating zero
+    SetRegistryValue(cu, k + "Shell", "Shell", REG_SZ, Sz("C:\\WINDOWS\\Explorer.exe"));
+    SetRegistryValue(cu, k + "Shell", "Same", REG_SZ, Sz("EXPLORER.EXE"));
+    SetRegistryValue(cu, k + "Load", "loader", REG_SZ, Sz("\"C:\\Program Files\\MxEvil\\MxAgent.exe\" /silent"));
     MakeKey(cu, k + "Agents\\mxagent");
     MakeKey(cu, k + "Agents\\other");
-    SetValue(cu, k + "Dw", "one", REG_DWORD, Dword(1));
-    SetValue(cu, k + "Dw", "hex", REG_DWORD, Dword(1));
-    SetValue(cu, k + "Unnamed", "", REG_SZ, Sz("c:\\mxevil.exe"));
-    SetValue(cu, k + "Unnamed", "kept", REG_SZ, Sz("c:\\mxevil.exe"));
+    SetRegistryValue(cu, k + "Dw", "one", REG_DWORD, Dword(1));
+    SetRegistryValue(cu, k + "Dw", "hex", REG_DWORD, Dword(1));
+    SetRegistryValue(cu, k + "Unnamed", "", REG_SZ, Sz("c:\\mxevil.exe"));
+    SetRegistryValue(cu, k + "Unnamed", "kept", REG_SZ, Sz("c:\\mxevil.exe"));
     MakeKey(cu, k + "Gone");
     MakeKey(cu, k + "Kept\\Child");
     RegistryShot before = SnapshotOf(cu, key);
@@ -229,7 +213,7 @@ TEST_F(SystemSettings, ValuesAreChangedInTheProgramsOwnRegistryView) {
     ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0,
                                              KEY_ALL_ACCESS | other, nullptr, &theirs, nullptr));
     RegSetValueExA(theirs, "v", 0, REG_SZ, reinterpret_cast<const BYTE*>("mxevil.exe"), 11);
-    SetValue(HKEY_LOCAL_MACHINE, path, "v", REG_SZ, Sz("mxevil.exe"));
+    SetRegistryValue(HKEY_LOCAL_MACHINE, path, "v", REG_SZ, Sz("mxevil.exe"));
     Run("<REGISTRY><KEY handle=\"HKEY_LOCAL_MACHINE\" name=\"" + path +
         "\"><VALUE name=\"v\"><ACTION>delete</ACTION></VALUE></KEY></REGISTRY>");
     EXPECT_EQ(RegistryShot({{"", "key"}}), SnapshotOf(HKEY_LOCAL_MACHINE, path));
@@ -353,7 +337,7 @@ TEST_F(Services, ServiceThatNeverStopsIsReportedAndStillRemoved) {
 // line each what it would have done.
 TEST_F(Services, ReportOnlyChangesNoValueEntryOrService) {
     Install("MxReport", true);
-    SetValue(HKEY_CURRENT_USER, key + "\\Run", "evil", REG_SZ, Sz("C:\\WINDOWS\\MXEVIL.EXE"));
+    SetRegistryValue(HKEY_CURRENT_USER, key + "\\Run", "evil", REG_SZ, Sz("C:\\WINDOWS\\MXEVIL.EXE"));
     ASSERT_TRUE(WritePrivateProfileStringA("windows", "load", "C:\\WINDOWS\\MXEVIL.EXE", "win.ini"));
     char windows[MAX_PATH];
     GetWindowsDirectoryA(windows, sizeof windows);
@@ -391,11 +375,10 @@ TEST_F(Services, ReportOnlyChangesNoValueEntryOrService) {
 // Wine reports Windows 98 to a program named under AppDefaults: the 9x
 // family has no services, and the run leaves them alone.
 TEST_F(Services, NothingIsTouchedOnWindows98) {
-    const char* appKey = "Software\\Wine\\AppDefaults\\mendrix-cli.exe";
-    SetValue(HKEY_CURRENT_USER, appKey, "Version", REG_SZ, Sz("win98"));
+    PretendWindows98("mendrix-cli.exe", true);
     Install("MxRunning", true);
     std::string text = Run("<SERVICE>MxRunning</SERVICE>");
-    RegDeleteKeyA(HKEY_CURRENT_USER, appKey);
+    PretendWindows98("mendrix-cli.exe", false);
     EXPECT_EQ(static_cast<DWORD>(SERVICE_RUNNING), StateOf("MxRunning"));
     EXPECT_EQ(std::string::npos, text.find("MxRunning")) << text;
     EXPECT_EQ(std::string::npos, text.find("Services")) << text;

@@ -27,12 +27,6 @@ const char kCli[] = "C:\\mendrix\\mendrix-cli.exe";
 const char kUndoRoot[] = "C:\\Mendrix\\Undo";
 const char kTestKey[] = "Software\\MendrixUndoTest";
 
-size_t CountOf(const std::string& text, const std::string& piece) {
-    size_t n = 0;
-    for (size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1)) ++n;
-    return n;
-}
-
 // ---------------------------------------------------------------- snapshots
 
 // Every file below a folder with its bytes, attributes and creation and
@@ -126,15 +120,8 @@ std::vector<std::string> Journals() {
 }
 
 void SetValue(const std::string& path, const std::string& name, DWORD type, const std::string& bytes) {
-    HKEY key;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                                             &key, nullptr));
-    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(key, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
-                                            static_cast<DWORD>(bytes.size())));
-    RegCloseKey(key);
+    SetRegistryValue(HKEY_CURRENT_USER, path, name, type, bytes);
 }
-
-std::string Sz(const std::string& text) { return text + std::string(1, '\0'); }
 
 // Deterministic bytes that hold every byte value.
 std::string Content(size_t size, unsigned seed) {
@@ -361,8 +348,7 @@ TEST_F(Undo, WhatCameBackIsLeftAloneAndAMissingCopyIsReported) {
 // On the 9x family (Wine reports Windows 98 to a program named under
 // AppDefaults) the same journal is kept and put back.
 TEST_F(Undo, Windows98RunComesBackToo) {
-    const char* appKey = "Software\\Wine\\AppDefaults\\mendrix-cli.exe";
-    SetValue(appKey, "Version", REG_SZ, Sz("win98"));
+    PretendWindows98("mendrix-cli.exe", true);
     std::string cut = Content(0x1000, 6);
     cut.replace(0x800, 4, "\xDE\xAD\xBE\xEF", 4);
     MakeFile(folder + "\\DEL.EXE", Content(3000, 1), FILE_ATTRIBUTE_READONLY, 1);
@@ -382,7 +368,7 @@ TEST_F(Undo, Windows98RunComesBackToo) {
     std::map<std::string, std::string> changed = Snapshot();
     for (const char* gone : {"DEL.EXE", "reg Gone\\", "reg Run\\@evil"}) EXPECT_EQ(0u, changed.count(gone)) << gone << text;
     ProcessResult r = RunUndo();
-    RegDeleteKeyA(HKEY_CURRENT_USER, appKey);
+    PretendWindows98("mendrix-cli.exe", false);
     EXPECT_EQ(0u, r.exitCode) << r.output;
     EXPECT_TRUE(before == Snapshot()) << ShotDifferences(before, Snapshot());
     // Keys go last first: Gone went with its subkey, which comes back with it.

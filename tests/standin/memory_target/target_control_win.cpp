@@ -1,5 +1,7 @@
 #include "target_control_win.h"
 
+#include <stdio.h>
+
 #include <tlhelp32.h>
 #include <stdlib.h>
 
@@ -122,3 +124,30 @@ bool TargetHasModule(const Target& target, const char* name) {
     CloseHandle(snapshot);
     return found;
 }
+
+bool Ticking(const Target& target) {
+    LONG before = TargetTicks(target);
+    for (int waited = 0; waited < 1000; waited += 50) {
+        Sleep(50);
+        if (TargetTicks(target) != before) return true;
+    }
+    return false;
+}
+
+std::string Hex(uint64_t value) {
+    char text[32];
+    snprintf(text, sizeof text, "%llX", static_cast<unsigned long long>(value));
+    return text;
+}
+
+std::string HexBytes(const unsigned char* bytes, size_t count) {
+    std::string text;
+    char pair[4];
+    for (size_t i = 0; i < count; ++i) {
+        snprintf(pair, sizeof pair, "%02X ", bytes[i]);
+        text += pair;
+    }
+    return text;
+}
+
+std::string Offset(int64_t offset) { return offset < 0 ? "-" + Hex(static_cast<uint64_t>(-offset)) : Hex(offset); }

@@ -35,3 +35,12 @@ bool ReadTarget(const Target& target, uint64_t address, void* buffer, size_t siz
 LONG TargetTicks(const Target& target);
 // Whether the module is loaded in the target (a module snapshot).
 bool TargetHasModule(const Target& target, const char* name);
+// Whether the target's library threads still tick: given a second, since
+// the machine may be busy.
+bool Ticking(const Target& target);
+
+// Numbers and bytes as a data file writes them: "1F40", "DE AD BE EF ",
+// and an offset attribute with an optional minus sign.
+std::string Hex(uint64_t value);
+std::string HexBytes(const unsigned char* bytes, size_t count);
+std::string Offset(int64_t offset);

@@ -122,3 +122,31 @@ int RunAllTests(int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
+
+size_t CountOf(const std::string& text, const std::string& piece) {
+    size_t n = 0;
+    for (size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1)) ++n;
+    return n;
+}
+
+std::string Sz(const std::string& text) { return text + std::string(1, '\0'); }
+
+void SetRegistryValue(void* root, const std::string& path, const std::string& name, unsigned long type,
+                      const std::string& bytes) {
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(static_cast<HKEY>(root), path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                                             nullptr, &key, nullptr))
+        << path;
+    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(key, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
+                                            static_cast<DWORD>(bytes.size())))
+        << path << "\\" << name;
+    RegCloseKey(key);
+}
+
+void PretendWindows98(const char* program, bool on) {
+    std::string key = std::string("Software\\Wine\\AppDefaults\\") + program;
+    if (on)
+        SetRegistryValue(HKEY_CURRENT_USER, key, "Version", REG_SZ, Sz("win98"));
+    else
+        RegDeleteKeyA(HKEY_CURRENT_USER, key.c_str());
+}

@@ -26,5 +26,19 @@ std::string Scramble(const std::string& tokens);
 // Builds a data file from XML text with the data-file tool.
 bool BuildDataFile(const std::string& xml, const std::string& datPath);
 
+// How many times piece occurs in text, overlapping ones included.
+size_t CountOf(const std::string& text, const std::string& piece);
+
+// A REG_SZ value's bytes: the text and its terminator.
+std::string Sz(const std::string& text);
+// Creates the key as needed and sets the value; a failure fails the test.
+// root is an HKEY.
+void SetRegistryValue(void* root, const std::string& path, const std::string& name, unsigned long type,
+                      const std::string& bytes);
+
+// Wine reports Windows 98 to a program named under its AppDefaults key
+// with Version "win98". on false removes the program's key again.
+void PretendWindows98(const char* program, bool on);
+
 // Main test program entry: GoogleTest with its brief output.
 int RunAllTests(int argc, char** argv);
