@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "script/json.h"
+#include "support/target_fixture_win.h"
 #include "support/wine_support.h"
 #include "target_control_win.h"
 #include "target_protocol.h"
@@ -53,25 +54,11 @@ std::set<uint32_t> ThreadIds(const std::vector<json>& items) {
 }
 std::set<uint32_t> LibraryThreads(const Target& t) { return {t.Number("libthreads", 0), t.Number("libthreads", 1)}; }
 
-class MemoryReport : public testing::Test {
+class MemoryReport : public TargetFixture {
 protected:
-    static void SetUpTestSuite() { ASSERT_TRUE(InstallTargetFiles("C:\\mendrix")); }
-
     void SetUp() override {
-        folder = MakeScratchFolder(testing::UnitTest::GetInstance()->current_test_info()->name());
-        log = folder + "\\run.log";
+        TargetFixture::SetUp();
         jsonPath = folder + "\\report.json";
-    }
-    void TearDown() override {
-        for (Target& t : targets) StopTarget(&t);
-    }
-
-    Target& Start(const std::string& exe = kTargetExe) {
-        targets.emplace_back();
-        Target& t = targets.back();
-        std::string report = folder + "\\target" + std::to_string(targets.size()) + ".txt";
-        EXPECT_TRUE(StartTarget(exe, report, &t)) << exe;
-        return t;
     }
 
     ProcessResult Run(const std::string& xml, bool reportOnly, const std::string& options = "") {
@@ -88,13 +75,7 @@ protected:
         return report;
     }
 
-    std::string folder;
-    std::string log;
     std::string jsonPath;
-    std::vector<Target> targets;
-
-public:
-    MemoryReport() { targets.reserve(8); }
 };
 
 // Whole-process keywords: the found lines and counters of a real run, one

@@ -18,6 +18,7 @@
 #include "report/message.h"
 #include "script/action_record.h"
 #include "script/parse_context.h"
+#include "support/target_fixture_win.h"
 #include "support/wine_support.h"
 #include "target_control_win.h"
 #include "target_protocol.h"
@@ -65,26 +66,8 @@ std::string EndedLine(int n, bool virus = true) {
            std::to_string(n) + "\r\n";
 }
 
-class MemoryTest : public testing::Test {
+class MemoryTest : public TargetFixture {
 protected:
-    static void SetUpTestSuite() { ASSERT_TRUE(InstallTargetFiles("C:\\mendrix")); }
-
-    void SetUp() override {
-        folder = MakeScratchFolder(testing::UnitTest::GetInstance()->current_test_info()->name());
-        log = folder + "\\run.log";
-    }
-    void TearDown() override {
-        for (Target& t : targets) StopTarget(&t);
-    }
-
-    Target& Start(const std::string& exe = kTargetExe) {
-        targets.emplace_back();
-        Target& t = targets.back();
-        std::string report = folder + "\\target" + std::to_string(targets.size()) + ".txt";
-        EXPECT_TRUE(StartTarget(exe, report, &t)) << exe;
-        return t;
-    }
-
     ProcessResult Run(const std::string& xml, const std::string& options = "") {
         std::string dat = folder + "\\memory.dat";
         EXPECT_TRUE(BuildDataFile(xml, dat));
@@ -94,12 +77,6 @@ protected:
     uint64_t Relative(const Target& t, const char* key, const char* base = "exe") {
         return t.Address(key) - t.Address(base);
     }
-
-    std::string folder;
-    std::string log;
-    std::vector<Target> targets;  // reserved below, so references stay valid
-public:
-    MemoryTest() { targets.reserve(8); }
 };
 
 // kill asks the process to exit from inside (its library sees the process
