@@ -4,17 +4,20 @@
 #include "target_common.h"
 
 static volatile LONG g_ticks;
+static volatile LONG g_queues;  // threads whose message queue exists
 
 extern "C" __declspec(dllexport) void TargetSetReportPath(const char* path) {
     lstrcpynA(g_reportPath, path, sizeof g_reportPath);
 }
 
 extern "C" __declspec(dllexport) volatile LONG* TargetTicks() { return &g_ticks; }
+extern "C" __declspec(dllexport) LONG TargetQueues() { return g_queues; }
 
 extern "C" __declspec(dllexport) DWORD WINAPI TargetThread(LPVOID) {
     volatile unsigned char signature[16] = TARGET_STACK_SIGNATURE;
     MSG message;
     PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE);
+    InterlockedIncrement(&g_queues);
     for (;;) {
         InterlockedIncrement(&g_ticks);
         if (signature[0] != 0x53) break;

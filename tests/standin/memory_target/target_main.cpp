@@ -42,6 +42,11 @@ int main(int argc, char** argv) {
     CreateThread(nullptr, 0, thread, nullptr, 0, &ids[0]);
     CreateThread(nullptr, 0, thread, nullptr, 0, &ids[1]);
     CreateThread(nullptr, 0, OwnThread, nullptr, 0, &ids[2]);
+    // Ready only once both library threads can take a posted message: on a
+    // busy machine they may not have run at all yet.
+    typedef LONG (*QueuesFn)();
+    QueuesFn queues = reinterpret_cast<QueuesFn>(GetProcAddress(library, "TargetQueues"));
+    for (int waited = 0; queues && queues() < 2 && waited < 10000; waited += 10) Sleep(10);
 
     char line[1024];
     snprintf(line, sizeof line,
