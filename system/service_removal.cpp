@@ -7,6 +7,9 @@
 #include "report/run_report.h"
 #include "script/undo_saving.h"
 
+// ERROR_SERVICE_REQUEST_TIMEOUT: what a service that will not stop leaves.
+static const uint32_t kStopTimedOut = 1053;
+
 // Answers the last state the service was known to be in.
 static uint32_t WaitForStop(const ServiceCalls* calls, ServiceHandle service, uint32_t state) {
     calls->sleep(1000);
@@ -80,14 +83,16 @@ void RemoveService(const ServiceCalls* calls, const char* name) {
     if (removed) {
         CountEvent(EVENT_SERVICE_REMOVED);
         ReportMessage(MSG_INFO, "\r\n%s removed\r\n", name);
-        // One that did not stop is marked for deletion, which the manager
-        // carries out once it ends: the removal was made, as the counter
-        // says, and the report says that the service still runs.
+        // One that did not stop is only marked for deletion, which the
+        // manager carries out once it ends: the counter counts the removal,
+        // but the service still runs, so the report calls it failed (with
+        // the timeout of a stop request) and no fleet tool takes the
+        // machine for clean.
         if (stopped) {
             RecordService(name, name, OUTCOME_DONE);
         } else {
             char* note = FormatText("%s (did not stop: removed once it ends)", name);
-            RecordService(name, note ? note : name, OUTCOME_DONE);
+            RecordService(name, note ? note : name, OUTCOME_FAILED, kStopTimedOut);
             free(note);
         }
     } else {

@@ -294,8 +294,9 @@ TEST_F(Service, ReportOnlyLeavesTheServiceAlone) {
 }
 
 // One item per service found. One that did not stop but was marked for
-// deletion is done, as the removal counter says, with a note that it still
-// runs; a failed removal carries the error read right after it.
+// deletion has failed with the stop's timeout, though the removal counter
+// counts it, with a note that it still runs; a failed removal carries the
+// error read right after it.
 TEST_F(Service, EachServiceFoundIsOneItemOfTheRunReport) {
     struct Row {
         int row;
@@ -307,7 +308,7 @@ TEST_F(Service, EachServiceFoundIsOneItemOfTheRunReport) {
         const char* item;
     } rows[] = {
         {1, true, 0, 0, false, true, "service|Evil|Evil|stopAndRemove|done|0"},
-        {2, true, 0, -1, false, true, "service|Evil|Evil (did not stop: removed once it ends)|stopAndRemove|done|0"},
+        {2, true, 0, -1, false, true, "service|Evil|Evil (did not stop: removed once it ends)|stopAndRemove|failed|1053"},
         {3, true, 0, 0, true, true, "service|Evil|Evil|stopAndRemove|failed|1072"},
         {4, true, 0, 0, false, false, "service|Evil|Evil|stopAndRemove|notSaved|0"},
         {5, true, 5, 0, false, true, "service|Evil|Evil|stopAndRemove|failed|5"},

@@ -640,16 +640,18 @@ TEST_F(RunReport, RunThatFailsPartOfTheWayIsNotClean) {
     EXPECT_EQ(0u, done->value("error", 1u));
     const json* hung = FindItem(r, "service", "RRHung");
     ASSERT_NE(nullptr, hung) << r.dump(1);
-    // Marked for deletion, it goes once it ends: the removal counts as
-    // made, and what matched says that the service still runs.
-    EXPECT_EQ("done", hung->value("outcome", "")) << Brief(*hung);
+    // Marked for deletion, it goes once it ends: the counter counts the
+    // removal, but the service still runs, so the item has failed with the
+    // stop request's timeout and what matched says why.
+    EXPECT_EQ("failed", hung->value("outcome", "")) << Brief(*hung);
+    EXPECT_EQ(static_cast<unsigned>(ERROR_SERVICE_REQUEST_TIMEOUT), hung->value("error", 0u)) << Brief(*hung);
     EXPECT_NE(std::string::npos, hung->value("matched", "").find("did not stop")) << hung->dump();
     const json* key = FindItem(r, "registryKey", "HKCU\\" + nested);
     ASSERT_NE(nullptr, key) << r.dump(1);
     EXPECT_EQ("failed", key->value("outcome", "")) << Brief(*key);
     EXPECT_EQ(static_cast<unsigned>(ERROR_ACCESS_DENIED), key->value("error", 0u)) << Brief(*key);
     EXPECT_EQ(1u, RegistryShotOf(HKEY_CURRENT_USER, nested).count("Child\\@v"));
-    EXPECT_EQ(2, r["totals"].value("failed", 0));
+    EXPECT_EQ(3, r["totals"].value("failed", 0));
     EXPECT_EQ(true, r.value("complete", false)) << r["notExamined"].dump(1);
     EXPECT_EQ(false, r.value("clean", true));
     EXPECT_EQ(0, r["run"].value("result", -1));
