@@ -6,6 +6,7 @@
 
 #include "report/message.h"
 #include "script/settings.h"
+#include "script/text_util.h"
 
 RunFacts g_runFacts;
 
@@ -29,10 +30,7 @@ const char* const kOutcomeNames[OUTCOME_COUNT] = {
 
 char* CopyOrEmpty(const char* text) {
     if (!text) text = "";
-    size_t length = strlen(text);
-    char* copy = static_cast<char*>(malloc(length + 1));
-    if (copy) memcpy(copy, text, length + 1);
-    return copy;
+    return CopyText(text, strlen(text));
 }
 
 void FreeList(ReportItem* item) {
