@@ -8,6 +8,7 @@
 #include "report/message.h"
 #include "report/run_report.h"
 #include "script/action_record.h"
+#include "script/system_library_win.h"
 #include "script/text_util.h"
 
 Toolhelp9x g_toolhelp9x = {};
@@ -23,7 +24,7 @@ bool Find(F* slot, const char* name) {
 }
 
 bool LookUpToolhelp() {
-    g_toolhelp9x.kernel32 = LoadLibraryA("kernel32.dll");
+    g_toolhelp9x.kernel32 = LoadSystemLibrary("kernel32.dll");
     if (!g_toolhelp9x.kernel32) {
         ReportMessage(MSG_ERROR, "\r\nCould not load library %s\r\n", "kernel32.dll");
         return false;

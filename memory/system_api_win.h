@@ -56,7 +56,8 @@ struct ProcessApi {
 };
 extern ProcessApi g_processApi;
 
-// Each loads its module once per run; null when it cannot be loaded.
+// Each loads its module once per run, the one already in this process or
+// else the system folder's; null when it cannot be loaded.
 HMODULE ApiKernel32();
 HMODULE ApiNtdll();
 
