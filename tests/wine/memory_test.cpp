@@ -257,6 +257,35 @@ TEST_F(MemoryTest, EjectReleasesTheLibrary) {
     EXPECT_NE(std::string::npos, r.output.find(FoundLine(1) + EndedLine(1))) << r.output;
 }
 
+// A release routine held in the library's DllMain past the 10-second wait
+// fails the release, and its code and block stay in the target: when it
+// goes on, it finishes the release there and the target runs on.
+TEST_F(MemoryTest, ARemoteRoutineThatOutlivesItsWaitLeavesTheTargetRunning) {
+    ASSERT_TRUE(SetEnvironmentVariableA(TARGET_DETACH_DELAY, "14000"));
+    Target& t = Start();
+    SetEnvironmentVariableA(TARGET_DETACH_DELAY, nullptr);
+    std::string json = folder + "\\report.json";
+    ProcessResult r = Run(Cleaner("<PROCESS ProcessName=\"memory_target.exe\">"
+                                  "<ACTION dll=\"target_lib.dll\">eject</ACTION></PROCESS>"),
+                          "-v -json=" + json);
+    EXPECT_EQ(2u, CountOf(r.output, "Terminated thread\r\n")) << r.output;
+    EXPECT_NE(std::string::npos, r.output.find("\r\nCould not release target_lib.dll\r\n")) << r.output;
+    EXPECT_NE(std::string::npos, r.output.find(FoundLine(1) + EndedLine(0))) << r.output;
+    std::string report = ReadWholeFile(json);
+    EXPECT_NE(std::string::npos, report.find("\"kind\": \"library\"")) << report;
+    EXPECT_NE(std::string::npos, report.find("\"error\": 258")) << report;  // WAIT_TIMEOUT
+    EXPECT_NE(std::string::npos, TargetReport(t).find("detach held")) << TargetReport(t);
+    DWORD code = 0;
+    EXPECT_FALSE(TargetEnded(t, &code)) << code;
+    EXPECT_TRUE(WaitFor(t, "detach unloaded", 20000)) << TargetReport(t);
+    Sleep(500);  // the routine returns through its own code once the library is gone
+    EXPECT_FALSE(TargetEnded(t, &code)) << std::hex << code;
+    EXPECT_FALSE(TargetHasModule(t, "target_lib.dll"));
+    uint32_t main = t.Number("main");
+    ASSERT_TRUE(PostThreadMessageA(main, 0x4A3, 1, 2));
+    EXPECT_TRUE(WaitFor(t, "message " + std::to_string(main) + " 4a3 1 2")) << TargetReport(t);
+}
+
 // THREAD records: patterns at each thread's start address or on its stack,
 // optionally only for threads that started in a library.
 TEST_F(MemoryTest, ThreadRecordsActOnTheThreadsThatMatch) {
