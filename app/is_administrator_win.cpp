@@ -3,9 +3,12 @@
 #include <wchar.h>
 
 #include "app/scan_run.h"
+#include "script/system_library_win.h"
 
 // NETAPI32 is bound at first use: the 9x family has no NetLocalGroupGetMembers,
-// and a static import would keep the program from loading there at all.
+// and a static import would keep the program from loading there at all. It
+// comes from the system folder, never from beside the program: this check
+// runs at the start of every scan on the NT family.
 typedef NET_API_STATUS(WINAPI* NetLocalGroupGetMembersFn)(LPCWSTR, LPCWSTR, DWORD, LPBYTE*, DWORD, LPDWORD,
                                                            LPDWORD, PDWORD_PTR);
 typedef NET_API_STATUS(WINAPI* NetApiBufferFreeFn)(LPVOID);
@@ -22,7 +25,7 @@ bool IsAdministrator() {
     if (!MultiByteToWideChar(CP_ACP, 0, user, -1, wideUser, 256)) return false;
     if (!MultiByteToWideChar(CP_ACP, 0, "Administrators", -1, wideGroup, 32)) return false;
 
-    HMODULE netapi = LoadLibraryA("netapi32.dll");
+    HMODULE netapi = LoadSystemLibrary("netapi32.dll");
     if (!netapi) return false;
     NetLocalGroupGetMembersFn getMembers =
         reinterpret_cast<NetLocalGroupGetMembersFn>(GetProcAddress(netapi, "NetLocalGroupGetMembers"));

@@ -1,4 +1,5 @@
 #include "report/message.h"
+#include "script/system_library_win.h"
 #include "system/shares_win.h"
 
 ServerApi9x g_serverApi = {};
@@ -12,9 +13,11 @@ static DWORD LastErrorOr(DWORD fallback) {
     return error ? error : fallback;
 }
 
+// From the system folder only: a library of that name beside the program
+// must never run with the administrator's rights.
 static DWORD LoadOnce(HMODULE* library, const char* name) {
     if (*library) return 0;
-    *library = LoadLibraryA(name);
+    *library = LoadSystemLibrary(name);
     if (*library) return 0;
     DWORD error = LastErrorOr(ERROR_MOD_NOT_FOUND);
     ReportMessage(MSG_ERROR, "Could not load library %s", name);

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "script/system_library_win.h"
 #include "ui/resource_ids.h"
 #include "ui/shared_resources_win.h"
 
@@ -11,9 +12,12 @@ HMODULE g_commonControls;
 
 typedef BOOL(WINAPI* InitControlsFunction)(const INITCOMMONCONTROLSEX*);
 
-// Loads the library once; it stays loaded until the program ends.
+// Loads the library once; it stays loaded until the program ends. The
+// version the manifest asks for is already in the process when the dialog's
+// controls were made through it, and is taken as it is; else the system
+// folder's.
 bool InitBarClasses() {
-    if (!g_commonControls) g_commonControls = LoadLibraryA("comctl32.dll");
+    if (!g_commonControls) g_commonControls = LoadSystemLibrary("comctl32.dll");
     if (!g_commonControls) return false;
     InitControlsFunction init =
         reinterpret_cast<InitControlsFunction>(GetProcAddress(g_commonControls, "InitCommonControlsEx"));
