@@ -34,7 +34,7 @@ using json = nlohmann::json;
 namespace {
 
 const char kCli[] = "C:\\mendrix\\mendrix-cli.exe";
-const char kTable[] = "C:\\mendrix\\shares.tab";  // read by the netapi32 stand-in beside the program
+const char kTable[] = "C:\\mendrix\\shares.tab";  // read by the netapi32 stand-in of the system folder
 const char kAppKey[] = "Software\\Wine\\AppDefaults\\mendrix-cli.exe";
 const char kOverrideKey[] = "Software\\Wine\\AppDefaults\\mendrix-cli.exe\\DllOverrides";
 const char kSavedShares[] = "SOFTWARE\\Mendrix";
@@ -356,7 +356,7 @@ protected:
         CreateDirectoryA("C:\\mendrix\\scratch", nullptr);
         MakeScratchFolder("rr-bin");
         ASSERT_TRUE(ExtractResourceFile("SERVICE_STANDIN", In(kBin, "standin_service.exe")));
-        ASSERT_TRUE(ExtractResourceFile("NETAPI32_STANDIN", "C:\\mendrix\\netapi32.dll"));
+        ASSERT_NE("", InstallSystemLibrary("NETAPI32_STANDIN", "netapi32.dll"));
         ASSERT_TRUE(InstallTargetFiles(kBin));
     }
 
@@ -370,11 +370,7 @@ protected:
         report = In(kRunFiles, "report.json");
         // The console program alone loads the share stand-in, over an
         // empty table unless a test fills it.
-        HKEY key;
-        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, kOverrideKey, 0, nullptr, 0, KEY_ALL_ACCESS,
-                                                 nullptr, &key, nullptr));
-        RegSetValueExA(key, "netapi32", 0, REG_SZ, reinterpret_cast<const BYTE*>("native"), 7);
-        RegCloseKey(key);
+        SetRegistryValue(HKEY_CURRENT_USER, kOverrideKey, "netapi32", REG_SZ, Sz("native,builtin"));
         ASSERT_TRUE(SaveShareTable(kTable, ShareTable()));
     }
 

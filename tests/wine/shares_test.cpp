@@ -122,24 +122,21 @@ std::vector<std::string> NamesOf(const ShareTable& table) {
     return names;
 }
 
-// The share work of one run on the NT family: the stand-in netapi32.dll is
-// loaded by the console program alone, through its own DLL override.
+// The share work of one run on the NT family: the stand-in netapi32.dll,
+// installed in the system folder, is loaded by the console program alone,
+// through its own DLL override.
 class SharesNt : public testing::Test {
 protected:
     static void SetUpTestSuite() {
-        ASSERT_TRUE(ExtractResourceFile("NETAPI32_STANDIN", "C:\\mendrix\\netapi32.dll"));
-        ASSERT_TRUE(ExtractResourceFile("SVRAPI_STANDIN", "C:\\mendrix\\svrapi.dll"));
+        ASSERT_NE("", InstallSystemLibrary("NETAPI32_STANDIN", "netapi32.dll"));
+        ASSERT_NE("", InstallSystemLibrary("SVRAPI_STANDIN", "svrapi.dll"));
     }
     void SetUp() override {
         folder = MakeScratchFolder(testing::UnitTest::GetInstance()->current_test_info()->name());
         log = folder + "\\run.log";
         dat = folder + "\\shares.dat";
         ASSERT_TRUE(BuildDataFile(kRemoveXml, dat));
-        HKEY key;
-        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, kOverrideKey, 0, nullptr, 0, KEY_ALL_ACCESS,
-                                                 nullptr, &key, nullptr));
-        RegSetValueExA(key, "netapi32", 0, REG_SZ, reinterpret_cast<const BYTE*>("native"), 7);
-        RegCloseKey(key);
+        SetRegistryValue(HKEY_CURRENT_USER, kOverrideKey, "netapi32", REG_SZ, Sz("native,builtin"));
         DeleteTree(HKEY_LOCAL_MACHINE, kSaved);
         RemoveFile(kTable);
     }
@@ -574,7 +571,7 @@ TEST_F(SharesNt, RunReportNamesEachShareAndWhatBecameOfIt) {
 }
 
 // The same on the 9x family: Wine reports Windows 98 to the console program,
-// which then loads svrapi.dll beside it.
+// which then loads svrapi.dll from the system folder.
 class Shares9x : public SharesNt {
 protected:
     void SetUp() override {
@@ -584,7 +581,7 @@ protected:
                   RegCreateKeyExA(HKEY_CURRENT_USER, kAppKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
         RegSetValueExA(key, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>("win98"), 6);
         RegCloseKey(key);
-        SetOverride("svrapi", "native");
+        SetOverride("svrapi", "native,builtin");
     }
     static void SetOverride(const char* library, const char* order) {
         HKEY key;

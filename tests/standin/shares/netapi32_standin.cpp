@@ -10,13 +10,6 @@
 
 #define STANDIN_EXPORT extern "C" __declspec(dllexport)
 
-static HMODULE g_self;
-
-BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
-    if (reason == DLL_PROCESS_ATTACH) g_self = instance;
-    return TRUE;
-}
-
 static std::string Narrow(const WCHAR* wide) {
     if (!wide) return "";
     char text[1024] = {};
@@ -46,7 +39,7 @@ STANDIN_EXPORT NET_API_STATUS WINAPI NetShareEnum(LMSTR server, DWORD level, LPB
     *read = *total = 0;
     if (level != 2) return ERROR_INVALID_LEVEL;
     ShareTable table;
-    LoadShareTable(TableFileBeside(g_self), &table);
+    LoadShareTable(ShareTableFile(), &table);
     if (table.enumStatus) return table.enumStatus;
     size_t start = resume ? *resume : 0;
     size_t count = start < table.shares.size() ? table.shares.size() - start : 0;
@@ -80,7 +73,7 @@ STANDIN_EXPORT NET_API_STATUS WINAPI NetShareEnum(LMSTR server, DWORD level, LPB
 }
 
 STANDIN_EXPORT NET_API_STATUS WINAPI NetShareDel(LMSTR server, LMSTR name, DWORD) {
-    std::string file = TableFileBeside(g_self);
+    std::string file = ShareTableFile();
     ShareTable table;
     LoadShareTable(file, &table);
     std::string wanted = Narrow(name);
@@ -94,7 +87,7 @@ STANDIN_EXPORT NET_API_STATUS WINAPI NetShareDel(LMSTR server, LMSTR name, DWORD
 STANDIN_EXPORT NET_API_STATUS WINAPI NetShareAdd(LMSTR server, DWORD level, LPBYTE buffer, LPDWORD parameterError) {
     if (level != 2) return ERROR_INVALID_LEVEL;
     const SHARE_INFO_2* info = reinterpret_cast<const SHARE_INFO_2*>(buffer);
-    std::string file = TableFileBeside(g_self);
+    std::string file = ShareTableFile();
     ShareTable table;
     LoadShareTable(file, &table);
     TableShare s;

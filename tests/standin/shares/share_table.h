@@ -1,7 +1,7 @@
 // The share table of the network-share stand-ins (netapi32.dll for the NT
-// family, svrapi.dll for the 9x family): a text file beside the stand-in,
-// read and written by the stand-ins at every call and by the tests that set
-// the machine's shares up and look at what a run left.
+// family, svrapi.dll for the 9x family): a text file beside the program under
+// test, read and written by the stand-ins at every call and by the tests that
+// set the machine's shares up and look at what a run left.
 //
 // One line per entry, fields separated by tabs, "*" for a text that is absent:
 //   share <type> <name> <path> <remark> <permissions> <max uses> <password>

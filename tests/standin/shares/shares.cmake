@@ -1,6 +1,7 @@
 # The network-share stand-ins: netapi32.dll (NT family) and svrapi.dll (9x
 # family) over a share table file, built for this tree's bitness and
-# embedded in shares_test, which writes them beside the program under test.
+# embedded in shares_test, which installs them in the prefix's system folder,
+# where the programs under test load them from.
 # Included from cmake/windows.cmake after the test programs are defined.
 set(SHARES_STANDIN_DIR ${CMAKE_SOURCE_DIR}/tests/standin/shares)
 set(SHARES_STANDIN_OUT ${CMAKE_BINARY_DIR}/standin/shares)

@@ -3,5 +3,6 @@
 #include <windows.h>
 #include <string>
 
-// The table file beside the stand-in library itself.
-std::string TableFileBeside(HMODULE self);
+// The table file beside the program that loaded the stand-in: the stand-ins
+// themselves sit in the system folder, where the programs load them from.
+std::string ShareTableFile();

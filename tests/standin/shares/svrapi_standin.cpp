@@ -10,13 +10,6 @@
 
 const unsigned NERR_Success = 0, LEVEL_50 = 50, DUPLICATE_SHARE = 2118, NAME_NOT_FOUND = 2310, MORE_DATA = 234;
 
-static HMODULE g_self;
-
-BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
-    if (reason == DLL_PROCESS_ATTACH) g_self = instance;
-    return TRUE;
-}
-
 static void CopyField(char* out, size_t size, const std::string& text) {
     memset(out, 0, size);
     memcpy(out, text.c_str(), text.size() < size - 1 ? text.size() : size - 1);
@@ -31,7 +24,7 @@ STANDIN_EXPORT unsigned WINAPI NetShareEnum(const char* server, short level, cha
     *read = *total = 0;
     if (level != LEVEL_50) return ERROR_INVALID_LEVEL;
     ShareTable table;
-    LoadShareTable(TableFileBeside(g_self), &table);
+    LoadShareTable(ShareTableFile(), &table);
     if (table.enumStatus) return table.enumStatus;
     *total = static_cast<unsigned short>(table.shares.size());
     char* back = buffer + size;
@@ -65,7 +58,7 @@ STANDIN_EXPORT unsigned WINAPI NetShareEnum(const char* server, short level, cha
 }
 
 STANDIN_EXPORT unsigned WINAPI NetShareDel(const char* server, const char* name, unsigned short) {
-    std::string file = TableFileBeside(g_self);
+    std::string file = ShareTableFile();
     ShareTable table;
     LoadShareTable(file, &table);
     if (Listed(table.refuseDelete, name)) return ERROR_ACCESS_DENIED;
@@ -78,7 +71,7 @@ STANDIN_EXPORT unsigned WINAPI NetShareDel(const char* server, const char* name,
 STANDIN_EXPORT unsigned WINAPI NetShareAdd(const char* server, short level, const char* buffer, unsigned short size) {
     if (level != LEVEL_50 || size < sizeof(StandinShareInfo50)) return ERROR_INVALID_LEVEL;
     const StandinShareInfo50* info = reinterpret_cast<const StandinShareInfo50*>(buffer);
-    std::string file = TableFileBeside(g_self);
+    std::string file = ShareTableFile();
     ShareTable table;
     LoadShareTable(file, &table);
     TableShare s;

@@ -16,3 +16,13 @@ bool ExtractResourceFile(const char* resourceName, const std::string& path) {
     CloseHandle(file);
     return ok && written == size;
 }
+
+std::string InstallSystemLibrary(const char* resourceName, const char* fileName) {
+    char folder[MAX_PATH];
+    UINT length = GetSystemDirectoryA(folder, sizeof folder);
+    if (length == 0 || length >= sizeof folder) return "";
+    std::string path = std::string(folder) + "\\" + fileName;
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (!DeleteFileA(path.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND) return "";
+    return ExtractResourceFile(resourceName, path) ? path : "";
+}
