@@ -1,8 +1,8 @@
 #include <windows.h>
 
-#include "app/banner.h"
 #include "app/open_group.h"
 #include "app/run_facts_win.h"
+#include "app/run_log_win.h"
 #include "app/run_options.h"
 #include "app/scan_run.h"
 #include "app/summary.h"
@@ -22,24 +22,6 @@
 #include "script/store.h"
 #include "system/shares_win.h"
 #include "undo/undo_run.h"
-
-static bool OpenLog() {
-    HANDLE log = CreateFileA(g_settings.logPath, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (log == INVALID_HANDLE_VALUE) {
-        ReportMessage(MSG_ERROR, "\r\nUnable to open log file %s\r\n", g_settings.logPath);
-        return false;
-    }
-    SetFilePointer(log, 0, nullptr, FILE_END);
-    g_report.logFile = log;
-    ReportMessage(MSG_LOG_ONLY | MSG_INFO, "\r\n\r\n" MENDRIX_VERSION_LINE "\r\n%s", MENDRIX_NOTICE_LINE);
-    return true;
-}
-
-static void CloseLog() {
-    if (g_report.logFile) CloseHandle(g_report.logFile);
-    g_report.logFile = nullptr;
-}
 
 // Answers the run's result when the platform ends it, else 0.
 static int IdentifyPlatform(ParseContext* context) {
@@ -122,7 +104,7 @@ static void Finish(ParseContext* context) {
     FreeDecoderBuffers(context);
     ReleaseServerApi();
     CloseDataFile(context);
-    CloseLog();
+    CloseRunLog();
 }
 
 DWORD WINAPI ScanRun(LPVOID parameter) {
@@ -136,7 +118,7 @@ DWORD WINAPI ScanRun(LPVOID parameter) {
     g_report.mainWindow = window;
     BeginRunFacts(g_runOptions.sharesMode == 2 ? "restoreShares" : "scan");
 
-    OpenLog();
+    OpenRunLog();
     int result = IdentifyPlatform(&context);
     if (result == RESULT_OK) ReportWow64View();
     ClearDirectoryList();

@@ -3,6 +3,7 @@
 
 #include "report/json_report.h"
 #include "report/message.h"
+#include "report/own_file_win.h"
 
 std::string PlatformAnsiToUtf8(const char* text) {
     std::string out;
@@ -45,24 +46,39 @@ static void ToStandardError(const char* text) {
     WriteFile(error, text, static_cast<DWORD>(strlen(text)), &written, nullptr);
 }
 
+// Said in the window's list and the log, and on standard error, where a
+// caller that reads only the report looks.
+static void ReportFailure(const char* message) {
+    ReportMessage(MSG_ERROR, "%s", message);
+    ToStandardError(message);
+}
+
 bool WriteRunReport(const char* path) {
     std::string text = RunReportJson();
-    HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    char message[REPORT_BUFFER_SIZE];
+    HANDLE file;
+    // Opened as it is and emptied only once it has been found to be the
+    // report's own file.
+    OwnFileOpen opened = OpenOwnFile(path, GENERIC_WRITE, &file);
+    if (opened == OWN_FILE_REFUSED) {
+        snprintf(message, sizeof message, OWN_FILE_REFUSED_REPORT, path);
+        ReportFailure(message);
+        return false;
+    }
     DWORD error = 0;
-    if (file == INVALID_HANDLE_VALUE) {
+    if (opened != OWN_FILE_OPENED) {
         error = GetLastError();
     } else {
         DWORD written = 0;
-        if (!WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) ||
+        if (!SetEndOfFile(file) ||
+            !WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) ||
             written != text.size())
             error = GetLastError() ? GetLastError() : ERROR_WRITE_FAULT;
         if (!CloseHandle(file) && !error) error = GetLastError();
     }
     if (!error) return true;
-    char message[REPORT_BUFFER_SIZE];
     snprintf(message, sizeof message, "\r\nCould not write the run report %s (error %lu)\r\n", path,
              static_cast<unsigned long>(error));
-    ReportMessage(MSG_ERROR, "%s", message);
-    ToStandardError(message);
+    ReportFailure(message);
     return false;
 }
