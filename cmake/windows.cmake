@@ -141,6 +141,7 @@ include(${CMAKE_SOURCE_DIR}/tests/standin/service/service_standin.cmake)
 include(${CMAKE_SOURCE_DIR}/tests/standin/memory_target/memory_target.cmake)
 include(${CMAKE_SOURCE_DIR}/tests/standin/guide_examples/guide_examples.cmake)
 include(${CMAKE_SOURCE_DIR}/tests/standin/run_report/run_report_standins.cmake)
+include(${CMAKE_SOURCE_DIR}/tests/standin/planted/planted.cmake)
 
 # Benchmark of the directory walk; not a test (scripts/bench-disk-walk.sh).
 add_executable(disk_walk_bench EXCLUDE_FROM_ALL tests/wine/bench/disk_walk_bench.cpp ${PROMPT_DIALOG_RC})
