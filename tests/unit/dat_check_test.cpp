@@ -86,6 +86,12 @@ struct WarningRow {
 const WarningRow kWarningRows[] = {
     {"folder-in-FileName", "FileName=", "<DISK><FILE FileName=\"system\\tm1.exe\"><ACTION>delete</ACTION></FILE></DISK>"},
     {nullptr, nullptr, "<DISK><DIRECTORY>system</DIRECTORY><FILE FileName=\"tm1.exe\"><ACTION>delete</ACTION></FILE></DISK>"},
+    {"process-name-path", "ProcessName=",
+     "<MEMORY><PROCESS ProcessName=\"system\\a.exe\"><ACTION>kill</ACTION></PROCESS></MEMORY>"},
+    {"process-name-path", "path=",
+     "<MEMORY><THREAD ProcessName=\"a.exe\" path=\"system\\b.exe\"><PATTERN>C3</PATTERN><ACTION>kill</ACTION></THREAD></MEMORY>"},
+    {"process-name-path", "path=", "<MEMORY><PROCESS path=\"a.exe\"><ACTION>kill</ACTION></PROCESS></MEMORY>"},
+    {nullptr, nullptr, "<MEMORY><PROCESS ProcessName=\"A.EXE\" path=\"system\\a.exe\"><ACTION>kill</ACTION></PROCESS></MEMORY>"},
     {"extension-item", "Extensions=", "<DISK><FILE\n      Extensions=\"exe\"><ACTION>delete</ACTION></FILE></DISK>"},
     {"extension-item", "Extensions=", "<DISK><FILE Extensions=\".exe ,.scr\"><ACTION>delete</ACTION></FILE></DISK>"},
     {"extension-item", "Extensions=", "<DISK><FILE FileName=\"a.exe\" Extensions=\".exe\"/></DISK>"},

@@ -10,6 +10,10 @@ const WarningRule kWarningRules[] = {
     {"folder-in-FileName", "FILE FileName",
      "a FileName holding a backslash: it is compared with the name part of each path, so it never matches",
      "only the name in FileName, and the folder in a DIRECTORY", WarnFolderInFileName},
+    {"process-name-path", "PROCESS and THREAD ProcessName and path",
+     "a ProcessName holding a backslash (it is compared with the executable's file name); a path without a folder, "
+     "or ending in another file name than the ProcessName: they never match",
+     "the file name in ProcessName and the full path in path", WarnProcessNameAndPath},
     {"extension-item", "FILE Extensions",
      "an item without its leading dot, with white space in it, or longer than 10 characters; more than 31 items; "
      "Extensions beside a FileName, which is not used",

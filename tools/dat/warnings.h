@@ -45,6 +45,7 @@ std::vector<CheckFinding> WarnScript(const std::vector<uint8_t>& text);
 // The row checks, by subject (warnings_files.cpp, warnings_actions.cpp,
 // warnings_texts.cpp).
 void WarnFolderInFileName(const OutlineNode& element, WarningSink* sink);
+void WarnProcessNameAndPath(const OutlineNode& element, WarningSink* sink);
 void WarnExtensionItems(const OutlineNode& element, WarningSink* sink);
 void WarnFileAcceptsAll(const OutlineNode& element, WarningSink* sink);
 void WarnBeyondSize(const OutlineNode& element, WarningSink* sink);

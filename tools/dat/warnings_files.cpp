@@ -1,5 +1,5 @@
-// The warnings about FILE records: how they name the file, and where their
-// PATTERNs and cut ranges lie.
+// The warnings about how FILE, PROCESS and THREAD records name their file,
+// and where a FILE's PATTERNs and cut ranges lie.
 #include <stdio.h>
 #include <string.h>
 
@@ -203,4 +203,33 @@ void WarnBeyondSize(const OutlineNode& element, WarningSink* sink) {
         for (const OutlineNode* pattern : PatternsOf(element)) CheckPattern(*pattern, size, sink);
     const OutlineNode* action = ActionOf(element);
     if (action && EqualsIgnoreCase(KeywordOf(*action).c_str(), "cut")) CheckCut(*action, size, sink);
+}
+
+void WarnProcessNameAndPath(const OutlineNode& element, WarningSink* sink) {
+    if ((element.name != "PROCESS" && element.name != "THREAD") || element.ParentName() != "MEMORY") return;
+    const OutlineAttribute* name = element.Attribute("ProcessName");
+    const OutlineAttribute* path = element.Attribute("path");
+    if (name && name->value.find_first_of("\\/") != std::string::npos) {
+        sink->Add(name->offset,
+                  "ProcessName \"" + name->value + "\" holds a folder: it is compared with the executable's file "
+                  "name, so it never matches",
+                  "path=\"" + name->value + "\" for the whole path, and ProcessName=\"" +
+                      name->value.substr(name->value.find_last_of("\\/") + 1) + "\"");
+        return;
+    }
+    if (!path) return;
+    size_t slash = path->value.find_last_of('\\');
+    if (slash == std::string::npos) {
+        sink->Add(path->offset,
+                  "path \"" + path->value + "\" has no folder: it is compared with the executable's full path, "
+                  "so it never matches",
+                  "a full path, or one that begins with a folder macro word: path=\"system\\" + path->value + "\"");
+        return;
+    }
+    std::string file = path->value.substr(slash + 1);
+    if (name && !EqualsIgnoreCase(file.c_str(), name->value.c_str()))
+        sink->Add(path->offset,
+                  "path ends in \"" + file + "\" and ProcessName is \"" + name->value + "\": no process has both, "
+                  "so it never matches",
+                  "the same file name in both, or path alone");
 }
