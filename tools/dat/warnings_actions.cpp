@@ -1,6 +1,5 @@
 // The warnings about what elements do: ACTION keywords that do nothing where
 // they stand, and os marks that leave out or keep what was not meant.
-#include <ctype.h>
 #include <string.h>
 
 #include "disk/file_actions.h"
@@ -195,7 +194,8 @@ void WarnOsFamily(const OutlineNode& element, WarningSink* sink) {
     const OutlineAttribute* os = element.Attribute("os");
     if (os && os->value != "WIN9X" && os->value != "WINNT") {
         std::string upper = os->value;
-        for (char& c : upper) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+        for (char& c : upper)
+            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
         sink->Add(os->offset, "os=\"" + os->value + "\" excludes nothing: only WIN9X and WINNT, in capitals, name a family",
                   upper == "WIN9X" || upper == "WINNT" ? "os=\"" + upper + "\"" : "os=\"WIN9X\" or os=\"WINNT\"");
         return;

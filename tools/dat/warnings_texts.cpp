@@ -1,10 +1,10 @@
 // The warnings about texts and attributes: stores named before they are
 // filled, registry tests that cannot match, white space kept in a text, and
 // attributes an element passes over.
-#include <ctype.h>
 #include <string.h>
 
 #include "script/element_rules.h"
+#include "script/hex.h"
 #include "tools/dat/warnings.h"
 
 namespace {
@@ -77,7 +77,7 @@ const OutlineNode* Root(const OutlineNode& element) {
 bool HasHexPrefix(const std::string& text) {
     size_t first = text.find_first_not_of(" \t\r\n");
     return first != std::string::npos && text.size() > first + 2 && text[first] == '0' &&
-           (text[first + 1] == 'x' || text[first + 1] == 'X') && isxdigit(static_cast<unsigned char>(text[first + 2]));
+           (text[first + 1] == 'x' || text[first + 1] == 'X') && HexDigitValue(text[first + 2]) >= 0;
 }
 
 }  // namespace
