@@ -443,14 +443,18 @@ TEST(ProcessItems, WhatARecordAskedFor) {
         const char* processName;
         const char* library;
         const char* text;
+        const char* path;
     } rows[] = {
-        {1, "evil.exe", nullptr, "evil.exe"},
-        {2, "evil.exe", "hook.dll", "evil.exe (dll hook.dll)"},
-        {3, nullptr, "hook.dll", "any process (dll hook.dll)"},
-        {4, nullptr, nullptr, "any process"},
+        {1, "evil.exe", nullptr, "evil.exe", nullptr},
+        {2, "evil.exe", "hook.dll", "evil.exe (dll hook.dll)", nullptr},
+        {3, nullptr, "hook.dll", "any process (dll hook.dll)", nullptr},
+        {4, nullptr, nullptr, "any process", nullptr},
+        {5, "evil.exe", "hook.dll", "evil.exe (path C:\\W\\evil.exe) (dll hook.dll)", "C:\\W\\evil.exe"},
+        {6, nullptr, nullptr, "C:\\W\\evil.exe", "C:\\W\\evil.exe"},
     };
     for (const Row& r : rows) {
         ProcessRecord* record = Record(r.processName, "kill");
+        if (r.path) record->processPath = strdup(r.path);
         if (r.library) {
             record->library = static_cast<LibraryRef*>(calloc(1, sizeof(LibraryRef)));
             record->library->name = strdup(r.library);
