@@ -97,8 +97,8 @@ static const AttributeRule kProcessAttributes[] = {
     {"VirusName", "the variant's name in the found message (default: the IDENTITY GenericName)", 0, "Example.A"},
     {"TypeName", "the kind of threat in the found message (default: from the CLEANER Type)", 0, "Worm"},
     {"ProcessName", "the executable's file name, compared whole and without regard to case; absent: every process", 0, "example.exe"},
-    {"path", "the executable's full path, which must equal it as well, compared whole and without regard to case; "
-             "it may begin with a folder macro word (windows, system, temp, startup, desktop)",
+    {"path", "the executable's full path, compared whole and without regard to case; it may begin with a folder "
+             "macro word (windows, system, temp, startup, desktop); with ProcessName, both must fit",
      0, "system\\example.exe"},
     {"dll", "a library the process must have loaded; a store name in it is replaced by the file name it holds", 0, "kernel32.dll"},
     {"os", OS_VALUES, 0, "WINNT"},
