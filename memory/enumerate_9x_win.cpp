@@ -1,6 +1,7 @@
 #include <string.h>
 
 #include "memory/enumerate_win.h"
+#include "memory/process_calls_win.h"
 #include "memory/process_items.h"
 #include "memory/process_match.h"
 #include "memory/process_record.h"
@@ -8,6 +9,7 @@
 #include "report/message.h"
 #include "report/run_report.h"
 #include "script/action_record.h"
+#include "script/system_library_win.h"
 #include "script/text_util.h"
 
 Toolhelp9x g_toolhelp9x = {};
@@ -23,7 +25,7 @@ bool Find(F* slot, const char* name) {
 }
 
 bool LookUpToolhelp() {
-    g_toolhelp9x.kernel32 = LoadLibraryA("kernel32.dll");
+    g_toolhelp9x.kernel32 = LoadSystemLibrary("kernel32.dll");
     if (!g_toolhelp9x.kernel32) {
         ReportMessage(MSG_ERROR, "\r\nCould not load library %s\r\n", "kernel32.dll");
         return false;
@@ -58,7 +60,7 @@ bool FindExecutable(HANDLE snapshot, DWORD moduleId, MODULEENTRY32* executable) 
 }
 
 void CheckLibraries(DWORD processId, const ProcessMemory* memory, HANDLE snapshot, const MODULEENTRY32& executable,
-                    ProcessRecord* records) {
+                    ProcessRecord* records, const ProcessStamp* stamp) {
     MODULEENTRY32 module;
     if (!FirstModule(snapshot, &module)) return;
     do {
@@ -66,7 +68,7 @@ void CheckLibraries(DWORD processId, const ProcessMemory* memory, HANDLE snapsho
             if (!r->library || !EqualsIgnoreCase(r->library->name, module.szModule)) continue;
             uint64_t base = reinterpret_cast<uintptr_t>(module.hModule);
             r->library->base = base;
-            CheckModule(processId, memory, base, executable.szModule, executable.szExePath, r);
+            CheckModule(processId, memory, base, executable.szModule, executable.szExePath, r, stamp);
         }
     } while (g_toolhelp9x.module32Next(snapshot, &module));
 }
@@ -79,7 +81,7 @@ void CheckProcess9x(DWORD processId, DWORD moduleId, ProcessRecord* records) {
         RecordProcessNotExamined(processId, "its modules could not be enumerated", error);
         return;
     }
-    HANDLE process = OpenProcess(PROCESS_FULL_ACCESS, FALSE, processId);
+    HANDLE process = g_processCalls->open(PROCESS_FULL_ACCESS, processId);
     if (!process) {
         uint32_t error = PlatformLastError();
         ReportMessage(MSG_NO_LIST | MSG_INFO, "\r\nCould not open process. Process ID: %d\r\n",
@@ -91,15 +93,17 @@ void CheckProcess9x(DWORD processId, DWORD moduleId, ProcessRecord* records) {
     MODULEENTRY32 executable;
     if (FindExecutable(snapshot, moduleId, &executable)) {
         ProcessMemory memory = HandleProcessMemory(process, sizeof(void*));
+        // Every process of the family runs as the one user there is.
+        ProcessStamp stamp = {g_processCalls->creationTime(process), 0};
         uint64_t base = reinterpret_cast<uintptr_t>(executable.hModule);
         bool anyLibrary = false;
         for (ProcessRecord* r = records; r; r = r->next) {
             if (r->library)
                 anyLibrary = true;
             else
-                CheckModule(processId, &memory, base, executable.szModule, executable.szExePath, r);
+                CheckModule(processId, &memory, base, executable.szModule, executable.szExePath, r, &stamp);
         }
-        if (anyLibrary) CheckLibraries(processId, &memory, snapshot, executable, records);
+        if (anyLibrary) CheckLibraries(processId, &memory, snapshot, executable, records, &stamp);
     }
     CloseHandle(snapshot);
     CloseHandle(process);

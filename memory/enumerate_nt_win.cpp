@@ -3,6 +3,7 @@
 
 #include "memory/enumerate_win.h"
 #include "memory/loader_list_win.h"
+#include "memory/process_calls_win.h"
 #include "memory/process_items.h"
 #include "memory/process_match.h"
 #include "memory/process_record.h"
@@ -30,6 +31,7 @@ struct OpenProcessView {
     int32_t moduleCount;
     char executableName[MODULE_NAME_SIZE];
     char executablePath[MODULE_NAME_SIZE];
+    ProcessStamp stamp;
 };
 
 // The first module after the executable whose base name is one of the two
@@ -60,20 +62,30 @@ void CheckRecords(OpenProcessView* view, ProcessRecord* records) {
     for (ProcessRecord* r = records; r; r = r->next) {
         bool actionLibrary = r->action && r->action->library;
         if (!r->library && !actionLibrary) {
-            CheckModule(view->id, &view->memory, view->bases[0], view->executableName, view->executablePath, r);
+            CheckModule(view->id, &view->memory, view->bases[0], view->executableName, view->executablePath, r,
+                        &view->stamp);
             continue;
         }
         uint64_t libraryBase = 0;
         if (!FindLibrary(view, r, &libraryBase)) continue;
         uint64_t base = r->library ? libraryBase : view->bases[0];
-        if (CheckModule(view->id, &view->memory, base, view->executableName, view->executablePath, r) &&
+        if (CheckModule(view->id, &view->memory, base, view->executableName, view->executablePath, r,
+                        &view->stamp) &&
             actionLibrary)
             g_actionsPending = 1;
     }
 }
 
-void CheckProcessNT(uint32_t id, ProcessRecord* records, uint64_t* bases) {
-    HANDLE process = OpenProcess(PROCESS_FULL_ACCESS, FALSE, id);
+// Whether a record may restart what it matches: only then is the account
+// of each process read.
+bool AnyRestart(const ProcessRecord* records) {
+    for (const ProcessRecord* r = records; r; r = r->next)
+        if (r->isProcess && KeywordIs(r, "restart")) return true;
+    return false;
+}
+
+void CheckProcessNT(uint32_t id, ProcessRecord* records, uint64_t* bases, bool readAccount) {
+    HANDLE process = g_processCalls->open(PROCESS_FULL_ACCESS, id);
     if (!process) {
         uint32_t error = PlatformLastError();
         ReportMessage(MSG_NO_LIST | MSG_INFO, "\r\nCould not open process. Process ID: %d\r\n", static_cast<int>(id));
@@ -98,6 +110,8 @@ void CheckProcessNT(uint32_t id, ProcessRecord* records, uint64_t* bases) {
     view.memory = HandleProcessMemory(process, bitness == TARGET_NATIVE ? sizeof(void*) : 4);
     view.bases = bases;
     view.moduleCount = -1;
+    view.stamp.creationTime = g_processCalls->creationTime(process);
+    view.stamp.otherAccount = readAccount && !g_processCalls->sameAccount(process);
     if (OpenLoaderList(process, bitness, &view.loader)) view.moduleCount = ListModules(&view.loader, bases);
     if (view.moduleCount < 0) {
         uint32_t error = PlatformLastError();
@@ -122,8 +136,9 @@ bool EnumerateNT(ProcessRecord* records) {
     uint32_t* ids = static_cast<uint32_t*>(malloc(MAX_PROCESS_IDS * sizeof(uint32_t)));
     uint64_t* bases = static_cast<uint64_t*>(malloc(MAX_MODULES * sizeof(uint64_t)));
     int32_t count = (ids && bases) ? ListProcessIds(ids, MAX_PROCESS_IDS) : -1;
+    bool readAccount = AnyRestart(records);
     for (int32_t i = 0; i < count; ++i)
-        if (!IsSystemProcessId(ids[i])) CheckProcessNT(ids[i], records, bases);
+        if (!IsSystemProcessId(ids[i])) CheckProcessNT(ids[i], records, bases, readAccount);
     free(ids);
     free(bases);
     return count >= 0;

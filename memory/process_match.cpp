@@ -55,7 +55,8 @@ bool SearchForwards(const ProcessMemory* memory, uint64_t address, PatternRecord
     return found;
 }
 
-bool AddFound(ProcessRecord* record, uint32_t processId, const char* moduleName, const char* path) {
+bool AddFound(ProcessRecord* record, uint32_t processId, const char* moduleName, const char* path,
+              const ProcessStamp* stamp) {
     FoundProcess* entry = static_cast<FoundProcess*>(calloc(1, sizeof(FoundProcess)));
     if (!entry) return false;
     entry->moduleName = CopyText(moduleName, strlen(moduleName));
@@ -67,6 +68,7 @@ bool AddFound(ProcessRecord* record, uint32_t processId, const char* moduleName,
         return false;
     }
     entry->processId = processId;
+    if (stamp) entry->stamp = *stamp;
     entry->next = record->found;
     record->found = entry;
     return true;
@@ -156,7 +158,7 @@ bool MatchPatternInProcess(const ProcessMemory* memory, uint64_t base, PatternRe
 }
 
 bool CheckModule(uint32_t processId, const ProcessMemory* memory, uint64_t base, const char* moduleName,
-                 const char* executablePath, ProcessRecord* record) {
+                 const char* executablePath, ProcessRecord* record, const ProcessStamp* stamp) {
     bool nameFits = (!record->processName || EqualsIgnoreCase(record->processName, moduleName)) &&
                     (!record->processPath || EqualsIgnoreCase(record->processPath, executablePath));
     if (record->isProcess && record->patterns && nameFits) {
@@ -171,7 +173,7 @@ bool CheckModule(uint32_t processId, const ProcessMemory* memory, uint64_t base,
         CountEvent(EVENT_PROCESS_FOUND);
         WriteMatchedProcess(record, memory, base, processId, moduleName);
     } else {
-        AddFound(record, processId, moduleName, executablePath);  // a failed allocation drops the entry
+        AddFound(record, processId, moduleName, executablePath, stamp);  // a failed allocation drops the entry
     }
     if (record->isProcess && record->action && record->action->setInfected) MarkInfected();
     return true;

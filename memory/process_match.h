@@ -7,6 +7,7 @@
 
 struct PatternRecord;
 struct ProcessRecord;
+struct ProcessStamp;
 
 // Set when a run starts; set by matches and passes that leave work for the
 // suspension and library release passes; never cleared within a run.
@@ -25,9 +26,10 @@ bool MatchBytesAt(const ProcessMemory* memory, uint64_t address, PatternRecord* 
 bool MatchPatternInProcess(const ProcessMemory* memory, uint64_t base, PatternRecord* pattern);
 
 // The match test of one record against one process, with everything a
-// match sets off (the found list, "write", the infected flag).
+// match sets off (the found list, "write", the infected flag). A found
+// entry keeps the stamp, when there is one.
 bool CheckModule(uint32_t processId, const ProcessMemory* memory, uint64_t base, const char* moduleName,
-                 const char* executablePath, ProcessRecord* record);
+                 const char* executablePath, ProcessRecord* record, const ProcessStamp* stamp = nullptr);
 
 // Writes the record's PATCH records into the process, relative to base.
 // *error, when asked for, gets the Windows error code of a failed write (0

@@ -8,6 +8,7 @@
 #include "memory/enumerate_win.h"
 #include "memory/process_items.h"
 #include "memory/process_match.h"
+#include "memory/process_open_win.h"
 #include "memory/process_record.h"
 #include "memory/target_win.h"
 #include "memory/thread_control_win.h"
@@ -50,12 +51,14 @@ const char* TerminateItemAction(const ProcessRecord* record) {
 
 // Answers false when the pass must end here. The open comes first in a
 // report-only run too: it changes nothing, and a process that will not open
-// ends the pass there as it would in a real run.
-bool TerminateEntry(const ProcessRecord* record, const FoundProcess* entry, bool nt, int32_t* count) {
+// ends the pass there as it would in a real run. A process whose ID now
+// names another one is not counted, and the pass goes on.
+bool TerminateEntry(const ProcessRecord* record, FoundProcess* entry, bool nt, int32_t* count) {
+    HANDLE process = OpenFoundProcess(entry, PROCESS_FULL_ACCESS);
+    uint32_t error = process ? 0 : PlatformLastError();
+    if (entry->takenOver) return true;
     CountEvent(EVENT_PROCESS_FOUND);
-    HANDLE process = OpenProcess(PROCESS_FULL_ACCESS, FALSE, entry->processId);
     if (!process) {
-        uint32_t error = PlatformLastError();
         ReportMessage(MSG_NO_LIST | MSG_INFO, "\r\nCould not open %s process. Process ID: %d", entry->moduleName,
                       static_cast<int>(entry->processId));
         RecordProcessWork(ITEM_PROCESS, record, entry->moduleName, TerminateItemAction(record), OUTCOME_FAILED, error,
@@ -81,7 +84,6 @@ bool TerminateEntry(const ProcessRecord* record, const FoundProcess* entry, bool
         return true;
     }
     ReportMessage(MSG_INFO, "\r\nTerminating process %s\r\n", entry->moduleName);
-    uint32_t error = 0;
     bool ended = Terminate(process, record, entry, nt, &error);
     WaitForSingleObject(process, 5000);
     if (ended) {
@@ -106,7 +108,17 @@ int32_t TerminatePass(ProcessRecord* records, bool nt) {
     return count;
 }
 
+// Only a process of this program's own account is started again: the
+// program it ran may be another user's own, built to match the threat, and
+// this run has the administrator's rights.
 void Restart(const ProcessRecord* record, const FoundProcess* entry) {
+    if (entry->takenOver) return;  // the terminate pass said why
+    if (entry->stamp.otherAccount) {
+        ReportMessage(MSG_INFO, "\r\nProcess %s was not restarted: it ran under another account\r\n",
+                      entry->moduleName);
+        RecordProcessWork(ITEM_PROCESS, record, entry->moduleName, "restart", OUTCOME_DECLINED, 0, entry->processId);
+        return;
+    }
     if (ReportOnlyRun()) {
         ReportWouldDo("restart %s", entry->executablePath);
         RecordProcessWork(ITEM_PROCESS, record, entry->moduleName, "restart", OUTCOME_WOULD, 0, entry->processId);
@@ -149,16 +161,22 @@ int32_t SuspendPass(ProcessRecord* records) {
     for (ProcessRecord* r = records; r; r = r->next) {
         if (!Actionable(r) || !KeywordStartsSuspend(r)) continue;
         for (FoundProcess* e = r->found; e; e = e->next) {
+            // Held while its threads are suspended, so that its ID cannot
+            // name another process meanwhile.
+            HANDLE process = OpenFoundProcess(e, PROCESS_QUERY_INFORMATION);
+            uint32_t error = process ? 0 : PlatformLastError();
+            if (e->takenOver) continue;
             if (ReportOnlyRun()) {
                 ReportSuspension(r, e);
+                if (process) CloseHandle(process);
                 continue;
             }
             if (e->moduleName && e->moduleName[0])
                 ReportMessage(MSG_VERBOSE | MSG_INFO, "Suspending process %s\r\n", e->moduleName);
             else
                 ReportMessage(MSG_VERBOSE | MSG_INFO, "Suspending process\r\n");
-            uint32_t error = 0;
-            bool suspended = ProcSuspendResume(e->processId, true, &error);
+            bool suspended = process && ProcSuspendResume(e->processId, true, &error);
+            if (process) CloseHandle(process);
             RecordProcessWork(ITEM_PROCESS, r, e->moduleName, RecordKeyword(r), OutcomeOf(suspended), error,
                               e->processId);
             if (suspended) {
@@ -208,7 +226,13 @@ void PostPass(ProcessRecord* records, bool nt) {
         uint64_t start = r->library ? r->library->base : 0;
         uint64_t end = r->library ? r->library->base + r->library->size : 0;
         for (FoundProcess* e = r->found; e; e = e->next) {
+            // Held while the message is posted: a thread ID is taken only
+            // from a process that is still the one found.
+            HANDLE process = OpenFoundProcess(e, PROCESS_QUERY_INFORMATION);
+            uint32_t error = process ? 0 : PlatformLastError();
+            if (e->takenOver) continue;
             if (ReportOnlyRun()) {
+                if (process) CloseHandle(process);
                 ReportWouldDo("post message 0x%lX to the threads of process %s (process ID %lu)",
                               static_cast<unsigned long>(message.message), e->moduleName,
                               static_cast<unsigned long>(e->processId));
@@ -216,9 +240,12 @@ void PostPass(ProcessRecord* records, bool nt) {
                                   e->processId);
                 continue;
             }
-            uint32_t error = 0;
-            bool reached = nt ? WalkProcessThreads(e, start, end, nullptr, &message, nullptr)
-                              : PostTo9xThreads(e->processId, message, &error);
+            bool reached = false;
+            if (process) {
+                reached = nt ? WalkProcessThreads(e, start, end, nullptr, &message, nullptr)
+                             : PostTo9xThreads(e->processId, message, &error);
+                CloseHandle(process);
+            }
             RecordProcessWork(ITEM_PROCESS, r, e->moduleName, "PostThreadMessage", OutcomeOf(reached), error,
                               e->processId);
         }

@@ -37,6 +37,8 @@ bool Put(HANDLE process, void* at, const void* bytes, size_t size) {
 }
 
 // Runs one routine in the target; libraryName null means the exit routine.
+// Its blocks are released once the thread has ended, or when it never
+// started; a routine that outlives the wait fails with WAIT_TIMEOUT.
 bool RemoteCall(HANDLE process, const char* libraryName) {
     HMODULE kernel32 = ApiKernel32();
     VirtualAllocExFn allocate = CachedEntry(&g_processApi.virtualAllocEx, kernel32, "VirtualAllocEx");
@@ -56,14 +58,21 @@ bool RemoteCall(HANDLE process, const char* libraryName) {
     }
     if (thread) {
         DWORD waited = WaitForSingleObject(thread, 10000);
-        if (waited == WAIT_OBJECT_0 && libraryName) {
+        uint32_t error = waited == WAIT_TIMEOUT ? WAIT_TIMEOUT : GetLastError();
+        if (waited == WAIT_OBJECT_0) {
             SIZE_T got = 0;
-            ok = ReadProcessMemory(process, parameters, &block, sizeof block, &got) && got == sizeof block &&
-                 block.status == 0;
-        } else {
-            ok = waited != WAIT_TIMEOUT && waited != WAIT_FAILED;
+            ok = !libraryName || (ReadProcessMemory(process, parameters, &block, sizeof block, &got) &&
+                                  got == sizeof block && block.status == 0);
         }
         CloseHandle(thread);
+        if (waited != WAIT_OBJECT_0) {
+            // The routine may still be running (held in a library's
+            // DllMain, say) and will read its code and block when it goes
+            // on: they stay in the target, a few KB, rather than be freed
+            // from under it.
+            SetLastError(error);
+            return false;
+        }
     }
     if (code) release(process, code, 0, MEM_RELEASE);
     if (parameters) release(process, parameters, 0, MEM_RELEASE);

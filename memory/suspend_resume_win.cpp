@@ -2,6 +2,8 @@
 #include <string.h>
 
 #include "memory/process_match.h"
+#include "memory/process_open_win.h"
+#include "memory/resume_list.h"
 #include "memory/process_record.h"
 #include "memory/system_api_win.h"
 #include "memory/system_processes_win.h"
@@ -117,12 +119,26 @@ bool ProcSuspendResume(uint32_t processId, bool suspend, uint32_t* error) {
     return false;
 }
 
+namespace {
+
+// Resumes one listed process, held open meanwhile; one whose ID now names
+// another process is left as it is.
+void ResumeListed(uint32_t processId, uint64_t creationTime) {
+    bool takenOver = false;
+    HANDLE process = OpenMatchedProcess(processId, creationTime, nullptr, PROCESS_QUERY_INFORMATION, &takenOver);
+    if (takenOver) return;
+    if (!process || !ProcSuspendResume(processId, false))
+        ReportMessage(MSG_WARNING, "Could not resume process %ld\r\n", static_cast<long>(processId));
+    if (process) CloseHandle(process);
+}
+
+}  // namespace
+
 void ResumeSuspendedProcesses(ParseContext* context) {
     uint32_t* list = context->suspendedProcesses;
     if (!list) return;
-    for (uint32_t* id = list; *id; ++id)
-        if (!ProcSuspendResume(*id, false))
-            ReportMessage(MSG_WARNING, "Could not resume process %ld\r\n", static_cast<long>(*id));
+    const uint64_t* times = ResumeListTimes(list);
+    for (size_t i = 0; list[i]; ++i) ResumeListed(list[i], times[i]);
     free(list);
     context->suspendedProcesses = nullptr;
 }

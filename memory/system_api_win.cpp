@@ -1,14 +1,16 @@
 #include "memory/system_api_win.h"
 
+#include "script/system_library_win.h"
+
 ProcessApi g_processApi = {};
 
 HMODULE ApiKernel32() {
-    if (!g_processApi.kernel32) g_processApi.kernel32 = LoadLibraryA("kernel32.dll");
+    if (!g_processApi.kernel32) g_processApi.kernel32 = LoadSystemLibrary("kernel32.dll");
     return g_processApi.kernel32;
 }
 
 HMODULE ApiNtdll() {
-    if (!g_processApi.ntdll) g_processApi.ntdll = LoadLibraryA("ntdll.dll");
+    if (!g_processApi.ntdll) g_processApi.ntdll = LoadSystemLibrary("ntdll.dll");
     return g_processApi.ntdll;
 }
 

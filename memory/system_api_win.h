@@ -26,6 +26,8 @@ typedef HANDLE(WINAPI* CreateRemoteThreadFn)(HANDLE process, LPSECURITY_ATTRIBUT
                                              LPTHREAD_START_ROUTINE start, LPVOID parameter, DWORD flags,
                                              LPDWORD threadId);
 typedef BOOL(WINAPI* IsWow64ProcessFn)(HANDLE process, PBOOL wow64);
+typedef BOOL(WINAPI* GetProcessTimesFn)(HANDLE process, FILETIME* created, FILETIME* exited, FILETIME* kernel,
+                                        FILETIME* user);
 
 enum : ULONG {
     SYSTEM_PROCESS_INFORMATION_CLASS = 5,
@@ -53,10 +55,12 @@ struct ProcessApi {
     CreateRemoteThreadFn createRemoteThread;
     IsWow64ProcessFn isWow64Process;
     bool wow64Looked;
+    GetProcessTimesFn getProcessTimes;
 };
 extern ProcessApi g_processApi;
 
-// Each loads its module once per run; null when it cannot be loaded.
+// Each loads its module once per run, the one already in this process or
+// else the system folder's; null when it cannot be loaded.
 HMODULE ApiKernel32();
 HMODULE ApiNtdll();
 

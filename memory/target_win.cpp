@@ -1,6 +1,9 @@
 #include "memory/target_win.h"
 
+#include <string.h>
+
 #include "memory/system_api_win.h"
+#include "script/system_library_win.h"
 
 namespace {
 
@@ -45,10 +48,22 @@ bool RegionEnd(void* handle, uint64_t address, uint64_t* end) {
     return true;
 }
 
+bool HasPath(const char* name) { return strchr(name, '\\') || strchr(name, '/') || strchr(name, ':'); }
+
+// A PATCH's library: the module of that name already in this program, else
+// the system folder's; a name with a path is loaded from there. A bare name
+// is never searched for beside the program, where anyone who can write
+// there could plant a library that then runs with the administrator's
+// rights.
+HMODULE LoadPatchLibrary(const char* name) {
+    if (HasPath(name)) return LoadLibraryA(name);
+    return LoadSystemLibrary(name);
+}
+
 // Our own address of the function, which is the target's for the system
 // libraries every process of this bitness loads at the same place.
 bool OwnFunctionAddress(void* handle, const char* dll, const char* function, uint64_t* address) {
-    HMODULE library = LoadLibraryA(dll);
+    HMODULE library = LoadPatchLibrary(dll);
     if (!library) return false;
     FARPROC entry = GetProcAddress(library, function);
     if (entry) *address = reinterpret_cast<uintptr_t>(entry);

@@ -22,8 +22,9 @@ bool ProcSuspendResume(uint32_t processId, bool suspend, uint32_t* error = nullp
 // read. With neither record nor message: terminates each thread starting in
 // the range ("eject"; matched names the library for the report). With a
 // THREAD record: tests its patterns on each thread and acts on those that
-// match.
-bool WalkProcessThreads(const FoundProcess* process, uint64_t rangeStart, uint64_t rangeEnd, ProcessRecord* record,
+// match. The process is held open while its threads are visited; one whose
+// ID now names another process is left alone (and marked so).
+bool WalkProcessThreads(FoundProcess* process, uint64_t rangeStart, uint64_t rangeEnd, ProcessRecord* record,
                         const ThreadMessage* message, const char* matched);
 
 // The THREAD elements. Answers whether a thread termination was tried.

@@ -4,6 +4,7 @@
 #include "memory/enumerate_win.h"
 #include "memory/process_items.h"
 #include "memory/process_match.h"
+#include "memory/process_open_win.h"
 #include "memory/process_record.h"
 #include "memory/system_api_win.h"
 #include "memory/system_processes_win.h"
@@ -36,7 +37,7 @@ uint64_t StartAddressOf(HANDLE thread) {
 
 // What the items of one walk's thread work are recorded under.
 struct WalkSubject {
-    const FoundProcess* process;
+    FoundProcess* process;
     const char* action;   // the THREAD record's keyword, or "eject"
     const char* matched;  // what of the data file the threads answer to
 };
@@ -171,7 +172,11 @@ bool ActOnThread(const WalkSubject* walk, HANDLE thread, uint32_t threadId, uint
         return true;
     }
     uint32_t processId = walk->process->processId;
-    HANDLE process = OpenProcess(PROCESS_FULL_ACCESS, FALSE, processId);
+    HANDLE process = OpenFoundProcess(walk->process, PROCESS_FULL_ACCESS);
+    if (!process && walk->process->takenOver) {
+        if (thread) CloseHandle(thread);
+        return false;
+    }
     if (!process) {
         uint32_t error = PlatformLastError();
         ReportMessage(MSG_NO_LIST | MSG_INFO, "\r\nCould not open process. Process ID: %d\r\n",
@@ -206,20 +211,11 @@ bool ActOnThread(const WalkSubject* walk, HANDLE thread, uint32_t threadId, uint
     return true;
 }
 
-}  // namespace
-
-bool WalkProcessThreads(const FoundProcess* found, uint64_t rangeStart, uint64_t rangeEnd, ProcessRecord* record,
-                        const ThreadMessage* message, const char* matched) {
+// The threads of the process as the system lists them, with the process
+// held open meanwhile, so that its ID names the process found all along.
+bool WalkHeldProcess(FoundProcess* found, uint64_t rangeStart, uint64_t rangeEnd, ProcessRecord* record,
+                     const ThreadMessage* message, const char* matched) {
     uint32_t processId = found->processId;
-    HMODULE ntdll = ApiNtdll();
-    if (!CachedEntry(&g_processApi.zwQueryInformationThread, ntdll, "ZwQueryInformationThread")) {
-        ReportMessage(MSG_VERBOSE | MSG_INFO, "\r\nCouldn't load ZwQueryInformationThread\r\n");
-        return false;
-    }
-    if (!CachedEntry(&g_processApi.zwOpenThread, ntdll, "ZwOpenThread")) {
-        ReportMessage(MSG_VERBOSE | MSG_INFO, "\r\nCouldn't load ZwOpenThread\r\n");
-        return false;
-    }
     SystemProcessList list;
     if (!QuerySystemProcesses(&list)) return false;
     const SystemProcess* process = FindSystemProcess(processId, &list);
@@ -255,6 +251,26 @@ bool WalkProcessThreads(const FoundProcess* found, uint64_t rangeStart, uint64_t
     return !failed;
 }
 
+}  // namespace
+
+bool WalkProcessThreads(FoundProcess* found, uint64_t rangeStart, uint64_t rangeEnd, ProcessRecord* record,
+                        const ThreadMessage* message, const char* matched) {
+    HMODULE ntdll = ApiNtdll();
+    if (!CachedEntry(&g_processApi.zwQueryInformationThread, ntdll, "ZwQueryInformationThread")) {
+        ReportMessage(MSG_VERBOSE | MSG_INFO, "\r\nCouldn't load ZwQueryInformationThread\r\n");
+        return false;
+    }
+    if (!CachedEntry(&g_processApi.zwOpenThread, ntdll, "ZwOpenThread")) {
+        ReportMessage(MSG_VERBOSE | MSG_INFO, "\r\nCouldn't load ZwOpenThread\r\n");
+        return false;
+    }
+    HANDLE held = OpenFoundProcess(found, PROCESS_QUERY_INFORMATION);
+    if (!held) return false;
+    bool walked = WalkHeldProcess(found, rangeStart, rangeEnd, record, message, matched);
+    CloseHandle(held);
+    return walked;
+}
+
 bool RunThreadPass(ProcessRecord* records) {
     g_anyTerminated = false;
     for (ProcessRecord* r = records; r; r = r->next) {
@@ -278,17 +294,21 @@ void RecordRelease(const ProcessRecord* record, const FoundProcess* entry, int32
     free(matched);
 }
 
-bool ReleaseLibrary(const ProcessRecord* record, const FoundProcess* entry) {
+// Answers whether the library was released; a process whose ID now names
+// another one is neither counted nor acted on.
+bool ReleaseLibrary(const ProcessRecord* record, FoundProcess* entry) {
     const LibraryRef* library = record->action->library;
     // Opened first, with query access, to learn the process's bitness: the
     // routine copied in must be of its own kind, and a process this program
     // cannot release from keeps its threads too. A report-only run opens it
     // as well, which changes nothing, to tell what a real run would meet.
-    HANDLE process = OpenProcess(PROCESS_CREATE_THREAD | PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE |
-                                     PROCESS_QUERY_INFORMATION,
-                                 FALSE, entry->processId);
+    HANDLE process = OpenFoundProcess(entry, PROCESS_CREATE_THREAD | PROCESS_VM_OPERATION | PROCESS_VM_READ |
+                                                 PROCESS_VM_WRITE | PROCESS_QUERY_INFORMATION);
+    uint32_t openError = process ? 0 : PlatformLastError();
+    if (entry->takenOver) return false;
+    CountEvent(EVENT_PROCESS_FOUND);
     if (!process) {
-        RecordRelease(record, entry, OUTCOME_FAILED, PlatformLastError());
+        RecordRelease(record, entry, OUTCOME_FAILED, openError);
         return false;
     }
     bool released = false;
@@ -325,7 +345,6 @@ void RunLibraryReleasePass(ProcessRecord* records) {
     for (ProcessRecord* r = records; r; r = r->next) {
         if (!r->isProcess || !KeywordIs(r, "eject") || !r->action->library) continue;
         for (FoundProcess* e = r->found; e; e = e->next) {
-            CountEvent(EVENT_PROCESS_FOUND);
             if (ReleaseLibrary(r, e)) CountEvent(EVENT_PROCESS_TERMINATED_ALIAS);
         }
     }

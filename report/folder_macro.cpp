@@ -43,6 +43,11 @@ const MacroWord* LeadingMacro(const char* path) {
 
 }  // namespace
 
+size_t FolderMacroLength(const char* path) {
+    const MacroWord* macro = path ? LeadingMacro(path) : nullptr;
+    return macro ? strlen(macro->word) : 0;
+}
+
 char* ExpandFolderMacro(const char* path) {
     if (!path) return nullptr;
     const MacroWord* macro = LeadingMacro(path);

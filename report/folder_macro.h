@@ -1,12 +1,16 @@
 // Folder macros: a path in the data file may begin with windows, system,
 // temp, startup or desktop, standing for that folder on this machine.
 #pragma once
+#include <stddef.h>
 
 // Replaces a leading macro word by the folder's path. Answers a new heap
 // string (free it with free): a copy of the path when it has no macro, or
 // null when the folder cannot be had (reported) or the result would be 260
 // characters or longer (not reported).
 char* ExpandFolderMacro(const char* path);
+// The length of the macro word the path begins with, 0 when it has none:
+// what ExpandFolderMacro replaces by the folder.
+size_t FolderMacroLength(const char* path);
 
 // The folders behind the macro words, in the order the words are tried.
 enum FolderMacro {

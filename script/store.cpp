@@ -50,27 +50,31 @@ void ResetStoreCursor(const char* name) {
     if (store) store->cursor = store->values;
 }
 
-char* SubstituteStore(const char* text, int32_t* more) {
+char* SubstituteStore(const char* text, int32_t* more) { return SubstituteStoreAt(text, more, nullptr, nullptr); }
+
+char* SubstituteStoreAt(const char* text, int32_t* more, size_t* at, size_t* length) {
     if (!text) return nullptr;
     Store* store = g_stores;
-    const char* at = nullptr;
+    const char* found = nullptr;
     // An empty name would be found at the start of every text.
     for (; store; store = store->next)
-        if (store->name[0] && (at = strstr(text, store->name)) != nullptr) break;
+        if (store->name[0] && (found = strstr(text, store->name)) != nullptr) break;
     if (!store || !store->cursor) return nullptr;
 
-    size_t head = static_cast<size_t>(at - text);
+    size_t head = static_cast<size_t>(found - text);
     size_t nameLength = strlen(store->name);
     size_t valueLength = strlen(store->cursor->text);
-    size_t tailLength = strlen(at + nameLength);
+    size_t tailLength = strlen(found + nameLength);
     char* result = static_cast<char*>(malloc(head + valueLength + tailLength + 1));
     if (!result) return nullptr;
     memcpy(result, text, head);
     memcpy(result + head, store->cursor->text, valueLength);
-    memcpy(result + head + valueLength, at + nameLength, tailLength + 1);
+    memcpy(result + head + valueLength, found + nameLength, tailLength + 1);
 
     if (store->isList) store->cursor = store->cursor->next;
     if (more) *more = store->isList;
+    if (at) *at = head;
+    if (length) *length = valueLength;
     return result;
 }
 

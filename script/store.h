@@ -2,6 +2,7 @@
 // registry value) and written into the texts of later elements by name.
 // One process-wide list, emptied at the end of every pass.
 #pragma once
+#include <stddef.h>
 #include <stdint.h>
 
 struct StoreValue {
@@ -32,6 +33,10 @@ void ResetStoreCursor(const char* name);
 // be null) is set only on a replacement: 1 for a list store, whose cursor
 // then moves to the next older value, 0 for a single store.
 char* SubstituteStore(const char* text, int32_t* more);
+// As SubstituteStore; on a replacement *at and *length (either may be null)
+// say where the value stands in the new text, for callers that must know
+// which characters came from a store rather than from the data file.
+char* SubstituteStoreAt(const char* text, int32_t* more, size_t* at, size_t* length);
 // A new text: SubstituteStore's result cut to what follows its last
 // backslash; without a replacement, a plain copy of the text. Null when
 // memory ran out.

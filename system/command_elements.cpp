@@ -11,6 +11,7 @@
 #include "script/settings.h"
 #include "script/store.h"
 #include "script/text_util.h"
+#include "system/command_line.h"
 
 // The element's text, taken over from the context so that the next element
 // starts without one.
@@ -21,10 +22,11 @@ static char* TakeCommandText(ParseContext* context) {
 }
 
 // Replaces *text by replacement when there is one.
-static void Replace(char** text, char* replacement) {
-    if (!replacement) return;
+static bool Replace(char** text, char* replacement) {
+    if (!replacement) return false;
     free(*text);
     *text = replacement;
+    return true;
 }
 
 void OnUnregDllEnd(ParseContext* context, const char* name) {
@@ -55,18 +57,43 @@ void OnUnregDllEnd(ParseContext* context, const char* name) {
     free(text);
 }
 
-char* QuotedCommandLine(const char* text) {
-    char* line = CopyText(text, strlen(text));
-    if (!line) return nullptr;
+bool QuotedCommandLine(const char* text, SplicedLine* line) {
+    *line = SplicedLine{};
+    line->text = CopyText(text, strlen(text));
+    if (!line->text) return false;
     // The closing quote goes, whatever the last character is. A lone quote
     // leaves an empty command line rather than one read past its end.
-    line[strlen(line) - 1] = 0;
-    if (!line[0]) return line;
-    Replace(&line, SubstituteStore(line, nullptr));
-    char* expanded = ExpandFolderMacro(line + 1);
-    if (!expanded) expanded = CopyText(line + 1, strlen(line + 1));
-    free(line);
-    return expanded;
+    line->text[strlen(line->text) - 1] = 0;
+    if (!line->text[0]) return true;
+    // Where the value and the folder land is kept: they are the parts the
+    // data file's writer did not see.
+    size_t at = 0, length = 0;
+    bool stored = Replace(&line->text, SubstituteStoreAt(line->text, nullptr, &at, &length));
+    // The opening quote goes too; a store name that took it in with it
+    // starts the value at the line's start.
+    size_t valueBegin = at > 0 ? at - 1 : 0, valueEnd = at + length > 0 ? at + length - 1 : 0;
+    const char* command = line->text + 1;
+    size_t word = FolderMacroLength(command);
+    char* expanded = ExpandFolderMacro(command);
+    bool folder = expanded && word > 0;
+    if (!expanded) expanded = CopyText(command, strlen(command));
+    if (!expanded) {
+        free(line->text);
+        line->text = nullptr;
+        return false;
+    }
+    size_t folderLength = folder ? strlen(expanded) - (strlen(command) - word) : 0;
+    free(line->text);
+    line->text = expanded;
+    if (folder) {
+        // The folder took the word's place; a value that gave part of the
+        // word is now part of the folder.
+        valueBegin = valueBegin < word ? 0 : valueBegin - word + folderLength;
+        valueEnd = valueEnd <= word ? folderLength : valueEnd - word + folderLength;
+        AddSplicedPiece(line, 0, folderLength);
+    }
+    if (stored) AddSplicedPiece(line, valueBegin, valueEnd);
+    return true;
 }
 
 static void RemoveShares(ParseContext* context) {
@@ -76,23 +103,31 @@ static void RemoveShares(ParseContext* context) {
     if (work && work->removeShares) work->removeShares(g_platformCode);
 }
 
+// The messages and the run report show the command line as the data file
+// and the stores gave it; what is started has its spliced pieces guarded.
 static void RunQuotedCommand(const char* text) {
-    char* line = QuotedCommandLine(text);
-    if (!line) return;
+    SplicedLine spliced;
+    if (!QuotedCommandLine(text, &spliced)) return;
+    const char* line = spliced.text;
     const CleaningWork* work = g_cleaning;
     if (work && work->runCommand) {
         if (ReportOnlyRun()) {
             ReportWouldDo("execute command %s", line);
             RecordItem(ITEM_COMMAND, line, text, "execute", OUTCOME_WOULD);
-        } else if (work->runCommand(line)) {
-            RecordItem(ITEM_COMMAND, line, text, "execute", OUTCOME_DONE);
         } else {
-            uint32_t error = PlatformLastError();
-            ReportMessage(MSG_WARNING, "Could not execute command:\r\n    %s", line);
-            RecordItem(ITEM_COMMAND, line, text, "execute", OUTCOME_FAILED, error);
+            uint32_t error = 0;
+            char* guarded = GuardedCommandLine(&spliced, &error);
+            if (guarded && work->runCommand(guarded)) {
+                RecordItem(ITEM_COMMAND, line, text, "execute", OUTCOME_DONE);
+            } else {
+                if (guarded) error = PlatformLastError();
+                ReportMessage(MSG_WARNING, "Could not execute command:\r\n    %s", line);
+                RecordItem(ITEM_COMMAND, line, text, "execute", OUTCOME_FAILED, error);
+            }
+            free(guarded);
         }
     }
-    free(line);
+    free(spliced.text);
 }
 
 void OnExecuteEnd(ParseContext* context, const char* name) {

@@ -9,8 +9,10 @@ void OnUnregDllEnd(ParseContext* context, const char* name);
 // "removeShares" in a run started with -s; other texts go to the plugin.
 void OnExecuteEnd(ParseContext* context, const char* name);
 
+struct SplicedLine;
 // The command line of a quoted EXECUTE text, after the closing character is
 // cut and a store substituted: what follows the opening quote, with a leading
-// folder macro expanded when that succeeds. Answers a new heap string, or
-// null when memory ran out. The text must begin with a double quote.
-char* QuotedCommandLine(const char* text);
+// folder macro expanded when that succeeds. line receives it with the places
+// of the store's value and the folder in it. False when memory ran out. The
+// text must begin with a double quote.
+bool QuotedCommandLine(const char* text, SplicedLine* line);

@@ -1,7 +1,8 @@
 // UNREGDLL and EXECUTE without the machine: what reaches the work table
 // after store substitution, folder macros and quoting, which texts start
 // nothing, the share removal only in a run started with -s, and the
-// messages for each outcome.
+// messages for each outcome; how spliced pieces with blanks are kept in one
+// word, and how the program's name is read from a command line.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -14,6 +15,7 @@
 #include "script/cleaning.h"
 #include "script/store.h"
 #include "system/command_elements.h"
+#include "system/command_line.h"
 #include "tests/unit/recorded_items.h"
 #include "tests/unit/script_harness.h"
 
@@ -229,6 +231,145 @@ TEST_F(CommandElements, SkipModeRunsNothing) {
                               RUN_WINNT);
     EXPECT_TRUE(g_calls.empty());
     EXPECT_EQ(0u, run.context.flags & RUN_DID_SHARES);
+}
+
+struct GuardRow {
+    int row;
+    const char* marked;  // the spliced pieces between [ and ]
+    const char* guarded;
+    uint32_t error;  // when there is no line to start
+};
+
+// Short names of the stand-in: on C: "a b" is AB~1; D: has none; a quote
+// makes no name; other paths do not exist.
+const GuardRow kGuardRows[] = {
+    {1, "[C:\\Program Files\\x]\\y.exe /q", "\"C:\\Program Files\\x\\y.exe\" /q", 0},
+    {2, "cmd.exe /c del [C:\\a b\\drop.exe]", "cmd.exe /c del \"C:\\a b\\drop.exe\"", 0},
+    {3, "[C:\\a\tb\\x.exe]", "\"C:\\a\tb\\x.exe\"", 0},
+    // quoted by the data file, or nothing to keep together
+    {4, "cmd.exe /c del \"[C:\\a b\\drop.exe]\"", "cmd.exe /c del \"C:\\a b\\drop.exe\"", 0},
+    {5, "[C:\\bad\\drop.exe] /uninstall", "C:\\bad\\drop.exe /uninstall", 0},
+    {6, "x.exe \"/a b\" c", "x.exe \"/a b\" c", 0},
+    // the whole word goes in quotes; a blank the data file wrote still parts words
+    {7, "fix.exe /file=[C:\\a b\\x]", "fix.exe \"/file=C:\\a b\\x\"", 0},
+    {8, "[C:\\a b]\\[c d].exe /q", "\"C:\\a b\\c d.exe\" /q", 0},
+    {9, "[C:\\a b]\\x.exe [C:\\e f]", "\"C:\\a b\\x.exe\" \"C:\\e f\"", 0},
+    {10, "[C:\\a b]\\My Tool.exe", "\"C:\\a b\\My\" Tool.exe", 0},
+    // quotes cannot go around a word holding one, nor before a closing backslash
+    {11, "fix.exe /out:\"x\"[C:\\a b\\y]", "fix.exe /out:\"x\"C:\\AB~1\\y", 0},
+    {12, "copy [C:\\a b]\\ d", "copy C:\\AB~1\\ d", 0},
+    // a piece that brings a quote of its own is not held by the data file's
+    {13, "cmd.exe /c del \"[C:\\x\" & C:\\a b\\y.exe]\"", nullptr, 123},
+    {14, "fix.exe \"x\"[D:\\a b]", nullptr, BLANK_IN_SHORT_NAME},
+    {15, "fix.exe \"x\"[not a path]", nullptr, 2},
+    {16, "", "", 0},
+};
+
+TEST(CommandLineGuard, SplicedPiecesWithBlanksStayOneWord) {
+    for (const GuardRow& r : kGuardRows) {
+        SplicedLine line = {};
+        std::string plain;
+        size_t begin = 0;
+        for (const char* c = r.marked; *c; ++c) {
+            if (*c == '[') begin = plain.size();
+            else if (*c == ']') AddSplicedPiece(&line, begin, plain.size());
+            else plain += *c;
+        }
+        line.text = strdup(plain.c_str());
+        uint32_t error = 0;
+        char* guarded = GuardedCommandLine(&line, &error);
+        EXPECT_EQ(std::string(r.guarded ? r.guarded : "<none>"), guarded ? guarded : "<none>") << "row " << r.row;
+        EXPECT_EQ(r.error, error) << "row " << r.row;
+        free(guarded);
+        free(line.text);
+    }
+}
+
+struct HeadRow {
+    int row;
+    const char* line;
+    const char* name;
+    const char* rest;
+    bool bare;
+};
+
+const HeadRow kHeadRows[] = {
+    {1, "regedit /s fix.reg", "regedit", " /s fix.reg", true},
+    {2, "fix.exe\t-q", "fix.exe", "\t-q", true},
+    {3, "\"C:\\a b\\fix.exe\" -q", "C:\\a b\\fix.exe", " -q", false},
+    {4, "\"fix.exe\"-q", "fix.exe", "-q", true},
+    {5, "  fix.exe", "fix.exe", "", true},
+    {6, "\"fix.exe", "fix.exe", "", true},
+    {7, "tools\\fix.exe", "tools\\fix.exe", "", false},
+    {8, "tools/fix.exe", "tools/fix.exe", "", false},
+    {9, "C:fix.exe", "C:fix.exe", "", false},
+    {10, "", "", "", false},
+    {11, "\"\" x", "", " x", false},
+};
+
+TEST(CommandLineGuard, TheProgramIsReadAsTheSystemReadsIt) {
+    for (const HeadRow& r : kHeadRows) {
+        CommandHead head = FindCommandHead(r.line);
+        EXPECT_EQ(r.name, std::string(r.line + head.begin, head.end - head.begin)) << "row " << r.row;
+        EXPECT_EQ(r.rest, std::string(r.line + head.rest)) << "row " << r.row;
+        EXPECT_EQ(r.bare, IsBareName(r.line + head.begin, head.end - head.begin)) << "row " << r.row;
+    }
+}
+
+struct SplicedRow {
+    int row;
+    const char* text;
+    const char* value;  // of the store "%dropper%"
+    const char* call;
+    const char* body;
+    const char* item;
+};
+
+// The stand-in startup folder is C:\Documents and Settings\All Users\Start
+// Menu\Programs\Startup. What is started is guarded; the messages and the
+// run report show the command line as the data file and the store gave it.
+const SplicedRow kSplicedRows[] = {
+    {1, "\"startup\\fix.exe /q\"", "",
+     "run \"C:\\Documents and Settings\\All Users\\Start Menu\\Programs\\Startup\\fix.exe\" /q", "",
+     "command|C:\\Documents and Settings\\All Users\\Start Menu\\Programs\\Startup\\fix.exe /q"
+     "|\"startup\\fix.exe /q\"|execute|done|0"},
+    {2, "\"system\\cmd.exe /c del %dropper%\"", "C:\\Program Files\\bad\\drop.exe",
+     "run C:\\WINDOWS\\SYSTEM32\\cmd.exe /c del \"C:\\Program Files\\bad\\drop.exe\"", "",
+     "command|C:\\WINDOWS\\SYSTEM32\\cmd.exe /c del C:\\Program Files\\bad\\drop.exe"
+     "|\"system\\cmd.exe /c del %dropper%\"|execute|done|0"},
+    {3, "\"%dropper% /uninstall\"", "C:\\Program Files\\bad\\drop.exe",
+     "run \"C:\\Program Files\\bad\\drop.exe\" /uninstall", "",
+     "command|C:\\Program Files\\bad\\drop.exe /uninstall|\"%dropper% /uninstall\"|execute|done|0"},
+    // a value that begins with a macro word becomes part of the folder
+    {4, "\"%dropper% -q\"", "startup\\x.exe",
+     "run \"C:\\Documents and Settings\\All Users\\Start Menu\\Programs\\Startup\\x.exe\" -q", "",
+     "command|C:\\Documents and Settings\\All Users\\Start Menu\\Programs\\Startup\\x.exe -q"
+     "|\"%dropper% -q\"|execute|done|0"},
+    {5, "\"cmd.exe /c del \"%dropper%\"\"", "C:\\Program Files\\bad\\drop.exe",
+     "run cmd.exe /c del \"C:\\Program Files\\bad\\drop.exe\"", "",
+     "command|cmd.exe /c del \"C:\\Program Files\\bad\\drop.exe\"|\"cmd.exe /c del \"%dropper%\"\"|execute|done|0"},
+    {6, "\"fix.exe \"a\"%dropper%\"", "C:\\Program Files\\bad\\drop.exe",
+     "run fix.exe \"a\"C:\\PROGRA~1\\bad\\drop.exe", "",
+     "command|fix.exe \"a\"C:\\Program Files\\bad\\drop.exe|\"fix.exe \"a\"%dropper%\"|execute|done|0"},
+    // no short name to be had: nothing is started, and the run says so
+    {7, "\"fix.exe \"a\"%dropper%\"", "D:\\No Short\\x.exe", "",
+     "Could not execute command:\r\n    fix.exe \"a\"D:\\No Short\\x.exe",
+     "command|fix.exe \"a\"D:\\No Short\\x.exe|\"fix.exe \"a\"%dropper%\"|execute|failed|123"},
+};
+
+TEST_F(CommandElements, SplicedBlanksAreQuotedInWhatIsStartedOnly) {
+    for (const SplicedRow& r : kSplicedRows) {
+        g_calls.clear();
+        FreeStores();
+        FreeRunItems();
+        AddToStore("%dropper%", r.value, 0);
+        ScriptRun run = Run(std::string("<EXECUTE>") + r.text + "</EXECUTE>");
+        std::vector<std::string> expected;
+        if (*r.call) expected.push_back(r.call);
+        EXPECT_EQ(expected, g_calls) << "row " << r.row;
+        EXPECT_EQ(r.body, Body(run)) << "row " << r.row;
+        EXPECT_EQ(std::vector<std::string>{r.item}, RecordedItems()) << "row " << r.row;
+    }
 }
 
 

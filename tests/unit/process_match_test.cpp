@@ -518,6 +518,34 @@ TEST(ResumeList, ListsTheProcessesToResume) {
     FreeProcessList(keep);
 }
 
+// Each listed process keeps the creation time it was matched with, across
+// a join; an entry whose ID a pass found taken over is not listed. The
+// CheckModule stamp is what the entry keeps.
+TEST(ResumeList, KeepsEachCreationTimeAndLeavesTakenOverEntriesOut) {
+    ProcessRecord* first = Record("b.exe", "suspendandresume");
+    ProcessStamp stamps[] = {{0x1D0000000000011ull, 0}, {0, 0}, {0x1D0000000000033ull, 1}};
+    FakeProcess fake;
+    fake.regions.push_back({0x400000, std::vector<unsigned char>(16)});
+    ProcessMemory memory = MemoryOf(&fake);
+    for (uint32_t i = 0; i < 3; ++i)
+        ASSERT_TRUE(CheckModule(11 * (i + 1), &memory, 0x400000, "b.exe", "C:\\b.exe", first, &stamps[i]));
+    EXPECT_EQ(1, first->found->stamp.otherAccount);
+    first->found->next->takenOver = 1;  // 22
+    ParseContext context = {};
+    ASSERT_TRUE(BuildResumeList(&context, first, 3));
+    ProcessRecord* second = Record("b.exe", "suspendandresume");
+    AddEntry(second, 44);
+    second->found->stamp.creationTime = 0x1D0000000000044ull;
+    ASSERT_TRUE(BuildResumeList(&context, second, 1));
+    EXPECT_EQ((std::vector<uint32_t>{33, 11, 44}), ListOf(context));
+    const uint64_t* times = ResumeListTimes(context.suspendedProcesses);
+    EXPECT_EQ((std::vector<uint64_t>{0x1D0000000000033ull, 0x1D0000000000011ull, 0x1D0000000000044ull}),
+              std::vector<uint64_t>(times, times + 3));
+    free(context.suspendedProcesses);
+    FreeProcessList(first);
+    FreeProcessList(second);
+}
+
 // ------------------------------------------------------------ parameters
 
 TEST(ThreadMessageParameters, UpToThreeHexNumbers) {

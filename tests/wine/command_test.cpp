@@ -1,7 +1,9 @@
 // UNREGDLL and EXECUTE end to end: the console program unregisters the
 // project's own COM server libraries (one per outcome) and runs commands
-// built from a folder macro and a store, on both Windows families.
+// built from a folder macro and a store, on both Windows families; planted
+// programs and libraries are never what runs.
 #include <windows.h>
+#include <shlobj.h>
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
@@ -18,6 +20,22 @@ namespace {
 const char kCli[] = "C:\\mendrix\\mendrix-cli.exe";
 const char kSelf[] = "C:\\mendrix\\command_test.exe";
 const char kAppKey[] = "Software\\Wine\\AppDefaults\\mendrix-cli.exe";
+
+std::string SystemFolder() {
+    char buffer[MAX_PATH] = {};
+    GetSystemDirectoryA(buffer, sizeof buffer);
+    return buffer;
+}
+
+std::string StartupFolder() {
+    char buffer[MAX_PATH] = {};
+    if (FAILED(SHGetFolderPathA(nullptr, CSIDL_COMMON_STARTUP, nullptr, SHGFP_TYPE_CURRENT, buffer))) return "";
+    return buffer;
+}
+
+// Where CreateProcess would look first for an unquoted path with a space:
+// the path up to its first space, as a program.
+std::string AtFirstSpace(const std::string& path) { return path.substr(0, path.find(' ')) + ".exe"; }
 
 std::string TempFolder() {
     char buffer[MAX_PATH] = {};
@@ -86,7 +104,8 @@ protected:
         PROCESS_INFORMATION process = {};
         std::string line = commandLine;
         DWORD code = 0xFFFFFFFFu;
-        if (CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
+        const char* current = currentFolder.empty() ? nullptr : currentFolder.c_str();
+        if (CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, current, &startup, &process)) {
             WaitForSingleObject(process.hProcess, 60000);
             GetExitCodeProcess(process.hProcess, &code);
             CloseHandle(process.hProcess);
@@ -96,6 +115,7 @@ protected:
         return code;
     }
     std::string folder, log, dat;
+    std::string currentFolder;  // the console program's; empty: this program's
 };
 
 // What depends on the family runs on both; the rest on the NT family.
@@ -212,12 +232,94 @@ TEST_F(CommandsNt, ReportOnlyLoadsAndStartsNothing) {
     EXPECT_FALSE(FileExists(marker));
 }
 
+// Copies of this program act as the right programs and as planted decoys:
+// each appends its command line to "<its path>.ran". In one run: a program
+// named through a folder macro and one through a store, both with a space
+// in their folder; bare names, found only in the system folder though
+// decoys wait in the program's folder and the current folder; a bare name
+// found nowhere; a library named bare, and one by a path relative to the
+// current folder.
+TEST_P(Commands, PlantedProgramsAndLibrariesAreNeverTheOnesRun) {
+    char self[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, self, sizeof self);
+    std::string startup = StartupFolder(), system = SystemFolder(), tools = folder + "\\My Tools";
+    currentFolder = folder + "\\current";
+    ASSERT_NE(std::string::npos, startup.find(' ')) << startup;
+    ASSERT_TRUE(CreateDirectoryA(tools.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA(currentFolder.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA((currentFolder + "\\lib").c_str(), nullptr));
+    CreateDirectoryA("C:\\mendrix\\lib", nullptr);
+    const std::string programs[] = {startup + "\\mdxprobe.exe", tools + "\\mdxprobe.exe", system + "\\mdxprobe.exe"};
+    const std::string decoys[] = {AtFirstSpace(startup), AtFirstSpace(tools),
+                                  "C:\\mendrix\\mdxprobe.exe", currentFolder + "\\mdxprobe.exe",
+                                  "C:\\mendrix\\mdxabsent.exe", currentFolder + "\\mdxabsent.exe"};
+    for (const std::string& p : programs) ASSERT_TRUE(CopyFileA(self, p.c_str(), FALSE)) << p;
+    for (const std::string& d : decoys) ASSERT_TRUE(CopyFileA(self, d.c_str(), FALSE)) << d;
+    const std::string libraryFolders[] = {system, "C:\\mendrix", currentFolder, currentFolder + "\\lib",
+                                          "C:\\mendrix\\lib"};
+    for (const std::string& f : libraryFolders)
+        ASSERT_TRUE(CopyFileA("C:\\mendrix\\com\\com_ok.dll", (f + "\\mdxcom.dll").c_str(), FALSE)) << f;
+
+    std::string body = Run(
+        "<DISK><DIRECTORY>" + tools + "</DIRECTORY><FILE FileName=\"mdxprobe.exe\">"
+        "<ACTION store=\"%tool%\" storeFlag=\"FullPath\">keep</ACTION></FILE></DISK>"
+        "<EXECUTE>\"startup\\mdxprobe.exe from-startup\"</EXECUTE>"
+        "<EXECUTE>\"%tool% from-store\"</EXECUTE>"
+        "<EXECUTE>\"mdxprobe from-bare\"</EXECUTE>"
+        "<EXECUTE>\"mdxprobe.exe from-bare-exe\"</EXECUTE>"
+        "<EXECUTE>\"mdxabsent /x\"</EXECUTE>"
+        "<UNREGDLL>mdxcom.dll</UNREGDLL>"
+        "<UNREGDLL>lib\\mdxcom.dll</UNREGDLL>");
+    // the messages show the commands as the data file and the store gave them
+    EXPECT_NE(std::string::npos,
+              body.find("Could not execute command:\r\n    mdxabsent /x"
+                        "\r\nUnregistered mdxcom.dll\r\n\r\nUnregistered lib\\mdxcom.dll\r\n"))
+        << body;
+    EXPECT_EQ(1u, CountOf(body, "Could not execute")) << body;
+
+    // each started by its full path in quotes
+    EXPECT_EQ("\"" + programs[0] + "\" from-startup\n", ReadWholeFile(programs[0] + ".ran"));
+    EXPECT_EQ("\"" + programs[1] + "\" from-store\n", ReadWholeFile(programs[1] + ".ran"));
+    EXPECT_EQ("\"" + programs[2] + "\" from-bare\n\"" + programs[2] + "\" from-bare-exe\n",
+              ReadWholeFile(programs[2] + ".ran"));
+    for (const std::string& d : decoys) EXPECT_FALSE(FileExists(d + ".ran")) << d << ": " << ReadWholeFile(d + ".ran");
+    EXPECT_EQ("ole", ReadWholeFile(system + "\\mdxcom.dll.called"));
+    EXPECT_EQ("ole", ReadWholeFile(currentFolder + "\\lib\\mdxcom.dll.called"));
+    for (const std::string& f : {std::string("C:\\mendrix"), currentFolder, std::string("C:\\mendrix\\lib")})
+        EXPECT_FALSE(FileExists(f + "\\mdxcom.dll.events")) << f;
+
+    for (const std::string& p : programs) {
+        RemoveFile(p);
+        RemoveFile(p + ".ran");
+    }
+    for (const std::string& d : decoys) {
+        RemoveFile(d);
+        RemoveFile(d + ".ran");
+    }
+    for (const std::string& f : libraryFolders)
+        for (const char* suffix : {"", ".called", ".events"}) RemoveFile(f + "\\mdxcom.dll" + suffix);
+}
+
 INSTANTIATE_TEST_SUITE_P(Families, Commands, testing::Values(false, true),
                          [](const testing::TestParamInfo<bool>& info) { return info.param ? "Win98" : "WinNT"; });
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A copy under another name only says that it ran, and how.
+    char self[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, self, sizeof self);
+    const char* base = strrchr(self, '\\');
+    if (lstrcmpiA(base ? base + 1 : self, "command_test.exe") != 0) {
+        HANDLE ran = CreateFileA((std::string(self) + ".ran").c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0,
+                                 nullptr);
+        std::string line = std::string(GetCommandLineA()) + "\n";
+        DWORD written = 0;
+        SetFilePointer(ran, 0, nullptr, FILE_END);
+        WriteFile(ran, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+        CloseHandle(ran);
+        return 0;
+    }
     // The test program is also the command the runs start: sleep, then
     // leave a marker file.
     if (argc == 4 && strcmp(argv[1], "--sleep") == 0) {

@@ -6,18 +6,25 @@
 #include <windows.h>
 #include <gtest/gtest.h>
 
+#include <tlhelp32.h>
 #include <stdio.h>
 #include <string.h>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "memory/memory_pass_win.h"
+#include "memory/process_calls_win.h"
+#include "memory/process_match.h"
 #include "memory/process_record.h"
 #include "memory/system_api_win.h"
 #include "memory/thread_control_win.h"
+#include "report/counters.h"
 #include "report/message.h"
+#include "report/run_report.h"
 #include "script/action_record.h"
 #include "script/parse_context.h"
+#include "script/pattern_record.h"
 #include "support/target_fixture_win.h"
 #include "support/wine_support.h"
 #include "target_control_win.h"
@@ -64,6 +71,84 @@ std::string FoundLine(int n) { return "\tProcesses found                     : "
 std::string EndedLine(int n, bool virus = true) {
     return std::string(virus ? "\tProcesses terminated or disinfected : " : "\tProcesses terminated                : ") +
            std::to_string(n) + "\r\n";
+}
+
+// A record as the MEMORY element builds it, put before next.
+ProcessRecord* NewRecord(const char* name, const char* keyword, bool isProcess, ProcessRecord* next) {
+    ProcessRecord* r = static_cast<ProcessRecord*>(calloc(1, sizeof(ProcessRecord)));
+    r->processName = _strdup(name);
+    r->typeName = _strdup("Virus");
+    r->isProcess = isProcess;
+    r->action = NewActionRecord();
+    r->action->keyword = _strdup(keyword);
+    r->next = next;
+    return r;
+}
+
+// How many processes of that module name run.
+int RunningCount(const char* name) {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    int count = 0;
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry))
+        if (lstrcmpiA(entry.szExeFile, name) == 0) ++count;
+    CloseHandle(snapshot);
+    return count;
+}
+
+// Stand-ins for the process calls around the system's own: a process
+// whose ID is taken over between the match and the passes (the match reads
+// each process's creation time first; every later read meets another
+// process under the same ID), or one that ran under another account.
+struct StandIn {
+    bool takeOver;
+    bool otherAccount;
+    std::set<DWORD> read;
+} g_standIn;
+
+HANDLE StandInOpen(DWORD access, uint32_t processId) { return kSystemProcessCalls.open(access, processId); }
+
+uint64_t StandInCreationTime(HANDLE process) {
+    typedef DWORD(WINAPI * GetProcessIdFn)(HANDLE);
+    static GetProcessIdFn idOf =
+        reinterpret_cast<GetProcessIdFn>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetProcessId"));
+    uint64_t time = kSystemProcessCalls.creationTime(process);
+    if (!g_standIn.takeOver) return time;
+    return g_standIn.read.insert(idOf(process)).second ? time : time + 1;
+}
+
+bool StandInSameAccount(HANDLE process) {
+    return !g_standIn.otherAccount && kSystemProcessCalls.sameAccount(process);
+}
+
+const ProcessCalls kStandInCalls = {StandInOpen, StandInCreationTime, StandInSameAccount};
+
+std::string g_passLog;
+void KeepMessage(OutHandle, const char* bytes, size_t count) { g_passLog.append(bytes, count); }
+const MessageSinks kPassSinks = {KeepMessage, nullptr, nullptr, nullptr, nullptr};
+
+// The memory pass of an NT run, inside this program, over the stand-ins;
+// answers its log, verbose lines included. The counters and the run's
+// items are left for the caller.
+std::string RunPassInside(ProcessRecord* records, bool takeOver, bool otherAccount) {
+    ReportState saved = g_report;
+    g_report = ReportState{reinterpret_cast<OutHandle>(1), nullptr, nullptr,
+                           SWITCH_DEFAULT_MESSAGES | SWITCH_VERBOSE, &kPassSinks};
+    g_standIn = StandIn{takeOver, otherAccount, {}};
+    g_processCalls = &kStandInCalls;
+    g_passLog.clear();
+    ResetCounters();
+    FreeRunItems();
+    g_actionsPending = 0;
+    ParseContext context = {};
+    context.flags = RUN_WINNT | RUN_IN_MEMORY;
+    ScanMemory(&context, records);
+    ResumeSuspendedProcesses(&context);
+    ReleaseProcessApis();
+    g_processCalls = &kSystemProcessCalls;
+    g_report = saved;
+    return g_passLog;
 }
 
 class MemoryTest : public TargetFixture {
@@ -257,6 +342,35 @@ TEST_F(MemoryTest, EjectReleasesTheLibrary) {
     EXPECT_NE(std::string::npos, r.output.find(FoundLine(1) + EndedLine(1))) << r.output;
 }
 
+// A release routine held in the library's DllMain past the 10-second wait
+// fails the release, and its code and block stay in the target: when it
+// goes on, it finishes the release there and the target runs on.
+TEST_F(MemoryTest, ARemoteRoutineThatOutlivesItsWaitLeavesTheTargetRunning) {
+    ASSERT_TRUE(SetEnvironmentVariableA(TARGET_DETACH_DELAY, "14000"));
+    Target& t = Start();
+    SetEnvironmentVariableA(TARGET_DETACH_DELAY, nullptr);
+    std::string json = folder + "\\report.json";
+    ProcessResult r = Run(Cleaner("<PROCESS ProcessName=\"memory_target.exe\">"
+                                  "<ACTION dll=\"target_lib.dll\">eject</ACTION></PROCESS>"),
+                          "-v -json=" + json);
+    EXPECT_EQ(2u, CountOf(r.output, "Terminated thread\r\n")) << r.output;
+    EXPECT_NE(std::string::npos, r.output.find("\r\nCould not release target_lib.dll\r\n")) << r.output;
+    EXPECT_NE(std::string::npos, r.output.find(FoundLine(1) + EndedLine(0))) << r.output;
+    std::string report = ReadWholeFile(json);
+    EXPECT_NE(std::string::npos, report.find("\"kind\": \"library\"")) << report;
+    EXPECT_NE(std::string::npos, report.find("\"error\": 258")) << report;  // WAIT_TIMEOUT
+    EXPECT_NE(std::string::npos, TargetReport(t).find("detach held")) << TargetReport(t);
+    DWORD code = 0;
+    EXPECT_FALSE(TargetEnded(t, &code)) << code;
+    EXPECT_TRUE(WaitFor(t, "detach unloaded", 20000)) << TargetReport(t);
+    Sleep(500);  // the routine returns through its own code once the library is gone
+    EXPECT_FALSE(TargetEnded(t, &code)) << std::hex << code;
+    EXPECT_FALSE(TargetHasModule(t, "target_lib.dll"));
+    uint32_t main = t.Number("main");
+    ASSERT_TRUE(PostThreadMessageA(main, 0x4A3, 1, 2));
+    EXPECT_TRUE(WaitFor(t, "message " + std::to_string(main) + " 4a3 1 2")) << TargetReport(t);
+}
+
 // THREAD records: patterns at each thread's start address or on its stack,
 // optionally only for threads that started in a library.
 TEST_F(MemoryTest, ThreadRecordsActOnTheThreadsThatMatch) {
@@ -381,16 +495,7 @@ TEST_F(MemoryTest, NoHandleIsLeftOpenByAPass) {
     std::string other = "C:\\mendrix\\other_target.exe";
     ASSERT_TRUE(CopyFileA(kTargetExe, other.c_str(), FALSE));
     Target& victim = Start(other);
-    auto record = [](const char* name, const char* keyword, bool isProcess, ProcessRecord* next) {
-        ProcessRecord* r = static_cast<ProcessRecord*>(calloc(1, sizeof(ProcessRecord)));
-        r->processName = _strdup(name);
-        r->typeName = _strdup("Virus");
-        r->isProcess = isProcess;
-        r->action = NewActionRecord();
-        r->action->keyword = _strdup(keyword);
-        r->next = next;
-        return r;
-    };
+    auto record = NewRecord;
     ProcessRecord* records = record("other_target.exe", "kill", true, nullptr);
     records = record("memory_target.exe", "suspendandresume", true, records);
     records = record("memory_target.exe", "PostThreadMessage", true, records);
@@ -415,6 +520,89 @@ TEST_F(MemoryTest, NoHandleIsLeftOpenByAPass) {
     EXPECT_TRUE(TargetEnded(victim, &code));
     EXPECT_TRUE(Ticking(keep));
     FreeProcessList(records);
+}
+
+// A process that ended after the match, its ID given to another process:
+// no pass acts on it or counts it, each says so once in a verbose line.
+TEST_F(MemoryTest, AProcessWhoseIdIsTakenOverIsLeftAlone) {
+    Target& t = Start();
+    unsigned char start[8];
+    ASSERT_TRUE(ReadTarget(t, t.Address("start"), start, sizeof start));
+    ASSERT_TRUE(GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetProcessId") != nullptr);
+    const char* name = "memory_target.exe";
+    ProcessRecord* records = NewRecord(name, "kill", true, nullptr);
+    records = NewRecord(name, "restart", true, records);
+    records = NewRecord(name, "suspendandresume", true, records);
+    records = NewRecord(name, "eject", true, records);
+    records->action->library = NewLibraryRef(_strdup("target_lib.dll"));
+    records = NewRecord(name, "PostThreadMessage", true, records);
+    records->library = NewLibraryRef(_strdup("target_lib.dll"));
+    records->action->parameters = _strdup("4A1");
+    records = NewRecord(name, "kill", false, records);
+    records->patterns = NewPatternRecord();
+    memcpy(records->patterns->bytes, start, sizeof start);
+    records->patterns->count = sizeof start;
+
+    std::string log = RunPassInside(records, true, false);
+    for (ProcessRecord* r = records; r; r = r->next) {
+        ASSERT_TRUE(r->found != nullptr) << r->action->keyword << log;
+        EXPECT_EQ(t.pid(), r->found->processId) << r->action->keyword;
+        EXPECT_NE(0u, r->found->stamp.creationTime) << r->action->keyword;
+        EXPECT_EQ(1, r->found->takenOver) << r->action->keyword << log;
+    }
+    std::string line = "\r\nProcess memory_target.exe (process ID " + std::to_string(t.pid()) +
+                       ") has ended since it was found; its ID now names another process, which is left alone\r\n";
+    EXPECT_EQ(6u, CountOf(log, line)) << log;
+    for (const char* said : {"Terminating", "Suspending", "Terminated thread", "elease", "restarted", "Could not"})
+        EXPECT_EQ(std::string::npos, log.find(said)) << said << log;
+    for (int counter : {COUNT_PROCESSES_FOUND, COUNT_PROCESSES_TERMINATED, COUNT_THREADS_FOUND})
+        EXPECT_EQ(0, g_counters[counter]) << counter;
+    EXPECT_TRUE(g_runItems.items == nullptr);
+    FreeRunItems();
+    FreeProcessList(records);
+
+    DWORD code;
+    EXPECT_FALSE(TargetEnded(t, &code));
+    EXPECT_TRUE(Ticking(t));
+    EXPECT_TRUE(TargetHasModule(t, "target_lib.dll"));
+    Sleep(200);  // a posted message would have reached the target by now
+    EXPECT_EQ(std::string::npos, TargetReport(t).find("message")) << TargetReport(t);
+    EXPECT_EQ(std::string::npos, TargetReport(t).find("detach")) << TargetReport(t);
+    EXPECT_EQ(1, RunningCount(name));
+}
+
+// "restart" of a process that ran under another account: it is ended as
+// any other, but not started again; one line says so, and its item is
+// declined.
+TEST_F(MemoryTest, RestartLeavesAProcessOfAnotherAccountEnded) {
+    Target& t = Start();
+    ProcessRecord* records = NewRecord("memory_target.exe", "restart", true, nullptr);
+    std::string log = RunPassInside(records, false, true);
+    FreeProcessList(records);
+    DWORD code = 0;
+    EXPECT_TRUE(TargetEnded(t, &code)) << log;
+    EXPECT_EQ(0, RunningCount("memory_target.exe"));  // WinExec would have started it by now
+    EXPECT_NE(std::string::npos, log.find("\r\nTerminating process memory_target.exe\r\n")) << log;
+    EXPECT_EQ(1u, CountOf(log, "\r\nProcess memory_target.exe was not restarted: it ran under another account\r\n"))
+        << log;
+    EXPECT_EQ(std::string::npos, log.find("be restarted")) << log;
+    EXPECT_EQ(1, g_counters[COUNT_PROCESSES_FOUND]);
+    EXPECT_EQ(1, g_counters[COUNT_PROCESSES_TERMINATED]);
+    struct Item {
+        const char* action;
+        int32_t outcome;
+    } items[] = {{"terminate", OUTCOME_DONE}, {"restart", OUTCOME_DECLINED}};
+    const ReportItem* item = g_runItems.items;
+    for (const Item& expected : items) {
+        ASSERT_TRUE(item != nullptr) << expected.action;
+        EXPECT_STREQ(expected.action, item->action);
+        EXPECT_EQ(expected.outcome, item->outcome) << expected.action;
+        EXPECT_EQ(0u, item->error) << expected.action;
+        EXPECT_EQ(t.pid(), item->processId) << expected.action;
+        item = item->next;
+    }
+    EXPECT_TRUE(item == nullptr);
+    FreeRunItems();
 }
 
 // A fault inside the guarded region comes back as a failure; the region

@@ -3,6 +3,8 @@
 // detach tells whether the process exited or the library was released.
 #include "target_common.h"
 
+#include <stdlib.h>
+
 static volatile LONG g_ticks;
 static volatile LONG g_queues;  // threads whose message queue exists
 
@@ -27,7 +29,21 @@ extern "C" __declspec(dllexport) DWORD WINAPI TargetThread(LPVOID) {
     return 0;
 }
 
+// Milliseconds an unload is held in DllMain, from TARGET_DETACH_DELAY in
+// the target's environment: what a library that is slow to let go does to
+// a routine that releases it from outside.
+static DWORD g_detachDelay;
+
 BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
+    if (reason == DLL_PROCESS_ATTACH) {
+        char delay[16];
+        DWORD length = GetEnvironmentVariableA(TARGET_DETACH_DELAY, delay, sizeof delay);
+        if (length > 0 && length < sizeof delay) g_detachDelay = strtoul(delay, nullptr, 10);
+    }
+    if (reason == DLL_PROCESS_DETACH && !reserved && g_detachDelay) {
+        Append("detach held\r\n");
+        Sleep(g_detachDelay);
+    }
     if (reason == DLL_PROCESS_DETACH) Append(reserved ? "detach exit\r\n" : "detach unloaded\r\n");
     return TRUE;
 }

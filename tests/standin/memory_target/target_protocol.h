@@ -7,3 +7,6 @@
 #define TARGET_STACK_SIGNATURE {0x53, 0x54, 0x41, 0x43, 0x4B, 0x2D, 0x4D, 0x44, 0x58, 0x2D, 0x39, 0x31, 0xA5, 0x5A, 0xC3, 0x3C}
 // Posted to any of the target's threads, it ends the target with exit code 0.
 #define TARGET_QUIT_MESSAGE 0x47F
+// An environment variable of the target: milliseconds its library holds
+// an unload in DllMain.
+#define TARGET_DETACH_DELAY "TARGET_DETACH_DELAY"
