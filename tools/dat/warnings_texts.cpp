@@ -68,11 +68,6 @@ bool FillOf(const OutlineNode& element, std::string* store, long* when, const Ou
     return true;
 }
 
-const OutlineNode* Root(const OutlineNode& element) {
-    const OutlineNode* e = &element;
-    while (e->parent) e = e->parent;
-    return e;
-}
 
 bool HasHexPrefix(const std::string& text) {
     size_t first = text.find_first_not_of(" \t\r\n");
@@ -82,37 +77,46 @@ bool HasHexPrefix(const std::string& text) {
 
 }  // namespace
 
+// Looks at the whole document once, from its root element: the fillers
+// are few, the uses many.
 void WarnStoreBeforeFilled(const OutlineNode& element, WarningSink* sink) {
-    StoreUse use;
-    if (!UseOf(element, &use)) return;
+    if (!element.parent || element.parent->parent) return;
     std::vector<const OutlineNode*> all;
-    ListElements(*Root(element), &all);
-    const OutlineNode* firstFiller = nullptr;
-    std::string firstStore;
-    for (const OutlineNode* other : all) {
+    ListElements(*element.parent, &all);
+    struct Fill {
+        const OutlineNode* action;
+        const OutlineNode* section;
         std::string store;
-        long when = 0;
-        const OutlineNode* section = nullptr;
-        if (!FillOf(*other, &store, &when, &section) || use.text.find(store) == std::string::npos) continue;
-        // Within one REGISTRY the order of its keys decides; that is left
-        // to the author.
-        if (when < use.when || (use.registry && section == use.registry)) return;
-        if (!firstFiller) {
-            firstFiller = other;
-            firstStore = store;
-        }
+        long when;
+    };
+    std::vector<Fill> fills;
+    for (const OutlineNode* e : all) {
+        Fill fill = {e, nullptr, "", 0};
+        if (FillOf(*e, &fill.store, &fill.when, &fill.section)) fills.push_back(fill);
     }
-    if (!firstFiller) return;
-    long line = 0, column = 0, endLine = 0;
-    sink->Outline().PositionOf(firstFiller->offset, &line, &column);
-    const OutlineNode* section = Enclosing(*firstFiller, "DISK");
-    if (!section) section = Enclosing(*firstFiller, "REGISTRY");
-    sink->Outline().PositionOf(section->endOffset, &endLine, &column);
-    sink->Add(use.offset,
-              "\"" + firstStore + "\" names the store that the ACTION at line " + std::to_string(line) + " fills, but its " +
-                  section->name + " fills it only at its end tag, at line " + std::to_string(endLine) +
-                  ": here the store is still empty and the text is used as written",
-              "the " + section->name + " that fills " + firstStore + " before this " + element.name);
+    for (const OutlineNode* user : all) {
+        StoreUse use;
+        if (fills.empty() || !UseOf(*user, &use)) continue;
+        const Fill* later = nullptr;
+        bool filled = false;
+        for (const Fill& fill : fills) {
+            if (use.text.find(fill.store) == std::string::npos) continue;
+            // Within one REGISTRY the order of its keys decides; that is
+            // left to the author.
+            if (fill.when < use.when || (use.registry && fill.section == use.registry)) filled = true;
+            else if (!later) later = &fill;
+        }
+        if (filled || !later) continue;
+        long line = 0, column = 0, endLine = 0;
+        sink->Outline().PositionOf(later->action->offset, &line, &column);
+        sink->Outline().PositionOf(later->section->endOffset, &endLine, &column);
+        const std::string& section = later->section->name;
+        sink->Add(use.offset,
+                  "\"" + later->store + "\" names the store that the ACTION at line " + std::to_string(line) +
+                      " fills, but its " + section + " fills it only at its end tag, at line " + std::to_string(endLine) +
+                      ": here the store is still empty and the text is used as written",
+                  "the " + section + " that fills " + later->store + " before this " + user->name);
+    }
 }
 
 void WarnValueNeverMatches(const OutlineNode& element, WarningSink* sink) {
