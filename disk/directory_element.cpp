@@ -1,7 +1,7 @@
 // DIRECTORY end: the collected text becomes one or more entries of the
 // directory list: the drives, or a path with its folder macro expanded, the
 // current user's own folder beside the shared one, one path per value of a
-// list store.
+// list store. Each entry keeps whether its DIRECTORY said subfolders="no".
 #include <stdlib.h>
 #include <string.h>
 
@@ -9,6 +9,7 @@
 #include "disk/disk_element.h"
 #include "disk/drives.h"
 #include "report/folder_macro.h"
+#include "script/data_error.h"
 #include "script/store.h"
 
 namespace {
@@ -25,6 +26,7 @@ void AddEntry(char* path) {
         free(path);
         return;
     }
+    g_directoryTopOnly[g_directoryCount] = g_openDirectoryTopOnly;
     g_directories[g_directoryCount++] = path;
 }
 
@@ -101,6 +103,20 @@ void AddPaths(const char* text) {
 
 }  // namespace
 
+// Other attributes are passed over, as they always were on DIRECTORY.
+void OnDirectoryStart(ParseContext* context, const char* name, const char** attributes) {
+    g_openDirectoryTopOnly = false;
+    for (const char** a = attributes; a && a[0]; a += 2) {
+        if (strcmp(a[0], "subfolders") != 0) continue;
+        if (strcmp(a[1], "no") == 0) {
+            g_openDirectoryTopOnly = true;
+        } else if (strcmp(a[1], "yes") != 0) {
+            ReportDataError(context, DATA_ERROR_ELEMENT);
+            return;
+        }
+    }
+}
+
 void OnDirectoryEnd(ParseContext* context, const char* name) {
     // The text waits in the slot after the last entry, where the entries
     // made from it go: take it out first.
@@ -117,4 +133,5 @@ void OnDirectoryEnd(ParseContext* context, const char* name) {
             AddPaths(text);
     }
     free(text);
+    g_openDirectoryTopOnly = false;
 }

@@ -9,6 +9,8 @@ void OnDiskStart(ParseContext* context, const char* name, const char** attribute
 // (unless the run skips the disk), then releases both lists. The scan run
 // also calls it when the run stops while a DISK is open.
 void OnDiskEnd(ParseContext* context, const char* name);
+// Reads the DIRECTORY's subfolders attribute for the entries its text makes.
+void OnDirectoryStart(ParseContext* context, const char* name, const char** attributes);
 // Turns the collected text into directory list entries.
 void OnDirectoryEnd(ParseContext* context, const char* name);
 // Builds a FileRecord and puts it in front of the FILE list.

@@ -19,6 +19,10 @@ uint32_t g_filesOpenedForPatterns = 0;
 
 namespace {
 
+// The entry being walked was given with subfolders="no": its subfolders
+// are passed over.
+bool g_walkTopOnly = false;
+
 bool IsDotEntry(const char* name) { return name[0] == '.' && (!name[1] || (name[1] == '.' && !name[2])); }
 
 // Every PATTERN of the record in list order, each keeping where it was found.
@@ -40,6 +44,7 @@ void Walk(char* path, size_t length, FileRecord* files, unsigned char* scratch, 
         const char* name = entry.name;
         bool directory = (entry.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         if (directory && IsDotEntry(name)) continue;
+        if (directory && g_walkTopOnly) continue;
         if (length + entry.length >= WALK_PATH_LIMIT) {
             char* whole = FormatText("%.*s\\%s", static_cast<int>(length), path, name);
             RecordNotExamined(ITEM_FILE, whole ? whole : name, "its path is too long to be opened", 0);
@@ -158,8 +163,11 @@ void ScanDirectories(ParseContext* context, FileRecord* files) {
     if (g_directoryCount == 0) {
         ScanEntry("C:", files, scratch);
     } else {
-        for (int32_t i = 0; i < g_directoryCount && i < MAX_DIRECTORIES; ++i)
+        for (int32_t i = 0; i < g_directoryCount && i < MAX_DIRECTORIES; ++i) {
+            g_walkTopOnly = g_directoryTopOnly[i];
             if (g_directories[i]) ScanEntry(g_directories[i], files, scratch);
+        }
+        g_walkTopOnly = false;
     }
     free(scratch);
 }

@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include "memory/process_record.h"
+#include "report/folder_macro.h"
 #include "report/message.h"
 #include "script/action_record.h"
 #include "script/cleaning.h"
@@ -27,6 +28,14 @@ int ReadAttribute(ProcessRecord* record, const char* key, const char* value) {
     if (strcmp(key, "VirusName") == 0) return SetCopy(&record->virusName, value) ? 0 : DATA_ERROR_MEMORY;
     if (strcmp(key, "TypeName") == 0) return SetCopy(&record->typeName, value) ? 0 : DATA_ERROR_MEMORY;
     if (strcmp(key, "ProcessName") == 0) return SetCopy(&record->processName, value) ? 0 : DATA_ERROR_MEMORY;
+    if (strcmp(key, "path") == 0) {
+        // As a FILE's FileName: a folder that cannot be had fails the element.
+        char* expanded = ExpandFolderMacro(value);
+        if (!expanded) return DATA_ERROR_MEMORY;
+        free(record->processPath);
+        record->processPath = expanded;
+        return 0;
+    }
     if (strcmp(key, "dll") == 0) {
         // Out of memory here only loses the library, as a later dll would
         // replace it anyway.

@@ -6,10 +6,15 @@
 #include "report/run_report.h"
 #include "script/action_record.h"
 
+// A record with a path but no name is named by its path.
 char* RecordMatchText(const ProcessRecord* record) {
-    const char* name = record->processName ? record->processName : "any process";
-    if (record->library && record->library->name) return FormatText("%s (dll %s)", name, record->library->name);
-    return FormatText("%s", name);
+    const char* name = record->processName ? record->processName
+                       : record->processPath ? record->processPath
+                                             : "any process";
+    const char* path = record->processName ? record->processPath : nullptr;
+    const char* library = record->library ? record->library->name : nullptr;
+    return FormatText("%s%s%s%s%s%s%s", name, path ? " (path " : "", path ? path : "", path ? ")" : "",
+                      library ? " (dll " : "", library ? library : "", library ? ")" : "");
 }
 
 void RecordProcessWork(int32_t kind, const ProcessRecord* record, const char* subject, const char* action,

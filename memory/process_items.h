@@ -6,8 +6,10 @@
 struct ProcessRecord;
 
 // What the record asked for, as the report's "matched" names it: the
-// process name, "any process" without one, and the record's library after
-// it ("evil.exe (dll evil.dll)"). A new heap text; null when memory ran out.
+// process name, "any process" without one, then its path and its library
+// ("evil.exe (path C:\WINDOWS\evil.exe) (dll evil.dll)"); a record with a
+// path and no name is named by the path. A new heap text; null when memory
+// ran out.
 char* RecordMatchText(const ProcessRecord* record);
 
 // One item of the record's work on a process or one of its threads; a

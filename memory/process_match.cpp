@@ -159,7 +159,8 @@ bool MatchPatternInProcess(const ProcessMemory* memory, uint64_t base, PatternRe
 
 bool CheckModule(uint32_t processId, const ProcessMemory* memory, uint64_t base, const char* moduleName,
                  const char* executablePath, ProcessRecord* record, const ProcessStamp* stamp) {
-    bool nameFits = !record->processName || EqualsIgnoreCase(record->processName, moduleName);
+    bool nameFits = (!record->processName || EqualsIgnoreCase(record->processName, moduleName)) &&
+                    (!record->processPath || EqualsIgnoreCase(record->processPath, executablePath));
     if (record->isProcess && record->patterns && nameFits) {
         for (PatternRecord* p = record->patterns; p; p = p->next)
             if (!MatchPatternInProcess(memory, base, p)) return false;

@@ -20,6 +20,7 @@ void FreeProcessList(ProcessRecord* first) {
         ProcessRecord* next = first->next;
         free(first->virusName);
         free(first->processName);
+        free(first->processPath);
         free(first->typeName);
         FreeActionRecord(first->action);
         FreePatternList(first->patterns);

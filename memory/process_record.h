@@ -26,6 +26,9 @@ struct FoundProcess {
 struct ProcessRecord {
     char* virusName;
     char* processName;
+    // The executable's full path (path attribute, folder macro expanded);
+    // null: any folder.
+    char* processPath;
     char* typeName;
     int32_t isProcess;  // 0 for THREAD
     ActionRecord* action;

@@ -8,11 +8,15 @@
 #define HEX_NUMBER "a hexadecimal number without prefix"
 #define TEXT_IGNORED "accepted and ignored"
 
+#define CONFIRM_VALUES "a question; with confirmation on, a direct child of IDENTITY runs only when the answer is Yes"
+#define INFECTED_VALUES "true: only once something was found; false: only while nothing was"
+#define DEFAULT_MESSAGES_VALUES "off: the section's default messages are not written until the element ends"
+
 const AttributeRule kGenericAttributes[] = {
     {"os", OS_VALUES, 0, "WINNT"},
-    {"confirm", "a question; with confirmation on, a direct child of IDENTITY runs only when the answer is Yes", 0, "Remove it?"},
-    {"Infected", "true: only once something was found; false: only while nothing was", 1, "true"},
-    {"DefaultMessages", "off: the section's default messages are not written until the element ends", 1, "off"},
+    {"confirm", CONFIRM_VALUES, 0, "Remove it?"},
+    {"Infected", INFECTED_VALUES, 1, "true"},
+    {"DefaultMessages", DEFAULT_MESSAGES_VALUES, 1, "off"},
     {nullptr, nullptr, 0, nullptr},
 };
 
@@ -32,6 +36,16 @@ static const AttributeRule kIdentityAttributes[] = {
     {"os", OS_VALUES, 0, "WINNT"},
     {"confirm", "a question asked before the cleaning work starts", 0, "Remove it?"},
     {"DefaultMessages", "off: no default messages for the whole cleaning work", 1, "off"},
+    {nullptr, nullptr, 0, nullptr},
+};
+
+static const AttributeRule kDirectoryAttributes[] = {
+    {"subfolders", "no: only the folder itself is searched, not its subfolders; yes (the default): with its subfolders",
+     0, "no"},
+    {"os", OS_VALUES, 0, "WINNT"},
+    {"confirm", CONFIRM_VALUES, 0, "Remove it?"},
+    {"Infected", INFECTED_VALUES, 1, "true"},
+    {"DefaultMessages", DEFAULT_MESSAGES_VALUES, 1, "off"},
     {nullptr, nullptr, 0, nullptr},
 };
 
@@ -83,6 +97,9 @@ static const AttributeRule kProcessAttributes[] = {
     {"VirusName", "the variant's name in the found message (default: the IDENTITY GenericName)", 0, "Example.A"},
     {"TypeName", "the kind of threat in the found message (default: from the CLEANER Type)", 0, "Worm"},
     {"ProcessName", "the executable's file name, compared whole and without regard to case; absent: every process", 0, "example.exe"},
+    {"path", "the executable's full path, compared whole and without regard to case; it may begin with a folder "
+             "macro word (windows, system, temp, startup, desktop); with ProcessName, both must fit",
+     0, "system\\example.exe"},
     {"dll", "a library the process must have loaded; a store name in it is replaced by the file name it holds", 0, "kernel32.dll"},
     {"os", OS_VALUES, 0, "WINNT"},
     {nullptr, nullptr, 0, nullptr},
@@ -98,6 +115,21 @@ static const AttributeRule kRegistryKeyAttributes[] = {
 static const AttributeRule kRegistryValueAttributes[] = {
     {"name", "the value's name; empty: the key's unnamed value; absent: every value of the key", 0, "Example"},
     {"os", OS_VALUES, 0, "WINNT"},
+    {nullptr, nullptr, 0, nullptr},
+};
+
+static const AttributeRule kRegistryDefaultAttributes[] = {
+    {"type", "REG_SZ or REG_EXPAND_SZ: the value's normal type; the text is compared without regard to case and "
+             "written as given, with that type, and a value of another type differs from it. Absent: compared and "
+             "written in lower case, as REG_SZ",
+     0, "REG_EXPAND_SZ"},
+    {"expand", "yes: the text may begin with a folder macro word (windows, system, temp, startup, desktop), replaced "
+               "by that folder; no (the default): the text is taken as written",
+     0, "yes"},
+    {"os", OS_VALUES, 0, "WINNT"},
+    {"confirm", CONFIRM_VALUES, 0, "Remove it?"},
+    {"Infected", INFECTED_VALUES, 1, "true"},
+    {"DefaultMessages", DEFAULT_MESSAGES_VALUES, 1, "off"},
     {nullptr, nullptr, 0, nullptr},
 };
 
@@ -128,7 +160,7 @@ const ElementRule kElementRules[] = {
     {"DISK", "IDENTITY", "One search of the disks, carried out at its end tag.", kGenericAttributes, 1, nullptr},
     {"DIRECTORY", "DISK",
      "A folder to search with its subfolders (at most 64 per DISK; without any, C: is searched).",
-     kGenericAttributes, 1,
+     kDirectoryAttributes, 1,
      "a path, which may begin with a folder macro word (windows, system, temp, startup, desktop) or name a store; "
      "AllDrives or FixedDrives (exactly, without white space) for the drives' roots"},
     {"FILE", "DISK", "A file to look for.", kFileAttributes, 0, nullptr},
@@ -152,7 +184,7 @@ const ElementRule kElementRules[] = {
      nullptr},
     {"VALUE", "KEY", "A value of the key.", kRegistryValueAttributes, 0, nullptr},
     {"ACTION", "VALUE", "What to do with the value when it shows the threat.", kActionAttributes, 1, ACTION_TEXT},
-    {"DEFAULT", "VALUE", "The value's normal data, which reset writes back.", kGenericAttributes, 1,
+    {"DEFAULT", "VALUE", "The value's normal data, which reset writes back.", kRegistryDefaultAttributes, 1,
      "the normal data: text, or a hexadecimal number for a REG_DWORD value"},
     {"VIRUSVALUE", "VALUE", "A text the value's data holds when it shows the threat.", kGenericAttributes, 1,
      "a text compared without regard to case; \"%s\" in it captures that part of the data into the ACTION's store"},

@@ -28,7 +28,7 @@ static const ElementEntry kTargetTable[] = {
 };
 
 static const ElementEntry kDiskTable[] = {
-    {"DIRECTORY", nullptr, nullptr, CollectElementText, OnDirectoryEnd},
+    {"DIRECTORY", nullptr, OnDirectoryStart, CollectElementText, OnDirectoryEnd},
     {"FILE", kTargetTable, OnFileStart, nullptr, nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
@@ -41,7 +41,7 @@ static const ElementEntry kMemoryTable[] = {
 
 static const ElementEntry kRegistryValueTable[] = {
     {"ACTION", nullptr, OnActionStart, CollectElementText, nullptr},
-    {"DEFAULT", nullptr, nullptr, CollectElementText, nullptr},
+    {"DEFAULT", nullptr, OnRegistryDefaultStart, CollectElementText, OnRegistryDefaultEnd},
     {"VIRUSVALUE", nullptr, OnVirusValueStart, CollectElementText, nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };

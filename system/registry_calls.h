@@ -15,6 +15,7 @@ enum : int32_t {
 // Value types the work tells apart; every other type is read as text.
 enum : uint32_t {
     REGISTRY_TEXT = 1,   // REG_SZ
+    REGISTRY_EXPAND_TEXT = 2,  // REG_EXPAND_SZ: text with %variables% its readers expand
     REGISTRY_DWORD = 4,  // REG_DWORD, little-endian
 };
 

@@ -3,6 +3,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "report/folder_macro.h"
 #include "report/message.h"
 #include "script/cleaning.h"
 #include "script/data_error.h"
@@ -123,6 +124,50 @@ void OnRegistryValueStart(ParseContext* context, const char* name, const char** 
     }
     value->next = key->values;
     key->values = value;
+}
+
+// Answers 0 or the data error. Other attributes are passed over, as they
+// always were on DEFAULT.
+static int ReadDefaultAttribute(ValueRecord* value, const char* name, const char* text) {
+    if (strcmp(name, "type") == 0) {
+        if (strcmp(text, "REG_SZ") == 0) {
+            value->defaultType = REGISTRY_TEXT;
+        } else if (strcmp(text, "REG_EXPAND_SZ") == 0) {
+            value->defaultType = REGISTRY_EXPAND_TEXT;
+        } else {
+            return DATA_ERROR_ELEMENT;
+        }
+    } else if (strcmp(name, "expand") == 0) {
+        if (strcmp(text, "yes") != 0 && strcmp(text, "no") != 0) return DATA_ERROR_ELEMENT;
+        value->defaultExpand = strcmp(text, "yes") == 0;
+    }
+    return 0;
+}
+
+void OnRegistryDefaultStart(ParseContext* context, const char* name, const char** attributes) {
+    KeyRecord* key = CurrentKey(context);
+    if (!key || !key->values) {
+        ReportDataError(context, DATA_ERROR_ELEMENT);
+        return;
+    }
+    int error = 0;
+    for (const char** a = attributes; a && a[0] && !error; a += 2) error = ReadDefaultAttribute(key->values, a[0], a[1]);
+    if (error) ReportDataError(context, error);
+}
+
+// The whole text has arrived: a folder macro word at its start is replaced
+// now, as a FILE's FileName is when its element is read.
+void OnRegistryDefaultEnd(ParseContext* context, const char* name) {
+    KeyRecord* key = CurrentKey(context);
+    ValueRecord* value = key ? key->values : nullptr;
+    if ((context->flags & RUN_SKIP) || !value || !value->defaultExpand || !value->defaultText) return;
+    char* expanded = ExpandFolderMacro(value->defaultText);
+    if (!expanded) {
+        ReportDataError(context, DATA_ERROR_MEMORY);
+        return;
+    }
+    free(value->defaultText);
+    value->defaultText = expanded;
 }
 
 void OnVirusValueStart(ParseContext* context, const char* name, const char** attributes) {

@@ -10,3 +10,7 @@ void OnRegistryEnd(ParseContext* context, const char* name);
 void OnRegistryKeyStart(ParseContext* context, const char* name, const char** attributes);
 void OnRegistryValueStart(ParseContext* context, const char* name, const char** attributes);
 void OnVirusValueStart(ParseContext* context, const char* name, const char** attributes);
+// DEFAULT inside VALUE: its type and expand attributes, and, at its end, the
+// folder macro of a text to expand.
+void OnRegistryDefaultStart(ParseContext* context, const char* name, const char** attributes);
+void OnRegistryDefaultEnd(ParseContext* context, const char* name);

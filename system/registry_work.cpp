@@ -17,7 +17,9 @@
 const ActionKeyword kRegistryKeywords[] = {
     {"delete", "KEY, VALUE", 0,
      "deletes the key (with no VALUE; on the NT family only a key without subkeys) or the value"},
-    {"reset", "VALUE", 0, "writes the DEFAULT back into the value (in lower case); without a DEFAULT nothing changes"},
+    {"reset", "VALUE", 0,
+     "writes the DEFAULT back into the value: in lower case as REG_SZ, or, with the DEFAULT's type, as written and "
+     "with that type; without a DEFAULT nothing changes"},
     {nullptr, nullptr, 0, nullptr},
 };
 
@@ -225,14 +227,30 @@ bool FirstVirusValue(const ValueRecord* value, char** matched, Test test) {
     return found;
 }
 
-void CheckText(const ValueSite& site, char* data, ValueRecord* value) {
+// A DEFAULT with a type is the value's text as given, with that type: the
+// value differs from it in type, or in its text without regard to case.
+bool DiffersFromTypedDefault(uint32_t type, const char* data, const ValueRecord* value) {
+    return type != value->defaultType || !EqualsIgnoreCase(data, value->defaultText);
+}
+
+// reset: a typed DEFAULT is written as given, with its terminator, so that
+// every reader finds where it ends.
+void ResetToText(const ValueSite& acting, const ValueRecord* value) {
+    uint32_t size = static_cast<uint32_t>(strlen(value->defaultText) + 1);
+    uint32_t type = value->defaultType ? value->defaultType : uint32_t{REGISTRY_TEXT};
+    ResetValue(acting, type, reinterpret_cast<const uint8_t*>(value->defaultText), size);
+}
+
+void CheckText(const ValueSite& site, uint32_t type, char* data, ValueRecord* value) {
     const ActionRecord* action = value->action;
     LowerCaseText(data);
     char* matchedText = nullptr;
     bool matched = FirstVirusValue(value, &matchedText, [&](const char* c) { return TextMatches(data, c, action); });
-    LowerCaseText(value->defaultText);
+    if (!value->defaultType) LowerCaseText(value->defaultText);
 
-    bool act = value->virusValues ? matched : !value->defaultText || strcmp(data, value->defaultText) != 0;
+    bool differs = !value->defaultText ||
+                   (value->defaultType ? DiffersFromTypedDefault(type, data, value) : strcmp(data, value->defaultText) != 0);
+    bool act = value->virusValues ? matched : differs;
     if (!act) {
         free(matchedText);
         return;
@@ -240,10 +258,7 @@ void CheckText(const ValueSite& site, char* data, ValueRecord* value) {
     ValueSite acting = ActingSite(site, value, &matchedText);
     if (IsKeyword(action, REGISTRY_RESET) && value->defaultText) {
         CountEvent(EVENT_REGKEY_AFFECTED);
-        // The terminator is written with the text, so that every reader
-        // finds where it ends.
-        uint32_t size = static_cast<uint32_t>(strlen(value->defaultText) + 1);
-        ResetValue(acting, REGISTRY_TEXT, reinterpret_cast<const uint8_t*>(value->defaultText), size);
+        ResetToText(acting, value);
     } else if (IsKeyword(action, REGISTRY_DELETE)) {
         CountEvent(EVENT_REGKEY_AFFECTED);
         DeleteValue(acting);
@@ -261,16 +276,20 @@ void CheckDword(const ValueSite& site, const uint8_t* bytes, ValueRecord* value)
                       static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
     char* matchedText = nullptr;
     bool matched = FirstVirusValue(value, &matchedText, [&](const char* c) { return DwordMatches(number, c); });
+    // A DEFAULT with a type is text: a number is never its normal data.
+    bool typed = value->defaultText && value->defaultType;
     uint32_t normal = 0;
-    bool normalParses = !value->defaultText || ParseHex(value->defaultText, 4, &normal) >= 0;
-    bool act = normalParses && (value->virusValues ? matched : !value->defaultText || number != normal);
+    bool normalParses = !value->defaultText || typed || ParseHex(value->defaultText, 4, &normal) >= 0;
+    bool act = normalParses && (value->virusValues ? matched : !value->defaultText || typed || number != normal);
     if (!act) {
         free(matchedText);
         return;
     }
     ValueSite acting = ActingSite(site, value, &matchedText);
     CountEvent(EVENT_REGKEY_AFFECTED);
-    if (IsKeyword(action, REGISTRY_RESET) && value->defaultText) {
+    if (IsKeyword(action, REGISTRY_RESET) && typed) {
+        ResetToText(acting, value);
+    } else if (IsKeyword(action, REGISTRY_RESET) && value->defaultText) {
         uint8_t stored[4] = {static_cast<uint8_t>(normal), static_cast<uint8_t>(normal >> 8),
                              static_cast<uint8_t>(normal >> 16), static_cast<uint8_t>(normal >> 24)};
         ResetValue(acting, REGISTRY_DWORD, stored, 4);
@@ -408,7 +427,7 @@ void CheckRegistryValue(const RegistryCalls* calls, RegistryKey key, const KeyRe
         if (data.type == REGISTRY_DWORD)
             CheckDword(site, data.bytes, value);
         else
-            CheckText(site, reinterpret_cast<char*>(data.bytes), value);
+            CheckText(site, data.type, reinterpret_cast<char*>(data.bytes), value);
     }
     free(data.bytes);
 }

@@ -202,6 +202,34 @@ TEST_F(DatTool, NewWritesAStartingFileThatChecksCleanAndNeverReplacesOne) {
     EXPECT_EQ("my work", ReadAll(Path("mine.xml")));
 }
 
+// Warnings are listed with errors, in the order of their places, and fail
+// the check only with --strict.
+TEST_F(DatTool, CheckListsWarningsAndFailsOnThemOnlyWhenStrict) {
+    WriteAll(Path("w.xml"),
+             "<CLEANER DataFile=\"x\"><IDENTITY>\n<DISK><FILE FileName=\"system\\a.exe\"/></DISK>\n"
+             "<DISK><FILE Extensions=\"exe\"/></DISK>\n</IDENTITY></CLEANER>\n");
+    Outcome lenient = Run("check " + Path("w.xml"));
+    EXPECT_EQ(0, lenient.status) << lenient.out << lenient.err;
+    EXPECT_EQ(0u, lenient.out.find(Path("w.xml") + ":2:13: warning: FileName \"system\\a.exe\" holds a folder"))
+        << lenient.out;
+    EXPECT_TRUE(Has(lenient.out, ". Instead: FileName=\"a.exe\", and the folder in a DIRECTORY: "
+                                 "<DIRECTORY>system</DIRECTORY> [folder-in-FileName]\n" +
+                                     Path("w.xml") + ":3:13: warning: Extensions item \"exe\""))
+        << lenient.out;
+    EXPECT_TRUE(Has(lenient.out, Path("w.xml") + ": no errors, 2 warnings\n")) << lenient.out;
+    EXPECT_EQ("", lenient.err);
+    for (const std::string& arguments : {"check --strict " + Path("w.xml"), "check " + Path("w.xml") + " --strict"}) {
+        Outcome strict = Run(arguments);
+        EXPECT_EQ(1, strict.status) << arguments;
+        EXPECT_EQ(lenient.out, strict.out);
+        EXPECT_EQ("mendrix-dat: '" + Path("w.xml") + "' has 2 warnings, and --strict fails them\n", strict.err);
+    }
+    WriteAll(Path("clean.xml"), "<CLEANER DataFile=\"x\"><IDENTITY/></CLEANER>");
+    Outcome clean = Run("check --strict " + Path("clean.xml"));
+    EXPECT_EQ(0, clean.status);
+    EXPECT_EQ(Path("clean.xml") + ": no errors\n", clean.out);
+}
+
 TEST_F(DatTool, GrammarPrintsTheReferenceInBothForms) {
     Outcome text = Run("grammar");
     Outcome markdown = Run("grammar --markdown");

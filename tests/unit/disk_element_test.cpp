@@ -42,6 +42,7 @@ struct SeenFile {
 
 struct SeenWalk {
     std::vector<std::string> directories;
+    std::vector<bool> topOnly;  // the directories given with subfolders="no"
     std::vector<SeenFile> files;  // in the order the walk tries them
 };
 
@@ -59,6 +60,7 @@ bool RecordSuspend() {
 void RecordWalk(ParseContext*, FileRecord* files) {
     SeenWalk walk;
     for (int i = 0; i < g_directoryCount; ++i) walk.directories.push_back(g_directories[i]);
+    for (int i = 0; i < g_directoryCount; ++i) walk.topOnly.push_back(g_directoryTopOnly[i]);
     for (FileRecord* f = files; f; f = f->next) {
         SeenFile seen{Text(f->virusName), Text(f->fileName), Text(f->typeName), f->size, {}, "<none>", 0};
         for (int i = 0; i < MAX_EXTENSIONS && f->extensions[i][0]; ++i) seen.extensions.push_back(f->extensions[i]);
@@ -280,6 +282,23 @@ TEST_F(Disk, DirectoryTextsBecomeEntries) {
         {10, {""}, {}},
     };
     for (const Row& row : rows) EXPECT_EQ(row.expected, ListFor(row.texts)) << "row " << row.line;
+}
+
+// subfolders="no" marks every entry its DIRECTORY's text makes, and only
+// those; a word other than yes or no is a data-file error.
+TEST_F(Disk, SubfoldersNoKeepsTheWalkInTheFolderItself) {
+    RunScript(Script("<DISK><DIRECTORY subfolders=\"no\">desktop</DIRECTORY><DIRECTORY>windows</DIRECTORY>"
+                     "<DIRECTORY subfolders=\"yes\">system</DIRECTORY><DIRECTORY subfolders=\"no\">C:\\x</DIRECTORY>"
+                     "</DISK>"));
+    ASSERT_EQ(1u, g_walks.size());
+    EXPECT_EQ(5u, g_walks[0].directories.size());
+    EXPECT_EQ((std::vector<bool>{true, true, false, false, true}), g_walks[0].topOnly);
+    for (const char* word : {"No", "false", ""}) {
+        g_walks.clear();
+        ScriptRun r = RunScript(Script(std::string("<DISK><DIRECTORY subfolders=\"") + word + "\">windows</DIRECTORY></DISK>"));
+        EXPECT_TRUE(r.context.flags & RUN_SKIP) << word;
+        EXPECT_TRUE(g_walks.empty()) << word;
+    }
 }
 
 TEST_F(Disk, UserFolderIsAddedOnlyBesideADifferentEntry) {

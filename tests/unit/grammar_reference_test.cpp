@@ -18,6 +18,7 @@
 #include "tools/dat/check.h"
 #include "tools/dat/grammar_text.h"
 #include "tools/dat/new_file.h"
+#include "tools/dat/warnings.h"
 
 namespace {
 
@@ -113,6 +114,11 @@ TEST(GrammarReference, NamesEveryElementAttributeAndKeyword) {
         EXPECT_NE(std::string::npos, reference.find(std::string("| `") + k->word + "` | " + k->parents)) << k->word;
     for (const ActionKeyword* k = kRegistryKeywords; k->word; ++k)
         EXPECT_NE(std::string::npos, reference.find(std::string("| `") + k->word + "` | " + k->parents)) << k->word;
+    size_t warnings = reference.find("\n## Check warnings\n");
+    ASSERT_NE(std::string::npos, warnings);
+    for (const WarningRule* r = kWarningRules; r->name; ++r)
+        EXPECT_NE(std::string::npos, reference.find(std::string("| `") + r->name + "` | " + r->where + " | ", warnings))
+            << r->name;
 }
 
 // The rules are what the handlers do: each listed attribute with its example
@@ -163,6 +169,7 @@ TEST(NewDataFile, PassesCheckWithTheIdentityFilledIn) {
     for (const auto& c : cases) {
         std::string text = StartingDataFile(c.name);
         EXPECT_EQ("", FindingsOf(Check(text))) << c.name;
+        EXPECT_EQ("", FindingsOf(WarnScript(std::vector<uint8_t>(text.begin(), text.end())))) << c.name;
         EXPECT_NE(std::string::npos, text.find(c.attribute)) << text;
         for (const char* section : {"<DISK>", "<MEMORY>", "<REGISTRY>", "<INIFILE", "<SERVICE>", "<UNREGDLL>",
                                     "<EXECUTE>", "<PATTERN", "<ACTION"})

@@ -1,5 +1,6 @@
 // The authors' guide: each example under docs/examples/ stands in the guide
-// as it is in its file, with the log of its run after it, and passes check.
+// as it is in its file, with the log of its run after it, and passes check
+// without an error or a warning.
 // (The Wine test guide_examples_test runs them and compares the logs.)
 #include <gtest/gtest.h>
 
@@ -9,6 +10,7 @@
 #include <string>
 
 #include "tools/dat/check.h"
+#include "tools/dat/warnings.h"
 
 namespace {
 
@@ -37,6 +39,8 @@ TEST(Guide, EveryExampleStandsInTheGuideWithItsLogAndPassesCheck) {
         EXPECT_NE(std::string::npos, guide.find("<!-- log: " + name + " -->\n```text\n")) << name;
         for (const CheckFinding& f : CheckScript(std::vector<uint8_t>(text.begin(), text.end())))
             ADD_FAILURE() << name << ":" << f.line << ":" << f.column << ": " << f.message;
+        for (const CheckFinding& f : WarnScript(std::vector<uint8_t>(text.begin(), text.end())))
+            ADD_FAILURE() << name << ":" << f.line << ":" << f.column << ": warning: " << f.message;
     }
     EXPECT_GE(examples, 8);
     // No example is shown that has no file.

@@ -15,6 +15,7 @@
 #include "memory/resume_list.h"
 #include "memory/thread_message.h"
 #include "report/counters.h"
+#include "report/folder_macro.h"
 #include "report/message.h"
 #include "report/run_report.h"
 #include "script/action_record.h"
@@ -229,6 +230,31 @@ TEST_F(CheckModuleTest, NameTestAndWhatAMatchSets) {
     }
 }
 
+// path narrows the name to one folder: the whole path, any letter case, for
+// PROCESS and THREAD alike.
+TEST_F(CheckModuleTest, PathMustEqualTheExecutablesPath) {
+    struct Row {
+        int row;
+        const char* processName;
+        const char* path;
+        bool isProcess;
+        bool matches;
+    } rows[] = {
+        {1, "evil.exe", "c:\\DIR\\EVIL.exe", true, true},
+        {2, "evil.exe", "C:\\WINDOWS\\evil.exe", true, false},
+        {3, nullptr, "C:\\dir\\evil.exe", false, true},
+        {4, nullptr, "C:\\dir\\evil", true, false},
+        {5, "other.exe", "C:\\dir\\evil.exe", true, false},
+    };
+    for (const Row& r : rows) {
+        ProcessRecord* record = Record(r.processName, "kill", r.isProcess);
+        record->processPath = strdup(r.path);
+        EXPECT_EQ(r.matches, CheckModule(7, &m, kBase, "evil.exe", "C:\\dir\\evil.exe", record)) << "row " << r.row;
+        EXPECT_EQ(r.matches, record->found != nullptr) << "row " << r.row;
+        FreeProcessList(record);
+    }
+}
+
 TEST_F(CheckModuleTest, ThreadRecordsAreMatchedByNameAloneAndFoundListsHoldTheNewestFirst) {
     ProcessRecord* thread = Record("evil.exe", "kill", false);
     thread->patterns = Pattern(p, kBase + 0x201, 4, ORIGIN_START, 0x200);  // would not match
@@ -417,14 +443,18 @@ TEST(ProcessItems, WhatARecordAskedFor) {
         const char* processName;
         const char* library;
         const char* text;
+        const char* path;
     } rows[] = {
-        {1, "evil.exe", nullptr, "evil.exe"},
-        {2, "evil.exe", "hook.dll", "evil.exe (dll hook.dll)"},
-        {3, nullptr, "hook.dll", "any process (dll hook.dll)"},
-        {4, nullptr, nullptr, "any process"},
+        {1, "evil.exe", nullptr, "evil.exe", nullptr},
+        {2, "evil.exe", "hook.dll", "evil.exe (dll hook.dll)", nullptr},
+        {3, nullptr, "hook.dll", "any process (dll hook.dll)", nullptr},
+        {4, nullptr, nullptr, "any process", nullptr},
+        {5, "evil.exe", "hook.dll", "evil.exe (path C:\\W\\evil.exe) (dll hook.dll)", "C:\\W\\evil.exe"},
+        {6, nullptr, nullptr, "C:\\W\\evil.exe", "C:\\W\\evil.exe"},
     };
     for (const Row& r : rows) {
         ProcessRecord* record = Record(r.processName, "kill");
+        if (r.path) record->processPath = strdup(r.path);
         if (r.library) {
             record->library = static_cast<LibraryRef*>(calloc(1, sizeof(LibraryRef)));
             record->library->name = strdup(r.library);
@@ -539,7 +569,7 @@ TEST(ThreadMessageParameters, UpToThreeHexNumbers) {
 // ------------------------------------------------------------ elements
 
 struct SeenRecord {
-    std::string virus, process, type, action, library;
+    std::string virus, process, path, type, action, library;
     bool isProcess;
     int patterns, patches;
 };
@@ -550,7 +580,7 @@ std::string Text(const char* t) { return t ? t : "<none>"; }
 void RecordPass(ParseContext*, ProcessRecord* records) {
     std::vector<SeenRecord> seen;
     for (ProcessRecord* r = records; r; r = r->next) {
-        SeenRecord s{Text(r->virusName), Text(r->processName), Text(r->typeName), "<none>",
+        SeenRecord s{Text(r->virusName), Text(r->processName), Text(r->processPath), Text(r->typeName), "<none>",
                      r->library ? Text(r->library->name) : "<none>", r->isProcess != 0, 0, 0};
         if (r->action) {
             s.action = Text(r->action->keyword);
@@ -590,7 +620,7 @@ TEST_F(MemoryElement, RecordsInReverseDocumentOrderWithTheirDefaults) {
         "<PROCESS ProcessName=\"a.exe\" VirusName=\"V\" TypeName=\"T\" dll=\"C:\\x\\lib.dll\">"
         "<PATTERN>01</PATTERN><PATTERN>02</PATTERN><ACTION>kill<PATCH>03</PATCH></ACTION><PATTERN>04</PATTERN>"
         "</PROCESS>"
-        "<THREAD os=\"WINNT\"><ACTION>suspend</ACTION></THREAD>"
+        "<THREAD os=\"WINNT\" path=\"system\\t.exe\"><ACTION>suspend</ACTION></THREAD>"
         "</MEMORY>"));
     ASSERT_EQ(1u, g_passes.size()) << r.record.log;
     ASSERT_EQ(2u, g_passes[0].size());
@@ -599,12 +629,14 @@ TEST_F(MemoryElement, RecordsInReverseDocumentOrderWithTheirDefaults) {
     EXPECT_EQ("Gen", thread.virus);
     EXPECT_EQ("Trojan", thread.type);
     EXPECT_EQ("<none>", thread.process);
+    EXPECT_EQ(std::string(kStandInDefaults[FOLDER_SYSTEM]) + "\\t.exe", thread.path);
     EXPECT_EQ("suspend", thread.action);
     const SeenRecord& process = g_passes[0][1];
     EXPECT_TRUE(process.isProcess);
     EXPECT_EQ("V", process.virus);
     EXPECT_EQ("T", process.type);
     EXPECT_EQ("a.exe", process.process);
+    EXPECT_EQ("<none>", process.path);
     EXPECT_EQ("C:\\x\\lib.dll", process.library);  // no store: the whole text
     EXPECT_EQ(2, process.patterns);
     EXPECT_EQ(2, process.patches);  // the PATTERN after the ACTION is a patch

@@ -205,6 +205,8 @@ struct ValueRow {
 };
 
 const std::string kRun = "c:\\windows\\system\\evil.exe -run";
+const std::string kServer = "%SystemRoot%\\System32\\WebCheck.dll";
+const std::string kTypedServer = "<DEFAULT type=\"REG_EXPAND_SZ\">" + kServer + "</DEFAULT><ACTION>reset</ACTION>";
 
 const ValueRow kValues[] = {
     {1, REGISTRY_TEXT, Text(kRun), "<VIRUSVALUE>EVIL.EXE</VIRUSVALUE><ACTION>delete</ACTION>", "v", false, "", 0,
@@ -253,6 +255,27 @@ const ValueRow kValues[] = {
     {20, REGISTRY_TEXT, Text("Evil.exe"), "<VIRUSVALUE>evil</VIRUSVALUE><DEFAULT>Good.EXE</DEFAULT>"
      "<ACTION>reset</ACTION>", "v", true, Text("good.exe"), REGISTRY_TEXT, "Reset registry value HKCU\\Soft\\v\r\n",
      1, 1},
+    // A DEFAULT with a type is written as given, with that type; the value
+    // differs from it in type or in its text without regard to case.
+    {21, REGISTRY_TEXT, Text("C:\\evil\\x.dll"), kTypedServer, "", true, Text(kServer), kExpandText,
+     "Reset registry value HKCU\\Soft\\Default\r\n", 1, 1},
+    {22, kExpandText, Text("%systemroot%\\system32\\WEBCHECK.dll"), kTypedServer, "", true,
+     Text("%systemroot%\\system32\\WEBCHECK.dll"), kExpandText, "", 0, 0},
+    {23, REGISTRY_TEXT, Text(kServer), kTypedServer, "", true, Text(kServer), kExpandText,
+     "Reset registry value HKCU\\Soft\\Default\r\n", 1, 1},
+    {24, kExpandText, Text("Explorer.exe"), "<DEFAULT type=\"REG_SZ\">Explorer.exe</DEFAULT><ACTION>reset</ACTION>",
+     "Shell", true, Text("Explorer.exe"), REGISTRY_TEXT, "Reset registry value HKCU\\Soft\\Shell\r\n", 1, 1},
+    {25, REGISTRY_DWORD, Dword(5), "<DEFAULT type=\"REG_SZ\">Off</DEFAULT><ACTION>reset</ACTION>", "d", true,
+     Text("Off"), REGISTRY_TEXT, "Reset registry value HKCU\\Soft\\d\r\n", 1, 1},
+    // expand="yes": a leading folder macro word is the folder; without a
+    // type the text is still written in lower case
+    {26, REGISTRY_TEXT, Text("x"), "<DEFAULT type=\"REG_EXPAND_SZ\" expand=\"yes\">system\\WebCheck.dll</DEFAULT>"
+     "<ACTION>reset</ACTION>", "v", true, Text("C:\\WINDOWS\\SYSTEM32\\WebCheck.dll"), kExpandText,
+     "Reset registry value HKCU\\Soft\\v\r\n", 1, 1},
+    {27, REGISTRY_TEXT, Text("x"), "<DEFAULT expand=\"yes\">windows\\Explorer.exe</DEFAULT><ACTION>reset</ACTION>", "v",
+     true, Text("c:\\windows\\explorer.exe"), REGISTRY_TEXT, "Reset registry value HKCU\\Soft\\v\r\n", 1, 1},
+    {28, REGISTRY_TEXT, Text("x"), "<DEFAULT expand=\"no\">windows</DEFAULT><ACTION>reset</ACTION>", "v", true,
+     Text("windows"), REGISTRY_TEXT, "Reset registry value HKCU\\Soft\\v\r\n", 1, 1},
 };
 
 TEST_F(Registry, EachValueEndsAsItsElementsSay) {
@@ -482,6 +505,12 @@ TEST_F(Registry, BadAttributesAreCorruptDataAndNothingIsDone) {
         "<KEY handle=\"HKLM\" name=\"S\"><ACTION>delete</ACTION></KEY>",
         "<KEY handle=\"HKEY_LOCAL_MACHINE\" name=\"S\" path=\"x\"><ACTION>delete</ACTION></KEY>",
         "<KEY handle=\"HKEY_LOCAL_MACHINE\" name=\"S\"><VALUE name=\"v\" type=\"x\"/></KEY>",
+        "<KEY handle=\"HKEY_LOCAL_MACHINE\" name=\"S\"><VALUE name=\"v\"><DEFAULT type=\"REG_DWORD\">1</DEFAULT>"
+        "<ACTION>reset</ACTION></VALUE></KEY>",
+        "<KEY handle=\"HKEY_LOCAL_MACHINE\" name=\"S\"><VALUE name=\"v\"><DEFAULT type=\"reg_sz\">1</DEFAULT>"
+        "<ACTION>reset</ACTION></VALUE></KEY>",
+        "<KEY handle=\"HKEY_LOCAL_MACHINE\" name=\"S\"><VALUE name=\"v\"><DEFAULT expand=\"Yes\">1</DEFAULT>"
+        "<ACTION>reset</ACTION></VALUE></KEY>",
     };
     for (const char* k : keys) {
         SetUp();

@@ -265,6 +265,75 @@ TEST_F(MemoryExamples, Patches) {
     EXPECT_FALSE(TargetEnded(helper, &code));
 }
 
+// The worked example of writing a data file from a removal write-up: the
+// mock worm runs as mdxmon.exe from the system folder, the genuine monitor
+// under the same name from the Windows folder, and the system keeps a copy
+// of the genuine one below the system folder. One run shows each of the
+// additions: path ends only the worm's process, the COM registration comes
+// back as REG_EXPAND_SZ with its letters, expand writes the Windows folder,
+// and subfolders="no" leaves the copy below the system folder alone.
+class WriteupExample : public testing::Test {
+protected:
+    void SetUp() override {
+        char windows[MAX_PATH], system[MAX_PATH];
+        ASSERT_NE(0u, GetWindowsDirectoryA(windows, sizeof windows));
+        ASSERT_NE(0u, GetSystemDirectoryA(system, sizeof system));
+        windowsFolder = windows;
+        systemFolder = system;
+        for (const std::string& folder : {windowsFolder, systemFolder}) {
+            ASSERT_TRUE(InstallTargetFiles(folder)) << folder;
+            std::string exe = folder + "\\mdxmon.exe";
+            ASSERT_TRUE(CopyFileA((folder + "\\memory_target.exe").c_str(), exe.c_str(), FALSE));
+            ASSERT_TRUE(StartTarget(exe, folder + "\\mdxmon.txt", folder == systemFolder ? &worm : &genuine));
+        }
+        MakeFolder(systemFolder + "\\dllcache");
+        WriteFile(systemFolder + "\\dllcache\\mdxmon.exe", "MZ the system's copy of the genuine monitor");
+        WriteFile(systemFolder + "\\mdxhook.dll", "MZ the worm's COM server");
+        SetRegistryValue(HKEY_CURRENT_USER, kRun, "MdxMonitor", REG_SZ, Sz("C:\\WINDOWS\\System32\\mdxmon.exe"));
+        SetRegistryValue(HKEY_CURRENT_USER, kRun, "Monitor", REG_SZ, Sz("C:\\WINDOWS\\mdxmon.exe /background"));
+        SetRegistryValue(HKEY_CLASSES_ROOT, kServer, "", REG_SZ, Sz("C:\\WINDOWS\\System32\\mdxhook.dll"));
+        SetRegistryValue(HKEY_CURRENT_USER, kSetting, "Program", REG_SZ, Sz(systemFolder + "\\mdxmon.exe"));
+    }
+    void TearDown() override {
+        StopTarget(&worm);
+        StopTarget(&genuine);
+    }
+    // The value's data up to its terminator, with its type; "(none)" when
+    // it is missing.
+    static std::string ValueOf(HKEY root, const char* key, const char* name, DWORD* type) {
+        *type = 0;
+        HKEY handle;
+        if (RegOpenKeyExA(root, key, 0, KEY_READ, &handle) != ERROR_SUCCESS) return "(no key)";
+        char data[512] = {};
+        DWORD size = sizeof data - 1;
+        LONG result = RegQueryValueExA(handle, name, nullptr, type, reinterpret_cast<BYTE*>(data), &size);
+        RegCloseKey(handle);
+        return result == ERROR_SUCCESS ? std::string(data) : "(none)";
+    }
+    static constexpr const char* kRun = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+    static constexpr const char* kServer = "CLSID\\{5C4D6A1E-2B7F-4E8A-9D3B-0A7E6C1D2F90}\\InProcServer32";
+    static constexpr const char* kSetting = "Software\\GuideDemo\\MdxMonitor";
+    std::string windowsFolder, systemFolder;
+    Target worm, genuine;
+};
+
+TEST_F(WriteupExample, OnlyTheWormGoesAndTheRegistrationComesBackAsWindowsWroteIt) {
+    ExpectGuideLog("writeup.xml", RunExample("writeup.xml"));
+    DWORD code, type;
+    EXPECT_TRUE(TargetEnded(worm, &code));
+    EXPECT_FALSE(TargetEnded(genuine, &code));
+    EXPECT_EQ("(none)", ValueOf(HKEY_CURRENT_USER, kRun, "MdxMonitor", &type));
+    EXPECT_EQ("C:\\WINDOWS\\mdxmon.exe /background", ValueOf(HKEY_CURRENT_USER, kRun, "Monitor", &type));
+    EXPECT_EQ("%SystemRoot%\\System32\\mdxview.dll", ValueOf(HKEY_CLASSES_ROOT, kServer, "", &type));
+    EXPECT_EQ(static_cast<DWORD>(REG_EXPAND_SZ), type);
+    EXPECT_EQ(windowsFolder + "\\mdxmon.exe", ValueOf(HKEY_CURRENT_USER, kSetting, "Program", &type));
+    EXPECT_EQ(static_cast<DWORD>(REG_SZ), type);
+    EXPECT_FALSE(FileExists(systemFolder + "\\mdxmon.exe"));
+    EXPECT_FALSE(FileExists(systemFolder + "\\mdxhook.dll"));
+    EXPECT_TRUE(FileExists(systemFolder + "\\dllcache\\mdxmon.exe"));
+    EXPECT_TRUE(FileExists(windowsFolder + "\\mdxmon.exe"));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) { return RunAllTests(argc, argv); }

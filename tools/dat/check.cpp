@@ -132,7 +132,7 @@ void CheckPass(const std::vector<uint8_t>& text, int32_t infected) {
     ResetParseContext(&context, RUN_INITIAL_FLAGS);
     g_infected = infected;
     if (!CreateScriptParser(&context)) {
-        g_check->findings.push_back({0, 0, "out of memory"});
+        g_check->findings.push_back({0, 0, "out of memory", false, "", ""});
         return;
     }
     g_check->open.clear();

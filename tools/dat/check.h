@@ -9,7 +9,10 @@
 struct CheckFinding {
     long line;
     long column;
-    std::string message;
+    std::string message;  // what is wrong
+    bool warning = false;  // the program accepts it, but it cannot be what was meant
+    std::string rule;      // a warning's row (warnings.h)
+    std::string instead;   // a warning's advice: what to write instead
 };
 
 // Runs the script's text through the program's own element handlers with

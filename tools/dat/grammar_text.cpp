@@ -10,6 +10,7 @@
 #include "script/element_rules.h"
 #include "script/grammar.h"
 #include "system/registry_work.h"
+#include "tools/dat/warnings.h"
 
 namespace {
 
@@ -189,5 +190,14 @@ std::string DescribeGrammar(GrammarFormat format) {
     w.Line();
     w.TableHead({"Keyword", "In", "Compared", "What it does"});
     for (const ActionKeyword& k : AllKeywords()) w.TableRow({w.Code(k.word), k.parents, CaseWord(k.ignoresCase), k.effect});
+    w.Line();
+
+    w.Heading(2, "Check warnings");
+    w.Line(w.Code("mendrix-dat check") + " also warns of what the program accepts but cannot be what was meant, " +
+           "each warning with its place, what to write instead and its name below; warnings fail the check only " +
+           "with " + w.Code("--strict") + ".");
+    w.Line();
+    w.TableHead({"Warning", "Looks at", "Finds", "Write instead"});
+    for (const WarningRule* r = kWarningRules; r->name; ++r) w.TableRow({w.Code(r->name), r->where, r->finds, r->instead});
     return w.out;
 }

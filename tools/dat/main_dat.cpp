@@ -3,6 +3,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include "tools/dat/file_io.h"
 #include "tools/dat/grammar_text.h"
 #include "tools/dat/new_file.h"
+#include "tools/dat/warnings.h"
 #include "tools/dat/xml_summary.h"
 
 enum { EXIT_OK = 0, EXIT_ERROR = 1, EXIT_USAGE = 2 };
@@ -20,8 +22,11 @@ static const char kUsage[] =
     "       mendrix-dat unpack IN.dat OUT.xml  recover the text of a data file\n"
     "       mendrix-dat info IN.dat            sizes, integrity and identity of a data file;\n"
     "                                          exit 1 unless it decodes to well-formed XML\n"
-    "       mendrix-dat check IN.dat|IN.xml    list every grammar and attribute error the program\n"
-    "                                          would meet, with line and column; exit 1 if any\n"
+    "       mendrix-dat check IN.dat|IN.xml [--strict]\n"
+    "                                          list every grammar and attribute error the program\n"
+    "                                          would meet, with line and column, and warnings of\n"
+    "                                          records that cannot be what was meant; exit 1 on an\n"
+    "                                          error (--strict: on a warning too)\n"
     "       mendrix-dat grammar [--markdown]   every element, where it stands, its attributes and\n"
     "                                          text, and the ACTION keywords\n"
     "       mendrix-dat new NAME [OUT.xml]     a starting data file for the threat NAME\n"
@@ -97,7 +102,18 @@ static bool IsXmlName(const std::string& path) {
                                 path.compare(path.size() - 4, 4, ".XML") == 0);
 }
 
-static int Check(const std::string& in) {
+static void PrintFinding(const std::string& in, const CheckFinding& f) {
+    if (f.warning)
+        printf("%s:%ld:%ld: warning: %s. Instead: %s [%s]\n", in.c_str(), f.line, f.column, f.message.c_str(),
+               f.instead.c_str(), f.rule.c_str());
+    else
+        printf("%s:%ld:%ld: %s\n", in.c_str(), f.line, f.column, f.message.c_str());
+}
+
+static const char* Plural(size_t count) { return count == 1 ? "" : "s"; }
+
+// Errors fail the check; warnings fail it only when strict.
+static int Check(const std::string& in, bool strict) {
     std::vector<uint8_t> stored, text;
     std::string error;
     if (!ReadWholeFile(in, &stored, &error)) return Error(error);
@@ -105,14 +121,28 @@ static int Check(const std::string& in) {
         text.swap(stored);
     else if (!DecodeData(stored, &text, &error))
         return Corrupt(in, error);
-    std::vector<CheckFinding> findings = CheckScript(text);
-    for (const CheckFinding& f : findings) printf("%s:%ld:%ld: %s\n", in.c_str(), f.line, f.column, f.message.c_str());
-    if (findings.empty()) {
+    std::vector<CheckFinding> errors = CheckScript(text);
+    std::vector<CheckFinding> warnings = WarnScript(text);
+    std::vector<CheckFinding> all = errors;
+    all.insert(all.end(), warnings.begin(), warnings.end());
+    std::stable_sort(all.begin(), all.end(), [](const CheckFinding& a, const CheckFinding& b) {
+        return a.line != b.line ? a.line < b.line : a.column < b.column;
+    });
+    for (const CheckFinding& f : all) PrintFinding(in, f);
+    unsigned long errorCount = static_cast<unsigned long>(errors.size());
+    unsigned long warningCount = static_cast<unsigned long>(warnings.size());
+    if (errors.empty() && warnings.empty()) {
         printf("%s: no errors\n", in.c_str());
         return EXIT_OK;
     }
-    fprintf(stderr, "mendrix-dat: '%s' has %lu error%s\n", in.c_str(), static_cast<unsigned long>(findings.size()),
-            findings.size() == 1 ? "" : "s");
+    if (errors.empty()) {
+        printf("%s: no errors, %lu warning%s\n", in.c_str(), warningCount, Plural(warnings.size()));
+        if (!strict) return EXIT_OK;
+        fprintf(stderr, "mendrix-dat: '%s' has %lu warning%s, and --strict fails them\n", in.c_str(), warningCount,
+                Plural(warnings.size()));
+        return EXIT_ERROR;
+    }
+    fprintf(stderr, "mendrix-dat: '%s' has %lu error%s\n", in.c_str(), errorCount, Plural(errors.size()));
     return EXIT_ERROR;
 }
 
@@ -138,7 +168,9 @@ int main(int argc, char** argv) {
     if (command == "build" && argc == 4) return Build(argv[2], argv[3]);
     if (command == "unpack" && argc == 4) return Unpack(argv[2], argv[3]);
     if (command == "info" && argc == 3) return Info(argv[2]);
-    if (command == "check" && argc == 3) return Check(argv[2]);
+    if (command == "check" && argc == 3) return Check(argv[2], false);
+    if (command == "check" && argc == 4 && strcmp(argv[2], "--strict") == 0) return Check(argv[3], true);
+    if (command == "check" && argc == 4 && strcmp(argv[3], "--strict") == 0) return Check(argv[2], true);
     if (command == "grammar" && (argc == 2 || (argc == 3 && strcmp(argv[2], "--markdown") == 0))) {
         fputs(DescribeGrammar(argc == 3 ? GRAMMAR_MARKDOWN : GRAMMAR_TEXT).c_str(), stdout);
         return EXIT_OK;
