@@ -35,17 +35,20 @@ ULONG NarrowAscii(const uint16_t* name, uint32_t count, char* out) {
     return count;
 }
 
-bool OpenThroughNtdll(DirectoryReader* reader, char* path, size_t length, ListingLevel* level) {
+// With the separator the path names the directory as "\*" does in a
+// search: a drive's root for "C:", and no trailing dot or space trimmed.
+// Shared every way, so that no other program is kept from the directory or
+// its files while it is read.
+HANDLE OpenDirectoryHandle(char* path, size_t length) {
+    memcpy(path + length, "\\", 2);
+    return CreateFileA(path, FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
+// The directory is open; its listing goes into the level's buffer.
+bool ListThroughNtdll(DirectoryReader* reader, HANDLE directory, ListingLevel* level) {
     if (!level->buffer) level->buffer = static_cast<unsigned char*>(malloc(LISTING_BUFFER_SIZE));
     if (!level->buffer) return false;
-    // With the separator the path names the directory as "\*" does in a
-    // search: a drive's root for "C:", and no trailing dot or space trimmed.
-    memcpy(path + length, "\\", 2);
-    // Shared every way, so that no other program is kept from the
-    // directory or its files while it is read.
-    HANDLE directory = CreateFileA(path, FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                   nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (directory == INVALID_HANDLE_VALUE) return false;
     reader->handle = directory;
     reader->buffer = level->buffer;
     reader->lastRead = false;
@@ -53,10 +56,8 @@ bool OpenThroughNtdll(DirectoryReader* reader, char* path, size_t length, Listin
     reader->narrow = nt->areFileApisAnsi() ? nt->unicodeToAnsi : nt->unicodeToOem;
     LONG status = ReadListing(reader);
     if (status < 0 && static_cast<uint32_t>(status) != NT_STATUS_NO_MORE_FILES &&
-        static_cast<uint32_t>(status) != NT_STATUS_NO_SUCH_FILE) {
-        CloseHandle(directory);
+        static_cast<uint32_t>(status) != NT_STATUS_NO_SUCH_FILE)
         return false;
-    }
     reader->throughNtdll = true;
     ++g_directoriesReadThroughNtdll;
     return true;
@@ -131,7 +132,17 @@ void FreeListingLevels(ListingLevel* top) {
 bool OpenDirectory(DirectoryReader* reader, char* path, size_t length, ListingLevel* level) {
     reader->throughNtdll = false;
     reader->pending = false;
-    if (level && NtListing() && OpenThroughNtdll(reader, path, length, level)) return true;
+    reader->identified = false;
+    if (NtListing()) {
+        // Opened even where the listing itself cannot go through ntdll, so
+        // that the walk knows which directory it is in.
+        HANDLE directory = OpenDirectoryHandle(path, length);
+        if (directory != INVALID_HANDLE_VALUE) {
+            reader->identified = ReadFileIdentity(directory, &reader->identity);
+            if (level && ListThroughNtdll(reader, directory, level)) return true;
+            CloseHandle(directory);
+        }
+    }
     memcpy(path + length, "\\*", 3);
     reader->handle = FindFirstFileA(path, &reader->found);
     if (reader->handle == INVALID_HANDLE_VALUE) return false;

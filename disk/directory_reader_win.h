@@ -7,6 +7,7 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include "disk/file_identity_win.h"
 #include "disk/ntdll_listing_win.h"
 
 // One buffer for each depth of a walk: a directory's listing stays in its
@@ -34,6 +35,10 @@ struct DirectoryEntry {
 struct DirectoryReader {
     bool throughNtdll;
     HANDLE handle;  // the directory, or the search
+    // The directory's own identity, read from its handle on the NT family;
+    // the 9x family has no handles to directories.
+    bool identified;
+    FileIdentity identity;
     // ntdll: the listing in the level's buffer
     unsigned char* buffer;
     uint32_t position;

@@ -9,6 +9,8 @@
 #include "disk/file_fit.h"
 #include "disk/file_record.h"
 #include "disk/handle_byte_source_win.h"
+#include "disk/held_file_win.h"
+#include "disk/nt_family_win.h"
 #include "disk/walk.h"
 #include "report/message.h"
 #include "report/run_report.h"
@@ -30,11 +32,35 @@ bool PatternsFit(const ByteSource* source, FileRecord* record, unsigned char* sc
     return true;
 }
 
+// One directory on the path the walk has taken, the deepest first: a
+// directory met again below itself would lead the walk round for ever.
+struct Ancestor {
+    FileIdentity identity;
+    const Ancestor* above;
+};
+
+bool AlreadyAbove(const FileIdentity& identity, const Ancestor* above) {
+    for (; above; above = above->above)
+        if (SameFile(identity, above->identity)) return true;
+    return false;
+}
+
 // path holds the directory in its first length characters and has room for
 // WALK_PATH_SIZE bytes; every level below writes its entries after it.
-void Walk(char* path, size_t length, FileRecord* files, unsigned char* scratch, ListingLevel* level) {
+// above is the chain of directories the walk is in, null at the top.
+void Walk(char* path, size_t length, FileRecord* files, unsigned char* scratch, ListingLevel* level,
+          const Ancestor* above) {
     DirectoryReader reader;
     if (!OpenDirectory(&reader, path, length, level)) return;
+    // Only the NT family tells which directory this is; the 9x family has no
+    // links, and no other way to make a loop.
+    Ancestor here = {reader.identity, above};
+    if (reader.identified && AlreadyAbove(reader.identity, above)) {
+        path[length] = 0;
+        ReportMessage(MSG_VERBOSE | MSG_INFO, "Folder %s not entered: it leads back to a folder above it\r\n", path);
+        CloseDirectory(&reader);
+        return;
+    }
     DirectoryEntry entry;
     while (NextDirectoryEntry(&reader, &entry)) {
         const char* name = entry.name;
@@ -50,10 +76,16 @@ void Walk(char* path, size_t length, FileRecord* files, unsigned char* scratch, 
         path[length] = '\\';
         memcpy(path + length + 1, name, entry.length);
         path[length + 1 + entry.length] = 0;
-        if (directory)
-            Walk(path, length + 1 + entry.length, files, scratch, DeeperLevel(level));
-        else
+        if (!directory) {
             CheckFile(path, files, entry.sizeLow, scratch);
+        } else if (entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+            // A junction or symbolic link leads wherever its maker chose,
+            // above this folder or into the system's.
+            ReportMessage(MSG_VERBOSE | MSG_INFO, "Folder %s not entered: it is a link\r\n", path);
+        } else {
+            Walk(path, length + 1 + entry.length, files, scratch, DeeperLevel(level),
+                 reader.identified ? &here : above);
+        }
     }
     CloseDirectory(&reader);
 }
@@ -61,7 +93,7 @@ void Walk(char* path, size_t length, FileRecord* files, unsigned char* scratch, 
 // One directory tree, with the listing buffers of its levels.
 void WalkTree(char* path, size_t length, FileRecord* files, unsigned char* scratch) {
     ListingLevel top = {};
-    Walk(path, length, files, scratch, &top);
+    Walk(path, length, files, scratch, &top, nullptr);
     FreeListingLevels(&top);
 }
 
@@ -100,10 +132,30 @@ void ScanEntry(const char* entry, FileRecord* files, unsigned char* scratch) {
 
 }  // namespace
 
+namespace {
+
+// The file a check opens for its patterns. On the NT family it is held, and
+// kept for the action; on the 9x family it is closed before the action,
+// which works on the path there.
+struct CheckedFile {
+    bool held;
+    HeldFile file;
+};
+
+bool OpenChecked(const char* path, CheckedFile* checked) {
+    checked->held = OnNtFamily();
+    if (checked->held) return OpenHeldFile(path, &checked->file);
+    checked->file.handle = OpenForReading(path);
+    return checked->file.handle != INVALID_HANDLE_VALUE;
+}
+
+}  // namespace
+
 bool CheckFile(const char* path, FileRecord* files, uint32_t size, unsigned char* scratch) {
     char displayName[DISPLAY_NAME_SIZE];
     bool shown = false;
-    HANDLE file = INVALID_HANDLE_VALUE;
+    CheckedFile checked = {false, {INVALID_HANDLE_VALUE, 0, {}, false, 0}};
+    HANDLE& file = checked.file.handle;
     ByteSource source = HandleByteSource(nullptr);
     FileRecord* fitted = nullptr;
     PathParts parts;
@@ -119,8 +171,7 @@ bool CheckFile(const char* path, FileRecord* files, uint32_t size, unsigned char
         if (record->size != 0 && record->size != size) continue;
         if (record->patterns) {
             if (file == INVALID_HANDLE_VALUE) {
-                file = OpenForReading(path);
-                if (file == INVALID_HANDLE_VALUE) {
+                if (!OpenChecked(path, &checked)) {
                     // No other record is tried: the file counts as not found,
                     // and the report says it was never looked into.
                     RecordNotExamined(ITEM_FILE, path, "could not be opened for its pattern check", GetLastError());
@@ -134,6 +185,11 @@ bool CheckFile(const char* path, FileRecord* files, uint32_t size, unsigned char
         }
         fitted = record;
         break;
+    }
+    if (fitted && checked.held) {
+        ActOnFile(path, displayName, fitted, size, &checked.file);
+        LetGoOfFile(&checked.file);
+        return true;
     }
     if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
     if (!fitted) return false;

@@ -1,0 +1,14 @@
+#include "disk/file_identity_win.h"
+
+bool ReadFileIdentity(HANDLE handle, FileIdentity* identity) {
+    BY_HANDLE_FILE_INFORMATION information;
+    if (!GetFileInformationByHandle(handle, &information)) return false;
+    identity->volume = information.dwVolumeSerialNumber;
+    identity->indexHigh = information.nFileIndexHigh;
+    identity->indexLow = information.nFileIndexLow;
+    return true;
+}
+
+bool SameFile(const FileIdentity& a, const FileIdentity& b) {
+    return a.volume == b.volume && a.indexHigh == b.indexHigh && a.indexLow == b.indexLow;
+}
