@@ -332,7 +332,7 @@ void ActOnHeldFile(const char* path, const char* displayName, FileRecord* record
     if (row) {
         uint32_t error = 0;
         bool changed = row->act(path, record, size, held, &error);
-        if (row->undoChange != NOT_SAVED) UndoChangeDone(changed);
+        if (opened && row->undoChange != NOT_SAVED) UndoChangeDone(changed);
         RecordFile(path, record, OutcomeOfRow(row, changed, error), error);
     } else {
         // Nothing stands behind a keyword of no row: the file stays.

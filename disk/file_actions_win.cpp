@@ -45,8 +45,11 @@ void PlatformPrepareToWrite(const char* path, HeldFile* held) {
 }
 
 bool PlatformClearAttributes(const char* path, HeldFile* held) {
-    if (!held || !NtFileInformation()) return SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL) != 0;
-    if (Unreachable(held) || !GainAccess(held, path, FILE_WRITE_ATTRIBUTES)) return false;
+    if (!held) return SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL) != 0;
+    if (Unreachable(held)) return false;
+    // Setting attributes needs no sharing: the held handle may stay.
+    if (!NtFileInformation()) return SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL) != 0;
+    if (!GainAccess(held, path, FILE_WRITE_ATTRIBUTES)) return false;
     NtBasicInformation basic = {};
     basic.fileAttributes = FILE_ATTRIBUTE_NORMAL;
     return SetFileInformation(held->handle, NT_FILE_BASIC_INFORMATION, &basic, sizeof basic);

@@ -6,7 +6,9 @@ bool ReadFileIdentity(HANDLE handle, FileIdentity* identity) {
     identity->volume = information.dwVolumeSerialNumber;
     identity->indexHigh = information.nFileIndexHigh;
     identity->indexLow = information.nFileIndexLow;
-    return true;
+    // Some file systems (redirectors to old servers among them) give every
+    // file the index 0: that tells nothing apart.
+    return identity->indexHigh != 0 || identity->indexLow != 0;
 }
 
 bool SameFile(const FileIdentity& a, const FileIdentity& b) {

@@ -12,6 +12,6 @@ struct FileIdentity {
 };
 
 // False when the system cannot tell (the handle lacks FILE_READ_ATTRIBUTES,
-// or the file system keeps no such numbers).
+// or the file system keeps no such numbers and answers 0).
 bool ReadFileIdentity(HANDLE handle, FileIdentity* identity);
 bool SameFile(const FileIdentity& a, const FileIdentity& b);
