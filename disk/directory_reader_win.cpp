@@ -3,6 +3,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "disk/nt_file_information_win.h"
+
 uint32_t g_directoriesReadThroughNtdll = 0;
 uint32_t g_directoriesReadWithFind = 0;
 
@@ -43,6 +45,17 @@ HANDLE OpenDirectoryHandle(char* path, size_t length) {
     memcpy(path + length, "\\", 2);
     return CreateFileA(path, FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
+// A directory where it was listed, itself where it is a junction or link
+// (2000 and later; NT 4, which has none, may refuse to be asked).
+HANDLE OpenListedDirectory(const ListedPlace& place) {
+    const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    const ULONG options = NT_FILE_DIRECTORY_FILE | NT_FILE_OPEN_FOR_BACKUP_INTENT;
+    HANDLE directory = OpenListed(place, FILE_LIST_DIRECTORY, share, options | NT_FILE_OPEN_REPARSE_POINT);
+    if (directory == INVALID_HANDLE_VALUE && GetLastError() == ERROR_INVALID_PARAMETER)
+        directory = OpenListed(place, FILE_LIST_DIRECTORY, share, options);
+    return directory;
 }
 
 // The directory is open; its listing goes into the level's buffer.
@@ -87,6 +100,7 @@ bool NextFromNtdll(DirectoryReader* reader, DirectoryEntry* entry) {
     entry->length = written;
     entry->attributes = found->fileAttributes;
     entry->sizeLow = static_cast<uint32_t>(found->endOfFile);
+    entry->place = ListedPlace{reader->handle, found->fileName, found->fileNameLength};
     return true;
 }
 
@@ -105,6 +119,7 @@ bool NextFromFind(DirectoryReader* reader, DirectoryEntry* entry) {
     entry->length = length;
     entry->attributes = reader->found.dwFileAttributes;
     entry->sizeLow = reader->found.nFileSizeLow;
+    entry->place = ListedPlace{nullptr, nullptr, 0};
     return true;
 }
 
@@ -129,11 +144,25 @@ void FreeListingLevels(ListingLevel* top) {
     top->deeper = nullptr;
 }
 
-bool OpenDirectory(DirectoryReader* reader, char* path, size_t length, ListingLevel* level) {
+bool OpenDirectory(DirectoryReader* reader, char* path, size_t length, ListingLevel* level,
+                   const ListedPlace* place) {
     reader->throughNtdll = false;
     reader->pending = false;
     reader->identified = false;
-    if (NtListing()) {
+    reader->isLink = false;
+    if (place && place->directory) {
+        HANDLE directory = OpenListedDirectory(*place);
+        if (directory == INVALID_HANDLE_VALUE) return false;
+        BY_HANDLE_FILE_INFORMATION information;
+        if (GetFileInformationByHandle(directory, &information)) {
+            reader->identified = IdentityOf(information, &reader->identity);
+            reader->isLink = (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+        }
+        if (!reader->isLink && level && ListThroughNtdll(reader, directory, level)) return true;
+        CloseHandle(directory);
+        // Short of memory for the listing, the directory is searched by path.
+        if (reader->isLink) return false;
+    } else if (NtListing()) {
         // Opened even where the listing itself cannot go through ntdll, so
         // that the walk knows which directory it is in.
         HANDLE directory = OpenDirectoryHandle(path, length);

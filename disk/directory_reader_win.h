@@ -8,6 +8,7 @@
 #include <stdint.h>
 
 #include "disk/file_identity_win.h"
+#include "disk/listed_place_win.h"
 #include "disk/ntdll_listing_win.h"
 
 // One buffer for each depth of a walk: a directory's listing stays in its
@@ -30,6 +31,9 @@ struct DirectoryEntry {
     size_t length;     // at most MAX_PATH: a longer name is cut as a find record cuts it
     uint32_t attributes;
     uint32_t sizeLow;
+    // Through ntdll, where the entry can be opened again: the directory
+    // (held by the reader) and the name as listed. Null otherwise.
+    ListedPlace place;
 };
 
 struct DirectoryReader {
@@ -39,6 +43,9 @@ struct DirectoryReader {
     // the 9x family has no handles to directories.
     bool identified;
     FileIdentity identity;
+    // Opened where it was listed, it turned out to be a junction or link
+    // put there since: it is not read.
+    bool isLink;
     // ntdll: the listing in the level's buffer
     unsigned char* buffer;
     uint32_t position;
@@ -53,8 +60,11 @@ struct DirectoryReader {
 
 // Opens the directory whose path fills the first length characters of
 // path; path must have room for three more bytes, which are overwritten.
-// level may be null. Answers false when the directory cannot be read.
-bool OpenDirectory(DirectoryReader* reader, char* path, size_t length, ListingLevel* level);
+// level may be null. place, where not null, is where the directory was
+// listed: it is opened there, not by path. Answers false when the directory
+// cannot be read, or is a link (isLink set).
+bool OpenDirectory(DirectoryReader* reader, char* path, size_t length, ListingLevel* level,
+                   const ListedPlace* place = nullptr);
 // The next entry, valid until the next call; false when there are no more.
 bool NextDirectoryEntry(DirectoryReader* reader, DirectoryEntry* entry);
 void CloseDirectory(DirectoryReader* reader);

@@ -12,7 +12,7 @@
 namespace {
 
 // Answered when memory for the record ran out: a file not opened.
-HeldFile g_outOfMemory = {INVALID_HANDLE_VALUE, 0, {}, false, ERROR_NOT_ENOUGH_MEMORY};
+HeldFile g_outOfMemory = {INVALID_HANDLE_VALUE, 0, {}, false, ERROR_NOT_ENOUGH_MEMORY, {}};
 
 bool Unreachable(const HeldFile* held) {
     if (held->handle != INVALID_HANDLE_VALUE) return false;

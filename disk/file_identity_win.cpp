@@ -2,7 +2,10 @@
 
 bool ReadFileIdentity(HANDLE handle, FileIdentity* identity) {
     BY_HANDLE_FILE_INFORMATION information;
-    if (!GetFileInformationByHandle(handle, &information)) return false;
+    return GetFileInformationByHandle(handle, &information) && IdentityOf(information, identity);
+}
+
+bool IdentityOf(const BY_HANDLE_FILE_INFORMATION& information, FileIdentity* identity) {
     identity->volume = information.dwVolumeSerialNumber;
     identity->indexHigh = information.nFileIndexHigh;
     identity->indexLow = information.nFileIndexLow;

@@ -14,4 +14,6 @@ struct FileIdentity {
 // False when the system cannot tell (the handle lacks FILE_READ_ATTRIBUTES,
 // or the file system keeps no such numbers and answers 0).
 bool ReadFileIdentity(HANDLE handle, FileIdentity* identity);
+// The same from what GetFileInformationByHandle gave.
+bool IdentityOf(const BY_HANDLE_FILE_INFORMATION& information, FileIdentity* identity);
 bool SameFile(const FileIdentity& a, const FileIdentity& b);

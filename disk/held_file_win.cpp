@@ -1,10 +1,13 @@
 #include "disk/held_file_win.h"
 
+#include "disk/nt_file_information_win.h"
+
 namespace {
 
 const DWORD kHeldAccess = GENERIC_READ | DELETE | FILE_WRITE_ATTRIBUTES;
 
-HANDLE OpenWith(const char* path, DWORD access) {
+HANDLE OpenWith(const HeldFile* held, const char* path, DWORD access) {
+    if (held->place.directory) return OpenListed(held->place, access, FILE_SHARE_READ, NT_FILE_NON_DIRECTORY_FILE);
     return CreateFileA(path, access, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
@@ -18,7 +21,7 @@ bool Grants(DWORD held, DWORD wanted) {
 // Opens path with access and keeps the handle only when it is the held
 // file. held->handle is closed on entry.
 bool Reopen(HeldFile* held, const char* path, DWORD access) {
-    HANDLE handle = OpenWith(path, access);
+    HANDLE handle = OpenWith(held, path, access);
     if (handle == INVALID_HANDLE_VALUE) return false;
     FileIdentity identity;
     if (!held->identified || !ReadFileIdentity(handle, &identity) || !SameFile(identity, held->identity)) {
@@ -33,12 +36,13 @@ bool Reopen(HeldFile* held, const char* path, DWORD access) {
 
 }  // namespace
 
-bool OpenHeldFile(const char* path, HeldFile* held) {
+bool OpenHeldFile(const char* path, HeldFile* held, const ListedPlace* place) {
+    held->place = place && CanOpenListed() ? *place : ListedPlace{nullptr, nullptr, 0};
     held->access = kHeldAccess;
-    held->handle = OpenWith(path, held->access);
+    held->handle = OpenWith(held, path, held->access);
     if (held->handle == INVALID_HANDLE_VALUE) {
         held->access = GENERIC_READ;
-        held->handle = OpenWith(path, held->access);
+        held->handle = OpenWith(held, path, held->access);
     }
     if (held->handle == INVALID_HANDLE_VALUE) {
         held->error = GetLastError();

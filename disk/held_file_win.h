@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include "disk/file_identity_win.h"
+#include "disk/listed_place_win.h"
 
 struct HeldFile {
     HANDLE handle;  // INVALID_HANDLE_VALUE when not open
@@ -15,18 +16,24 @@ struct HeldFile {
     FileIdentity identity;
     bool identified;  // false: the system gave no identity, nothing can be compared
     DWORD error;      // why the file is not open, when it is not
+    // Where the walk listed it, to open it there again; a null directory:
+    // by path.
+    ListedPlace place;
 };
 
 // Opens the file with read sharing only: for reading, deleting and setting
 // its attributes, or where that is refused (a program holds it without
-// delete sharing), for reading alone. False with the error kept in held and
-// in the thread's last error when it cannot be opened at all.
-bool OpenHeldFile(const char* path, HeldFile* held);
+// delete sharing), for reading alone. place, where not null, is where the
+// walk listed the file: it is opened there rather than by path. False with
+// the error kept in held and in the thread's last error when it cannot be
+// opened at all.
+bool OpenHeldFile(const char* path, HeldFile* held, const ListedPlace* place = nullptr);
 // Closes the handle; the file is no longer held.
 void LetGoOfFile(HeldFile* held);
 
 // Makes sure the handle may do what access names. Where it may not, the
-// file is opened again by path with that access added, and the new handle
+// file is opened again (where it was listed, else by path) with that access
+// added, and the new handle
 // is kept only when it is the same file; the handle held so far has to be
 // closed first, since its sharing keeps out any other writer or deleter.
 // False, with the thread's last error, when the file could not be had again

@@ -16,7 +16,8 @@ const NtFileInformationFunctions* NtFileInformation() {
         // ntdll is in every process of the NT family from its start.
         HMODULE ntdll = OnNtFamily() ? GetModuleHandleA("ntdll.dll") : nullptr;
         bool all = ntdll && LookUpFunction(ntdll, "NtSetInformationFile", &g_functions.setInformationFile) &&
-                   LookUpFunction(ntdll, "RtlNtStatusToDosError", &g_functions.statusToDosError);
+                   LookUpFunction(ntdll, "RtlNtStatusToDosError", &g_functions.statusToDosError) &&
+                   LookUpFunction(ntdll, "NtCreateFile", &g_functions.createFile);
         g_state = all ? FOUND : MISSING;
     }
     return g_state == FOUND ? &g_functions : nullptr;
@@ -31,6 +32,11 @@ bool SetFileInformation(HANDLE file, ULONG informationClass, void* information, 
     IoStatusBlock io = {};
     LONG status = nt->setInformationFile(file, &io, information, length, informationClass);
     if (status >= 0) return true;
-    SetLastError(nt->statusToDosError(status));
+    SetLastErrorOfStatus(status);
     return false;
+}
+
+void SetLastErrorOfStatus(LONG status) {
+    const NtFileInformationFunctions* nt = NtFileInformation();
+    SetLastError(nt ? nt->statusToDosError(status) : ERROR_GEN_FAILURE);
 }

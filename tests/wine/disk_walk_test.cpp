@@ -473,11 +473,12 @@ const SwapRow kSwaps[] = {
     // handle into the checked file.
     {2, "evil2.exe", "<ACTION start=\"2\" length=\"8\" %s>cut", 0, "File disinfected\r\n", true,
      kChecked.substr(0, 2) + kChecked.substr(10)},
-    // Another program reads it and lets nobody write: write access cannot be
-    // had before the question, and after it only by opening the path again,
-    // which names the decoy by then.
+    // Another program reads it, letting nobody write, until the question:
+    // write access is had only after it, by opening the file again where the
+    // walk listed it, though its path names the decoy by then.
     {3, "evil3.exe", "<PATTERN>4D 5A</PATTERN><ACTION start=\"pattern0+2\" length=\"8\" %s>cut",
-     FILE_ATTRIBUTE_READONLY, "Could not disinfect file\r\n", false, kChecked},
+     FILE_ATTRIBUTE_READONLY, "File disinfected\r\n", true, kChecked.substr(0, 2) + kChecked.substr(10)},
+    // The move renames by path: the path names another file, so nothing moves.
     {4, "evil4.exe", "<ACTION destination=\"%s\" %s>move", 0, "Could not move file\r\n", false, kChecked},
 };
 
@@ -486,6 +487,7 @@ const DWORD kGuarded = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_AT
 
 std::string g_swapTree, g_swapFolder;
 Strings g_swapped;  // the files whose folders were swapped, each after its question
+HANDLE g_reader = INVALID_HANDLE_VALUE;  // the other program's, closed at its file's question
 
 std::string Numbered(const char* form, int line) {
     char text[64];
@@ -504,6 +506,10 @@ int SwapThenYes(void*, const char* upper, const char*) {
         if (MoveFileA(inTree.c_str(), (g_swapFolder + Numbered("\\away\\r%d", r.line)).c_str()) &&
             MakeUnixLink(Numbered("../decoys/d%d", r.line), inTree) && ReadWholeFile(inTree + "\\" + name) == kDecoy)
             g_swapped.push_back(name);
+    }
+    if (name == "evil3.exe" && g_reader != INVALID_HANDLE_VALUE) {
+        CloseHandle(g_reader);
+        g_reader = INVALID_HANDLE_VALUE;
     }
     return 'Y';
 }
@@ -563,14 +569,13 @@ TEST_F(FolderSwap, ActionsReachOnlyTheCheckedFile) {
     }
     const std::string xml = "<CLEANER DataFile=\"Swap.Test\" Version=\"1\" Type=\"Virus\"><IDENTITY GenericName=\"Swap\">" +
                             Disk({tree}, files) + "</IDENTITY></CLEANER>";
-    const std::string busy = tree + "\\r3\\evil3.exe";
-    HANDLE reader = CreateFileA(busy.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, reader);
+    g_reader = CreateFileA((tree + "\\r3\\evil3.exe").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, g_reader);
     BeginUndoJournal("swap.dat");
     Parse(xml, Win32CleaningWork());
     EndUndoJournal();
-    CloseHandle(reader);
+    EXPECT_EQ(INVALID_HANDLE_VALUE, g_reader) << "evil3.exe was asked about";
 
     EXPECT_EQ(Sorted({"evil1.exe", "evil2.exe", "evil3.exe", "evil4.exe"}), Sorted(g_swapped))
         << "each folder was swapped at its question";
@@ -600,6 +605,42 @@ TEST_F(FolderSwap, ActionsReachOnlyTheCheckedFile) {
         journalled.push_back(item->path + " " + SavedBytes(journalFolder, *item));
     EXPECT_EQ(Sorted(saved), Sorted(journalled)) << "the checked files' bytes";
     FreeJournalItems(&journal);
+}
+
+// The first question swaps the folder F for a link to a folder of decoys.
+int SwapFolderF(void*, const char*, const char*) {
+    if (g_swapped.empty() && MoveFileA((g_swapTree + "\\F").c_str(), (g_swapFolder + "\\away\\F").c_str()) &&
+        MakeUnixLink("../decoys", g_swapTree + "\\F"))
+        g_swapped.push_back("F");
+    return 'Y';
+}
+
+// Whichever file is asked about first, the walk goes on in the swapped
+// folder: every entry it opens afterwards (files of the folder, its
+// subfolder and the file there) is the one it listed, not the decoy of the
+// same name the path now leads to.
+TEST_F(FolderSwap, LaterEntriesOfASwappedFolderAreTheListedOnes) {
+    const Strings names = {"a.exe", "b.exe", "sub\\c.exe"};
+    ASSERT_TRUE(MakeFolder(folder + "\\away"));
+    ASSERT_TRUE(MakeFolder(folder + "\\decoys"));
+    ASSERT_TRUE(MakeFolder(folder + "\\decoys\\sub"));
+    ASSERT_TRUE(MakeFolder(tree + "\\F"));
+    ASSERT_TRUE(MakeFolder(tree + "\\F\\sub"));
+    for (const std::string& name : names) {
+        ASSERT_TRUE(WriteWholeFile(tree + "\\F\\" + name, kChecked));
+        ASSERT_TRUE(WriteWholeFile(folder + "\\decoys\\" + name, kDecoy));
+    }
+    g_onQuestion = SwapFolderF;
+    Parse(Script(Disk({tree}, "<FILE VirusName=\"L\" Extensions=\".exe\"><ACTION start=\"2\" length=\"8\" "
+                             "confirm=\"Go?\" message=\"%s\">cut</ACTION></FILE>")),
+          Win32CleaningWork());
+    ASSERT_EQ(Strings{"F"}, g_swapped);
+    EXPECT_EQ(3u, CountOf(g_log, "\r\nFile modified\r\n")) << g_log;
+    for (const std::string& name : names) {
+        EXPECT_TRUE(kChecked.substr(0, 2) + kChecked.substr(10) == ReadWholeFile(folder + "\\away\\F\\" + name))
+            << name;
+        EXPECT_TRUE(kDecoy == ReadWholeFile(folder + "\\decoys\\" + name)) << name;
+    }
 }
 
 // The first question swaps the other folder, listed with the tree but not
