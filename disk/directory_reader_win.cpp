@@ -58,6 +58,21 @@ HANDLE OpenListedDirectory(const ListedPlace& place) {
     return directory;
 }
 
+// Whether the directory's path still leads to the directory opened where
+// it was listed. A path the 8-bit functions cannot open (a name outside the
+// code page, a trailing dot) is not read, as it would not be by path.
+bool PathNamesIt(DirectoryReader* reader, char* path, size_t length) {
+    memcpy(path + length, "\\", 2);
+    HANDLE byPath = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (byPath == INVALID_HANDLE_VALUE) return false;
+    FileIdentity identity;
+    reader->leadsElsewhere =
+        reader->identified && ReadFileIdentity(byPath, &identity) && !SameFile(identity, reader->identity);
+    CloseHandle(byPath);
+    return !reader->leadsElsewhere;
+}
+
 // The directory is open; its listing goes into the level's buffer.
 bool ListThroughNtdll(DirectoryReader* reader, HANDLE directory, ListingLevel* level) {
     if (!level->buffer) level->buffer = static_cast<unsigned char*>(malloc(LISTING_BUFFER_SIZE));
@@ -150,6 +165,7 @@ bool OpenDirectory(DirectoryReader* reader, char* path, size_t length, ListingLe
     reader->pending = false;
     reader->identified = false;
     reader->isLink = false;
+    reader->leadsElsewhere = false;
     if (place && place->directory) {
         HANDLE directory = OpenListedDirectory(*place);
         if (directory == INVALID_HANDLE_VALUE) return false;
@@ -158,10 +174,11 @@ bool OpenDirectory(DirectoryReader* reader, char* path, size_t length, ListingLe
             reader->identified = IdentityOf(information, &reader->identity);
             reader->isLink = (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
         }
-        if (!reader->isLink && level && ListThroughNtdll(reader, directory, level)) return true;
+        bool readable = !reader->isLink && PathNamesIt(reader, path, length);
+        if (readable && level && ListThroughNtdll(reader, directory, level)) return true;
         CloseHandle(directory);
         // Short of memory for the listing, the directory is searched by path.
-        if (reader->isLink) return false;
+        if (!readable) return false;
     } else if (NtListing()) {
         // Opened even where the listing itself cannot go through ntdll, so
         // that the walk knows which directory it is in.

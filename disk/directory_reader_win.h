@@ -44,8 +44,10 @@ struct DirectoryReader {
     bool identified;
     FileIdentity identity;
     // Opened where it was listed, it turned out to be a junction or link
-    // put there since: it is not read.
+    // put there since, or its path now leads to another directory (a link
+    // put in place of a folder above it): it is not read.
     bool isLink;
+    bool leadsElsewhere;
     // ntdll: the listing in the level's buffer
     unsigned char* buffer;
     uint32_t position;
@@ -61,8 +63,11 @@ struct DirectoryReader {
 // Opens the directory whose path fills the first length characters of
 // path; path must have room for three more bytes, which are overwritten.
 // level may be null. place, where not null, is where the directory was
-// listed: it is opened there, not by path. Answers false when the directory
-// cannot be read, or is a link (isLink set).
+// listed: it is opened there, and read only while its path still names it
+// (so that the walk reads what it would read by path, and the paths it
+// reports are the files'). Answers false when the directory cannot be read,
+// is a link (isLink set) or is no longer where its path leads
+// (leadsElsewhere set).
 bool OpenDirectory(DirectoryReader* reader, char* path, size_t length, ListingLevel* level,
                    const ListedPlace* place = nullptr);
 // The next entry, valid until the next call; false when there are no more.

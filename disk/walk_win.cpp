@@ -42,10 +42,11 @@ void Walk(char* path, size_t length, FileRecord* files, unsigned char* scratch, 
           const Ancestor* above, const ListedPlace* place) {
     DirectoryReader reader;
     if (!OpenDirectory(&reader, path, length, level, place)) {
-        if (reader.isLink) {
-            path[length] = 0;
-            ReportLink(path);
-        }
+        path[length] = 0;
+        if (reader.isLink) ReportLink(path);
+        if (reader.leadsElsewhere)
+            ReportMessage(MSG_VERBOSE | MSG_INFO, "Folder %s not entered: its path now leads to another folder\r\n",
+                          path);
         return;
     }
     // Only the NT family tells which directory this is; the 9x family has no
