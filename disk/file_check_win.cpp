@@ -100,7 +100,6 @@ bool CheckListedFile(const char* path, const ListedPlace* place, FileRecord* fil
     return true;
 }
 
-
 HANDLE OpenForReading(const char* path) {
     return CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
