@@ -86,8 +86,9 @@ bool CheckListedFile(const char* path, const ListedPlace* place, FileRecord* fil
     }
     // Fitted by name and size alone, a file the action will change is
     // opened now, where it was listed: the action reaches it there, or fails
-    // as the open did.
-    if (fitted && fitted->action && fitted->action->keyword && file == INVALID_HANDLE_VALUE && OnNtFamily())
+    // as the open did. A report-only run changes nothing.
+    if (fitted && fitted->action && fitted->action->keyword && file == INVALID_HANDLE_VALUE && OnNtFamily() &&
+        !ReportOnlyRun())
         OpenChecked(path, place, &checked);
     if (fitted && checked.held) {
         ActOnFile(path, displayName, fitted, size, &checked.file);
