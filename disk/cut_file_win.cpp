@@ -1,14 +1,16 @@
 // The cut: the file's bytes before and after the range go into a new
-// temporary file, which is then copied over the file. Until that copy the
-// file itself is only read, so any failure leaves it as it was.
+// temporary file, which is then written back over the file. Until then the
+// file itself is only read, so any failure before leaves it as it was.
 #include <windows.h>
 #include <stdlib.h>
 
 #include "disk/file_actions.h"
+#include "disk/held_file_win.h"
 
 namespace {
 
 const char kTempPrefix[] = "mdx";
+const DWORD kPieceSize = 64 * 1024;
 
 // Reads count bytes from the file's current position and writes them to out.
 bool CopyBytes(HANDLE file, HANDLE out, uint32_t count) {
@@ -40,16 +42,17 @@ bool WriteKeptBytes(HANDLE file, HANDLE temp, uint32_t size, const CutRange& ran
     return true;
 }
 
-}  // namespace
+// The folder for the temporary file: the user's, or the current drive's root.
+void TempFolder(char* folder) {
+    DWORD folderLength = GetTempPathA(MAX_PATH, folder);
+    if (folderLength == 0 || folderLength >= MAX_PATH) lstrcpyA(folder, "\\");
+}
 
-bool CutFile(const char* path, FileRecord* record, uint32_t size) {
-    if (!path || !record) return false;
-    CutRange range;
-    if (!FindCutRange(record, size, &range)) return false;
-
+// The 9x family: the file is opened again by path, and the temporary file
+// copied over it by name.
+bool CutByPath(const char* path, uint32_t size, const CutRange& range) {
     char folder[MAX_PATH];
-    DWORD folderLength = GetTempPathA(sizeof folder, folder);
-    if (folderLength == 0 || folderLength >= sizeof folder) lstrcpyA(folder, "\\");
+    TempFolder(folder);
     char tempName[MAX_PATH];
     if (GetTempFileNameA(folder, kTempPrefix, 0, tempName) == 0) return false;
 
@@ -65,4 +68,62 @@ bool CutFile(const char* path, FileRecord* record, uint32_t size) {
     // litter the user's temp folder.
     DeleteFileA(tempName);
     return ok;
+}
+
+// A temporary file that this call made and nobody else can open: a name
+// that stood already (a file, or a link a user put there in a temp folder
+// that everyone may write to) is never opened. It goes when it is closed.
+HANDLE CreateTempFile() {
+    char folder[MAX_PATH];
+    TempFolder(folder);
+    UINT unique = GetTickCount() & 0xFFFF;
+    for (int attempt = 0; attempt < 0x10000; ++attempt, ++unique) {
+        if ((unique & 0xFFFF) == 0) continue;  // 0 asks for a name the system picks and creates
+        char tempName[MAX_PATH];
+        if (GetTempFileNameA(folder, kTempPrefix, unique & 0xFFFF, tempName) == 0) return INVALID_HANDLE_VALUE;
+        HANDLE temp = CreateFileA(tempName, GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+        if (temp != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS) return temp;
+    }
+    return INVALID_HANDLE_VALUE;
+}
+
+// Writes the temporary file's count bytes over the file from its start and
+// ends the file there.
+bool WriteBack(HANDLE temp, HANDLE file, uint32_t count) {
+    if (SetFilePointer(temp, 0, nullptr, FILE_BEGIN) != 0) return false;
+    if (SetFilePointer(file, 0, nullptr, FILE_BEGIN) != 0) return false;
+    unsigned char* buffer = static_cast<unsigned char*>(malloc(kPieceSize));
+    if (!buffer) return false;
+    bool ok = true;
+    while (ok && count > 0) {
+        DWORD piece = count < kPieceSize ? count : kPieceSize;
+        DWORD got = 0, put = 0;
+        ok = ReadFile(temp, buffer, piece, &got, nullptr) && got == piece &&
+             WriteFile(file, buffer, piece, &put, nullptr) && put == piece;
+        count -= piece;
+    }
+    free(buffer);
+    return ok && SetEndOfFile(file);
+}
+
+// The NT family: everything through the held file and the temporary file's
+// handle, nothing by name.
+bool CutThroughHandles(const char* path, uint32_t size, const CutRange& range, HeldFile* held) {
+    if (!GainAccess(held, path, GENERIC_WRITE)) return false;
+    HANDLE temp = CreateTempFile();
+    if (temp == INVALID_HANDLE_VALUE) return false;
+    bool ok = WriteKeptBytes(held->handle, temp, size, range) &&
+              WriteBack(temp, held->handle, range.start + (size - range.end));
+    CloseHandle(temp);
+    return ok;
+}
+
+}  // namespace
+
+bool CutFile(const char* path, FileRecord* record, uint32_t size, HeldFile* held) {
+    if (!path || !record) return false;
+    CutRange range;
+    if (!FindCutRange(record, size, &range)) return false;
+    return held ? CutThroughHandles(path, size, range, held) : CutByPath(path, size, range);
 }

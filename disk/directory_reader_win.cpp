@@ -3,6 +3,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "disk/nt_file_information_win.h"
+
 uint32_t g_directoriesReadThroughNtdll = 0;
 uint32_t g_directoriesReadWithFind = 0;
 
@@ -35,17 +37,46 @@ ULONG NarrowAscii(const uint16_t* name, uint32_t count, char* out) {
     return count;
 }
 
-bool OpenThroughNtdll(DirectoryReader* reader, char* path, size_t length, ListingLevel* level) {
+// With the separator the path names the directory as "\*" does in a
+// search: a drive's root for "C:", and no trailing dot or space trimmed.
+// Shared every way, so that no other program is kept from the directory or
+// its files while it is read.
+HANDLE OpenDirectoryHandle(char* path, size_t length) {
+    memcpy(path + length, "\\", 2);
+    return CreateFileA(path, FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
+// A directory where it was listed, itself where it is a junction or link
+// (2000 and later; NT 4, which has none, may refuse to be asked).
+HANDLE OpenListedDirectory(const ListedPlace& place) {
+    const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    const ULONG options = NT_FILE_DIRECTORY_FILE | NT_FILE_OPEN_FOR_BACKUP_INTENT;
+    HANDLE directory = OpenListed(place, FILE_LIST_DIRECTORY, share, options | NT_FILE_OPEN_REPARSE_POINT);
+    if (directory == INVALID_HANDLE_VALUE && GetLastError() == ERROR_INVALID_PARAMETER)
+        directory = OpenListed(place, FILE_LIST_DIRECTORY, share, options);
+    return directory;
+}
+
+// Whether the directory's path still leads to the directory opened where
+// it was listed. A path the 8-bit functions cannot open (a name outside the
+// code page, a trailing dot) is not read, as it would not be by path.
+bool PathNamesIt(DirectoryReader* reader, char* path, size_t length) {
+    memcpy(path + length, "\\", 2);
+    HANDLE byPath = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (byPath == INVALID_HANDLE_VALUE) return false;
+    FileIdentity identity;
+    reader->leadsElsewhere =
+        reader->identified && ReadFileIdentity(byPath, &identity) && !SameFile(identity, reader->identity);
+    CloseHandle(byPath);
+    return !reader->leadsElsewhere;
+}
+
+// The directory is open; its listing goes into the level's buffer.
+bool ListThroughNtdll(DirectoryReader* reader, HANDLE directory, ListingLevel* level) {
     if (!level->buffer) level->buffer = static_cast<unsigned char*>(malloc(LISTING_BUFFER_SIZE));
     if (!level->buffer) return false;
-    // With the separator the path names the directory as "\*" does in a
-    // search: a drive's root for "C:", and no trailing dot or space trimmed.
-    memcpy(path + length, "\\", 2);
-    // Shared every way, so that no other program is kept from the
-    // directory or its files while it is read.
-    HANDLE directory = CreateFileA(path, FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                   nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (directory == INVALID_HANDLE_VALUE) return false;
     reader->handle = directory;
     reader->buffer = level->buffer;
     reader->lastRead = false;
@@ -53,10 +84,8 @@ bool OpenThroughNtdll(DirectoryReader* reader, char* path, size_t length, Listin
     reader->narrow = nt->areFileApisAnsi() ? nt->unicodeToAnsi : nt->unicodeToOem;
     LONG status = ReadListing(reader);
     if (status < 0 && static_cast<uint32_t>(status) != NT_STATUS_NO_MORE_FILES &&
-        static_cast<uint32_t>(status) != NT_STATUS_NO_SUCH_FILE) {
-        CloseHandle(directory);
+        static_cast<uint32_t>(status) != NT_STATUS_NO_SUCH_FILE)
         return false;
-    }
     reader->throughNtdll = true;
     ++g_directoriesReadThroughNtdll;
     return true;
@@ -86,6 +115,7 @@ bool NextFromNtdll(DirectoryReader* reader, DirectoryEntry* entry) {
     entry->length = written;
     entry->attributes = found->fileAttributes;
     entry->sizeLow = static_cast<uint32_t>(found->endOfFile);
+    entry->place = ListedPlace{reader->handle, found->fileName, found->fileNameLength};
     return true;
 }
 
@@ -104,6 +134,7 @@ bool NextFromFind(DirectoryReader* reader, DirectoryEntry* entry) {
     entry->length = length;
     entry->attributes = reader->found.dwFileAttributes;
     entry->sizeLow = reader->found.nFileSizeLow;
+    entry->place = ListedPlace{nullptr, nullptr, 0};
     return true;
 }
 
@@ -128,10 +159,36 @@ void FreeListingLevels(ListingLevel* top) {
     top->deeper = nullptr;
 }
 
-bool OpenDirectory(DirectoryReader* reader, char* path, size_t length, ListingLevel* level) {
+bool OpenDirectory(DirectoryReader* reader, char* path, size_t length, ListingLevel* level,
+                   const ListedPlace* place) {
     reader->throughNtdll = false;
     reader->pending = false;
-    if (level && NtListing() && OpenThroughNtdll(reader, path, length, level)) return true;
+    reader->identified = false;
+    reader->isLink = false;
+    reader->leadsElsewhere = false;
+    if (place && place->directory) {
+        HANDLE directory = OpenListedDirectory(*place);
+        if (directory == INVALID_HANDLE_VALUE) return false;
+        BY_HANDLE_FILE_INFORMATION information;
+        if (GetFileInformationByHandle(directory, &information)) {
+            reader->identified = IdentityOf(information, &reader->identity);
+            reader->isLink = (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+        }
+        bool readable = !reader->isLink && PathNamesIt(reader, path, length);
+        if (readable && level && ListThroughNtdll(reader, directory, level)) return true;
+        CloseHandle(directory);
+        // Short of memory for the listing, the directory is searched by path.
+        if (!readable) return false;
+    } else if (NtListing()) {
+        // Opened even where the listing itself cannot go through ntdll, so
+        // that the walk knows which directory it is in.
+        HANDLE directory = OpenDirectoryHandle(path, length);
+        if (directory != INVALID_HANDLE_VALUE) {
+            reader->identified = ReadFileIdentity(directory, &reader->identity);
+            if (level && ListThroughNtdll(reader, directory, level)) return true;
+            CloseHandle(directory);
+        }
+    }
     memcpy(path + length, "\\*", 3);
     reader->handle = FindFirstFileA(path, &reader->found);
     if (reader->handle == INVALID_HANDLE_VALUE) return false;

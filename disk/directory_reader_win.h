@@ -7,6 +7,8 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include "disk/file_identity_win.h"
+#include "disk/listed_place_win.h"
 #include "disk/ntdll_listing_win.h"
 
 // One buffer for each depth of a walk: a directory's listing stays in its
@@ -29,11 +31,23 @@ struct DirectoryEntry {
     size_t length;     // at most MAX_PATH: a longer name is cut as a find record cuts it
     uint32_t attributes;
     uint32_t sizeLow;
+    // Through ntdll, where the entry can be opened again: the directory
+    // (held by the reader) and the name as listed. Null otherwise.
+    ListedPlace place;
 };
 
 struct DirectoryReader {
     bool throughNtdll;
     HANDLE handle;  // the directory, or the search
+    // The directory's own identity, read from its handle on the NT family;
+    // the 9x family has no handles to directories.
+    bool identified;
+    FileIdentity identity;
+    // Opened where it was listed, it turned out to be a junction or link
+    // put there since, or its path now leads to another directory (a link
+    // put in place of a folder above it): it is not read.
+    bool isLink;
+    bool leadsElsewhere;
     // ntdll: the listing in the level's buffer
     unsigned char* buffer;
     uint32_t position;
@@ -48,8 +62,14 @@ struct DirectoryReader {
 
 // Opens the directory whose path fills the first length characters of
 // path; path must have room for three more bytes, which are overwritten.
-// level may be null. Answers false when the directory cannot be read.
-bool OpenDirectory(DirectoryReader* reader, char* path, size_t length, ListingLevel* level);
+// level may be null. place, where not null, is where the directory was
+// listed: it is opened there, and read only while its path still names it
+// (so that the walk reads what it would read by path, and the paths it
+// reports are the files'). Answers false when the directory cannot be read,
+// is a link (isLink set) or is no longer where its path leads
+// (leadsElsewhere set).
+bool OpenDirectory(DirectoryReader* reader, char* path, size_t length, ListingLevel* level,
+                   const ListedPlace* place = nullptr);
 // The next entry, valid until the next call; false when there are no more.
 bool NextDirectoryEntry(DirectoryReader* reader, DirectoryEntry* entry);
 void CloseDirectory(DirectoryReader* reader);

@@ -30,11 +30,10 @@ size_t NameStart(const char* path) {
     return slash ? (size_t)(slash - path) + 1 : 0;
 }
 
-// Each action answers whether it changed the file.
 // Each action answers whether it changed the file, and the Windows error
 // code when it failed.
-bool DeleteAction(const char* path, FileRecord* record, uint32_t size, uint32_t* error) {
-    if (PlatformDeleteFile(path)) {
+bool DeleteAction(const char* path, FileRecord* record, uint32_t size, HeldFile* held, uint32_t* error) {
+    if (PlatformDeleteFile(path, held)) {
         ReportMessage(MSG_INFO, "File deleted\r\n\r\n");
         CountEvent(EVENT_FILE_DELETED);
         return true;
@@ -46,18 +45,18 @@ bool DeleteAction(const char* path, FileRecord* record, uint32_t size, uint32_t*
 
 // A copy leaves the file as it is: it answers false even when it worked,
 // and tells its own outcome through *error (0 when the copy was made).
-bool CopyAction(const char* path, FileRecord* record, uint32_t size, uint32_t* error) {
+bool CopyAction(const char* path, FileRecord* record, uint32_t size, HeldFile* held, uint32_t* error) {
     const char* destination = record->action->destination;
     ReportMessage(MSG_INFO, "Copying %s to %s\r\n", path, destination);
-    if (!PlatformCopyFile(path, destination)) {
+    if (!PlatformCopyFile(path, destination, held)) {
         *error = PlatformLastError();
         ReportMessage(MSG_INFO, "Could not copy file\r\n");
     }
     return false;
 }
 
-bool CutAction(const char* path, FileRecord* record, uint32_t size, uint32_t* error) {
-    if (CutFile(path, record, size)) {
+bool CutAction(const char* path, FileRecord* record, uint32_t size, HeldFile* held, uint32_t* error) {
+    if (CutFile(path, record, size, held)) {
         CountEvent(EVENT_FILE_CHANGED);
         ReportMessage(MSG_INFO, IsVirusData() ? "File disinfected\r\n" : "File modified\r\n");
         return true;
@@ -66,18 +65,18 @@ bool CutAction(const char* path, FileRecord* record, uint32_t size, uint32_t* er
     return false;
 }
 
-bool MoveAction(const char* path, FileRecord* record, uint32_t size, uint32_t* error) {
+bool MoveAction(const char* path, FileRecord* record, uint32_t size, HeldFile* held, uint32_t* error) {
     const char* destination = record->action->destination;
-    PlatformClearAttributes(destination);
+    PlatformClearAttributes(destination, nullptr);
     ReportMessage(MSG_INFO, "Moving %s to %s\r\n", path, destination);
-    if (PlatformMoveFile(path, destination)) return true;
+    if (PlatformMoveFile(path, destination, held)) return true;
     *error = PlatformLastError();
     ReportMessage(MSG_INFO, "Could not move file\r\n");
     return false;
 }
 
 // The store step has already done the work of "store".
-bool StoreAction(const char*, FileRecord*, uint32_t, uint32_t*) { return false; }
+bool StoreAction(const char*, FileRecord*, uint32_t, HeldFile*, uint32_t*) { return false; }
 
 // What a report-only run says in place of each action.
 void WouldDelete(const char* path, const FileRecord* record, uint32_t size) { ReportWouldDo("delete file %s", path); }
@@ -107,7 +106,7 @@ struct KeywordRow {
     bool needsDestination;
     bool announced;  // collecting keywords find files without a found message
     int undoChange;  // how the file is saved for undo first, or NOT_SAVED
-    bool (*act)(const char* path, FileRecord* record, uint32_t size, uint32_t* error);
+    bool (*act)(const char* path, FileRecord* record, uint32_t size, HeldFile* held, uint32_t* error);
     // A report-only run's line instead; null where nothing would change.
     void (*would)(const char* path, const FileRecord* record, uint32_t size);
     const char* effect;
@@ -123,11 +122,12 @@ const KeywordRow kKeywords[] = {
      "only keeps the file's name in the store; the file stays"},
 };
 
-// Saves the file for undo before a row that changes it. False when the
-// saving failed: the file is then left as it is.
-bool SavedForUndo(const char* path, const KeywordRow* row, const ActionRecord* action) {
+// Saves the file for undo before a row that changes it, reading it through
+// the held file where there is one. False when the saving failed: the file
+// is then left as it is.
+bool SavedForUndo(const char* path, const KeywordRow* row, const ActionRecord* action, HeldFile* held) {
     if (!row || row->undoChange == NOT_SAVED || (row->needsDestination && !action->destination)) return true;
-    if (SaveFileForUndo(path, row->undoChange, action->destination)) return true;
+    if (SaveFileForUndo(path, row->undoChange, action->destination, PlatformOpenFile(held))) return true;
     ReportMessage(MSG_INFO, "File left unchanged: could not save it for undo (%s)\r\n\r\n", UndoSaveProblem());
     return false;
 }
@@ -304,19 +304,10 @@ int32_t OutcomeOfRow(const KeywordRow* row, bool changed, uint32_t error) {
     return OutcomeOf(changed);
 }
 
-}  // namespace
-
-void ActOnFile(const char* path, const char* displayName, FileRecord* record, uint32_t size) {
-    if (!path || !record || !record->action) return;
+// ActOnFile from the question on, with the file held as the platform holds it.
+void ActOnHeldFile(const char* path, const char* displayName, FileRecord* record, uint32_t size,
+                   const KeywordRow* row, HeldFile* held, bool reportOnly) {
     const ActionRecord* action = record->action;
-    bool reportOnly = ReportOnlyRun();
-
-    if (action->storeName) StorePath(path, action);
-    if (action->setInfected == 1) MarkInfected();
-
-    const KeywordRow* row = action->keyword ? FindKeyword(action->keyword) : nullptr;
-    if (action->keyword && (!row || row->announced)) AnnounceFind(path, record);
-
     // A report-only run asks nothing: it changes nothing whatever the answer.
     if (!reportOnly && !UserAgrees(action, record, displayName)) {
         if (action->keyword) RecordFile(path, record, OUTCOME_DECLINED, 0);
@@ -329,20 +320,46 @@ void ActOnFile(const char* path, const char* displayName, FileRecord* record, ui
         RecordFile(path, record, row && row->would ? OUTCOME_WOULD : OUTCOME_FOUND, 0);
         return;
     }
-    if (!SavedForUndo(path, row, action)) {
+    // A file that could not be opened is not changed: there is nothing to
+    // save, and each operation below fails with the open's error.
+    bool opened = !held || PlatformOpenFile(held);
+    if (opened && !SavedForUndo(path, row, action, held)) {
         RecordFile(path, record, OUTCOME_NOT_SAVED, 0);
         return;
     }
 
-    PlatformClearAttributes(path);
+    PlatformClearAttributes(path, held);
     if (row) {
         uint32_t error = 0;
-        bool changed = row->act(path, record, size, &error);
-        if (row->undoChange != NOT_SAVED) UndoChangeDone(changed);
+        bool changed = row->act(path, record, size, held, &error);
+        if (opened && row->undoChange != NOT_SAVED) UndoChangeDone(changed);
         RecordFile(path, record, OutcomeOfRow(row, changed, error), error);
     } else {
         // Nothing stands behind a keyword of no row: the file stays.
         PluginAction(action->keyword, path, record);
         RecordFile(path, record, OUTCOME_FOUND, 0);
     }
+}
+
+}  // namespace
+
+void ActOnFile(const char* path, const char* displayName, FileRecord* record, uint32_t size, HeldFile* held) {
+    if (!path || !record || !record->action) return;
+    const ActionRecord* action = record->action;
+    bool reportOnly = ReportOnlyRun();
+
+    if (action->storeName) StorePath(path, action);
+    if (action->setInfected == 1) MarkInfected();
+
+    const KeywordRow* row = action->keyword ? FindKeyword(action->keyword) : nullptr;
+    if (action->keyword && (!row || row->announced)) AnnounceFind(path, record);
+
+    // Every keyword at least clears the file's attributes: the file is held
+    // from here, before the question, so that what is changed after it is
+    // the file that was found.
+    HeldFile* ownHeld = nullptr;
+    if (!reportOnly && action->keyword && !held) held = ownHeld = PlatformHoldFile(path);
+    if (!reportOnly && row && row->act == CutAction) PlatformPrepareToWrite(path, held);
+    ActOnHeldFile(path, displayName, record, size, row, held, reportOnly);
+    PlatformReleaseFile(ownHeld);
 }

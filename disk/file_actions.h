@@ -12,13 +12,23 @@ struct FileRecord;
 // false past the last.
 bool FileKeywordAt(int index, ActionKeyword* keyword);
 
+// The file an action works on, held open by the platform from the check
+// until the action is done, so that the action reaches the file that was
+// checked even when its path has been made to lead elsewhere meanwhile.
+// What it holds is the platform's own. Where the platform acts by path (the
+// 9x family, the native build) there is none: a null HeldFile.
+struct HeldFile;
+
 // Acts on one matched file. path is the full path, displayName the name shown
-// in messages and questions, size the file's size in bytes.
-void ActOnFile(const char* path, const char* displayName, FileRecord* record, uint32_t size);
+// in messages and questions, size the file's size in bytes. held is the file
+// the check opened and keeps, or null: the file is then opened here, before
+// the question, where the platform acts through open files.
+void ActOnFile(const char* path, const char* displayName, FileRecord* record, uint32_t size,
+               HeldFile* held = nullptr);
 
 // Removes the bytes between the record's action start and end (or length)
 // from the file. False when nothing was changed.
-bool CutFile(const char* path, FileRecord* record, uint32_t size);
+bool CutFile(const char* path, FileRecord* record, uint32_t size, HeldFile* held);
 
 // Answers a plugin's request to act on a file. Nothing stands behind it.
 enum { PLUGIN_NOT_HANDLED = 13 };
@@ -47,16 +57,33 @@ struct CutRange {
 };
 bool FindCutRange(const FileRecord* record, uint32_t size, CutRange* range);
 
-// Supplied by the platform; each answers true on success.
-bool PlatformClearAttributes(const char* path);
-bool PlatformDeleteFile(const char* path);
-bool PlatformCopyFile(const char* from, const char* to);  // replaces an existing file
-bool PlatformMoveFile(const char* from, const char* to);
+// Supplied by the platform; each answers true on success. held is the file
+// ActOnFile works on, or null to work on the path.
+//
+// Opens path to be held: null where the platform acts by path. A file that
+// cannot be opened is still answered, as one whose every operation fails
+// with the open's error.
+HeldFile* PlatformHoldFile(const char* path);
+// Closes and releases a file PlatformHoldFile answered; null is ignored.
+void PlatformReleaseFile(HeldFile* held);
+// The open file to read the held file's bytes through (a HANDLE on
+// Windows), or null when held is null or the file could not be opened.
+void* PlatformOpenFile(HeldFile* held);
+// A cut writes the file later: takes write access now, while the file is
+// known to be the one checked, where that can be had (a read-only file
+// cannot be opened for writing until its attribute is cleared).
+void PlatformPrepareToWrite(const char* path, HeldFile* held);
+bool PlatformClearAttributes(const char* path, HeldFile* held);
+bool PlatformDeleteFile(const char* path, HeldFile* held);
+bool PlatformCopyFile(const char* from, const char* to, HeldFile* held);  // replaces an existing file
+bool PlatformMoveFile(const char* from, const char* to, HeldFile* held);
 
 // Native builds only: the stand-ins touch no file. Each call appends a line
 // to g_fileOpTrace ("delete PATH", "copy FROM > TO", ...) and answers false
-// when its bit (1 << FileOp) is set in g_failingFileOps.
-enum FileOp { FILE_OP_ATTRIBUTES, FILE_OP_DELETE, FILE_OP_COPY, FILE_OP_MOVE, FILE_OP_CUT };
+// when its bit (1 << FileOp) is set in g_failingFileOps. With the bit of
+// FILE_OP_HOLD set, PlatformHoldFile answers a file that could not be
+// opened (and notes nothing).
+enum FileOp { FILE_OP_ATTRIBUTES, FILE_OP_DELETE, FILE_OP_COPY, FILE_OP_MOVE, FILE_OP_CUT, FILE_OP_HOLD };
 enum { FILE_OP_TRACE_SIZE = 4096 };
 extern char g_fileOpTrace[FILE_OP_TRACE_SIZE];
 extern uint32_t g_failingFileOps;

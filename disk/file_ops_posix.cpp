@@ -22,14 +22,41 @@ bool Note(FileOp op, const char* name, const char* from, const char* to) {
 
 }  // namespace
 
-bool PlatformClearAttributes(const char* path) { return Note(FILE_OP_ATTRIBUTES, "attributes", path, nullptr); }
-bool PlatformDeleteFile(const char* path) { return Note(FILE_OP_DELETE, "delete", path, nullptr); }
-bool PlatformCopyFile(const char* from, const char* to) { return Note(FILE_OP_COPY, "copy", from, to); }
-bool PlatformMoveFile(const char* from, const char* to) { return Note(FILE_OP_MOVE, "move", from, to); }
+// The only file the stand-ins hold: one that could not be opened. Without
+// it every operation works on the path, as on the 9x family.
+struct HeldFile {
+    bool open;
+};
+HeldFile g_notOpened = {false};
+
+namespace {
+
+// An operation on a file that could not be opened fails whatever its bit.
+bool Reaches(const HeldFile* held) { return !held || held->open; }
+
+}  // namespace
+
+HeldFile* PlatformHoldFile(const char* path) {
+    return (g_failingFileOps & (1u << FILE_OP_HOLD)) ? &g_notOpened : nullptr;
+}
+void PlatformReleaseFile(HeldFile*) {}
+void* PlatformOpenFile(HeldFile*) { return nullptr; }
+void PlatformPrepareToWrite(const char*, HeldFile*) {}
+
+bool PlatformClearAttributes(const char* path, HeldFile* held) {
+    return Note(FILE_OP_ATTRIBUTES, "attributes", path, nullptr) && Reaches(held);
+}
+bool PlatformDeleteFile(const char* path, HeldFile* held) {
+    return Note(FILE_OP_DELETE, "delete", path, nullptr) && Reaches(held);
+}
+bool PlatformCopyFile(const char* from, const char* to, HeldFile*) { return Note(FILE_OP_COPY, "copy", from, to); }
+bool PlatformMoveFile(const char* from, const char* to, HeldFile* held) {
+    return Note(FILE_OP_MOVE, "move", from, to) && Reaches(held);
+}
 
 // The range is worked out as the real cut does, so a range the cut would
 // refuse fails here too.
-bool CutFile(const char* path, FileRecord* record, uint32_t size) {
+bool CutFile(const char* path, FileRecord* record, uint32_t size, HeldFile* held) {
     CutRange range;
     bool found = FindCutRange(record, size, &range);
     char what[48];
@@ -37,5 +64,5 @@ bool CutFile(const char* path, FileRecord* record, uint32_t size) {
         snprintf(what, sizeof what, "cut %lX-%lX", (unsigned long)range.start, (unsigned long)range.end);
     else
         snprintf(what, sizeof what, "cut none");
-    return Note(FILE_OP_CUT, what, path, nullptr) && found;
+    return Note(FILE_OP_CUT, what, path, nullptr) && found && Reaches(held);
 }

@@ -1,4 +1,5 @@
 #include "disk/ntdll_listing_win.h"
+#include "disk/nt_family_win.h"
 #include "script/function_lookup_win.h"
 
 namespace {
@@ -6,12 +7,6 @@ namespace {
 enum LookupState { NOT_LOOKED_UP, FOUND, MISSING };
 LookupState g_state = NOT_LOOKED_UP;
 NtListingFunctions g_functions;
-
-bool OnNtFamily() {
-    OSVERSIONINFOA version = {};
-    version.dwOSVersionInfoSize = sizeof version;
-    return GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT;
-}
 
 }  // namespace
 

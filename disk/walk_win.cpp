@@ -4,18 +4,12 @@
 
 #include "disk/directory_list.h"
 #include "disk/directory_reader_win.h"
-#include "disk/display_name.h"
-#include "disk/file_actions.h"
-#include "disk/file_fit.h"
-#include "disk/file_record.h"
-#include "disk/handle_byte_source_win.h"
+#include "disk/file_check_win.h"
 #include "disk/walk.h"
 #include "report/message.h"
 #include "report/run_report.h"
 #include "script/data_error.h"
 #include "script/match_pattern.h"
-
-uint32_t g_filesOpenedForPatterns = 0;
 
 namespace {
 
@@ -25,20 +19,49 @@ bool g_walkTopOnly = false;
 
 bool IsDotEntry(const char* name) { return name[0] == '.' && (!name[1] || (name[1] == '.' && !name[2])); }
 
-// Every PATTERN of the record in list order, each keeping where it was found.
-bool PatternsFit(const ByteSource* source, FileRecord* record, unsigned char* scratch) {
-    for (PatternRecord* p = record->patterns; p; p = p->next) {
-        p->found = MatchPattern(source, p, scratch, record->patterns);
-        if (p->found == PATTERN_NOT_FOUND) return false;
-    }
-    return true;
+// One directory on the path the walk has taken, the deepest first: a
+// directory met again below itself would lead the walk round for ever.
+struct Ancestor {
+    FileIdentity identity;
+    const Ancestor* above;
+};
+
+// A junction or symbolic link leads wherever its maker chose, above this
+// folder or into the system's.
+void ReportLink(const char* path) {
+    ReportMessage(MSG_VERBOSE | MSG_INFO, "Folder %s not entered: it is a link\r\n", path);
+}
+
+bool AlreadyAbove(const FileIdentity& identity, const Ancestor* above) {
+    for (; above; above = above->above)
+        if (SameFile(identity, above->identity)) return true;
+    return false;
 }
 
 // path holds the directory in its first length characters and has room for
 // WALK_PATH_SIZE bytes; every level below writes its entries after it.
-void Walk(char* path, size_t length, FileRecord* files, unsigned char* scratch, ListingLevel* level) {
+// above is the chain of directories the walk is in, null at the top; place
+// is where the directory was listed, null at the top.
+void Walk(char* path, size_t length, FileRecord* files, unsigned char* scratch, ListingLevel* level,
+          const Ancestor* above, const ListedPlace* place) {
     DirectoryReader reader;
-    if (!OpenDirectory(&reader, path, length, level)) return;
+    if (!OpenDirectory(&reader, path, length, level, place)) {
+        path[length] = 0;
+        if (reader.isLink) ReportLink(path);
+        if (reader.leadsElsewhere)
+            ReportMessage(MSG_VERBOSE | MSG_INFO, "Folder %s not entered: its path now leads to another folder\r\n",
+                          path);
+        return;
+    }
+    // Only the NT family tells which directory this is; the 9x family has no
+    // links, and no other way to make a loop.
+    Ancestor here = {reader.identity, above};
+    if (reader.identified && AlreadyAbove(reader.identity, above)) {
+        path[length] = 0;
+        ReportMessage(MSG_VERBOSE | MSG_INFO, "Folder %s not entered: it leads back to a folder above it\r\n", path);
+        CloseDirectory(&reader);
+        return;
+    }
     DirectoryEntry entry;
     while (NextDirectoryEntry(&reader, &entry)) {
         const char* name = entry.name;
@@ -55,10 +78,14 @@ void Walk(char* path, size_t length, FileRecord* files, unsigned char* scratch, 
         path[length] = '\\';
         memcpy(path + length + 1, name, entry.length);
         path[length + 1 + entry.length] = 0;
-        if (directory)
-            Walk(path, length + 1 + entry.length, files, scratch, DeeperLevel(level));
+        const ListedPlace* at = entry.place.directory ? &entry.place : nullptr;
+        if (!directory)
+            CheckListedFile(path, at, files, entry.sizeLow, scratch);
+        else if (entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT)
+            ReportLink(path);
         else
-            CheckFile(path, files, entry.sizeLow, scratch);
+            Walk(path, length + 1 + entry.length, files, scratch, DeeperLevel(level), reader.identified ? &here : above,
+                 at);
     }
     CloseDirectory(&reader);
 }
@@ -66,12 +93,8 @@ void Walk(char* path, size_t length, FileRecord* files, unsigned char* scratch, 
 // One directory tree, with the listing buffers of its levels.
 void WalkTree(char* path, size_t length, FileRecord* files, unsigned char* scratch) {
     ListingLevel top = {};
-    Walk(path, length, files, scratch, &top);
+    Walk(path, length, files, scratch, &top, nullptr, nullptr);
     FreeListingLevels(&top);
-}
-
-HANDLE OpenForReading(const char* path) {
-    return CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 // One entry of the directory list: a file checked alone, or a directory
@@ -104,47 +127,6 @@ void ScanEntry(const char* entry, FileRecord* files, unsigned char* scratch) {
 }
 
 }  // namespace
-
-bool CheckFile(const char* path, FileRecord* files, uint32_t size, unsigned char* scratch) {
-    char displayName[DISPLAY_NAME_SIZE];
-    bool shown = false;
-    HANDLE file = INVALID_HANDLE_VALUE;
-    ByteSource source = HandleByteSource(nullptr);
-    FileRecord* fitted = nullptr;
-    PathParts parts;
-    SplitPath(path, &parts);
-    for (FileRecord* record = files; record; record = record->next) {
-        if (!FitsNameOrExtension(record, &parts)) continue;
-        if (!shown) {
-            MakeDisplayName(path, displayName);
-            ReportMessage(MSG_STATUS, "%s\r\n", displayName);
-            ReportMessage(MSG_VERBOSE | MSG_INFO, "%s\r\n", path);
-            shown = true;
-        }
-        if (record->size != 0 && record->size != size) continue;
-        if (record->patterns) {
-            if (file == INVALID_HANDLE_VALUE) {
-                file = OpenForReading(path);
-                if (file == INVALID_HANDLE_VALUE) {
-                    // No other record is tried: the file counts as not found,
-                    // and the report says it was never looked into.
-                    RecordNotExamined(ITEM_FILE, path, "could not be opened for its pattern check", GetLastError());
-                    ReportMessage(MSG_NO_LIST | MSG_INFO, "Error opening file %s\r\n\r\n", path);
-                    return false;
-                }
-                ++g_filesOpenedForPatterns;
-                source = HandleByteSource(file);
-            }
-            if (!PatternsFit(&source, record, scratch)) continue;
-        }
-        fitted = record;
-        break;
-    }
-    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
-    if (!fitted) return false;
-    ActOnFile(path, displayName, fitted, size);
-    return true;
-}
 
 void WalkDirectory(const char* directory, FileRecord* files, unsigned char* scratch) {
     size_t length = strlen(directory);

@@ -2,8 +2,8 @@
 
 const UndoSaving* g_undoSaving = nullptr;
 
-bool SaveFileForUndo(const char* path, int change, const char* destination) {
-    return !g_undoSaving || g_undoSaving->saveFile(path, change, destination);
+bool SaveFileForUndo(const char* path, int change, const char* destination, void* file) {
+    return !g_undoSaving || g_undoSaving->saveFile(path, change, destination, file);
 }
 
 bool SaveRegistryValueForUndo(uint32_t root, const char* key, const char* name, uint32_t newType,

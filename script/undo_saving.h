@@ -10,7 +10,9 @@
 struct UndoSaving {
     // Each answers false, with the reason in the journal's last problem
     // text, when the saving failed.
-    bool (*saveFile)(const char* path, int change, const char* destination);
+    // file: the file held open for the change (a HANDLE on Windows), whose
+    // bytes are read through it; null to read the file at path.
+    bool (*saveFile)(const char* path, int change, const char* destination, void* file);
     bool (*saveRegistryValue)(uint32_t root, const char* key, const char* name, bool reset, uint32_t newType,
                               const uint8_t* newData, uint32_t newSize);
     bool (*saveRegistryKey)(uint32_t root, const char* key);
@@ -26,7 +28,7 @@ extern const UndoSaving* g_undoSaving;
 enum { UNDO_SAVE_DELETE, UNDO_SAVE_MOVE, UNDO_SAVE_CUT };
 
 // The hooks the action sites call.
-bool SaveFileForUndo(const char* path, int change, const char* destination);
+bool SaveFileForUndo(const char* path, int change, const char* destination, void* file);
 // newData null: the value is to be deleted; else it is to be reset to it.
 bool SaveRegistryValueForUndo(uint32_t root, const char* key, const char* name, uint32_t newType,
                               const uint8_t* newData, uint32_t newSize);

@@ -75,14 +75,21 @@ bool Stage(UndoItem* item, const std::string& copy) {
     return Fail(problem);
 }
 
-// Copies the file, scrambled, into the journal folder.
-bool SaveCopy(const char* path, const std::string& copy) {
-    HANDLE in = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (in == INVALID_HANDLE_VALUE) return Fail("cannot read the file: " + ProblemText(GetLastError()));
+// Copies the file, scrambled, into the journal folder: through held, the
+// file held open for the change, where there is one.
+bool SaveCopy(const char* path, HANDLE held, const std::string& copy) {
+    HANDLE in = held;
+    if (in) {
+        if (SetFilePointer(in, 0, nullptr, FILE_BEGIN) != 0)
+            return Fail("cannot read the file: " + ProblemText(GetLastError()));
+    } else {
+        in = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (in == INVALID_HANDLE_VALUE) return Fail("cannot read the file: " + ProblemText(GetLastError()));
+    }
     HANDLE out = CreateFileA(copy.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (out == INVALID_HANDLE_VALUE) {
         DWORD error = GetLastError();
-        CloseHandle(in);
+        if (in != held) CloseHandle(in);
         return Fail("cannot create " + copy + ": " + ProblemText(error));
     }
     std::string piece(kPieceSize, '\0');
@@ -105,32 +112,59 @@ bool SaveCopy(const char* path, const std::string& copy) {
             break;
         }
     }
-    CloseHandle(in);
+    if (in != held) CloseHandle(in);
     CloseHandle(out);
     if (error == 0) return true;
     DeleteFileA(copy.c_str());
     return Fail("cannot save the file's bytes: " + ProblemText(error));
 }
 
-bool SaveFile(const char* path, int change, const char* destination) {
-    static const UndoChange kChanges[] = {UNDO_DELETE, UNDO_MOVE, UNDO_CUT};
-    if (change < 0 || change > UNDO_SAVE_CUT) return Fail("unknown kind of change");
+// What the item keeps of the file besides its bytes, as a search gives it.
+struct FileFacts {
+    DWORD attributes;
+    DWORD sizeHigh, sizeLow;
+    FILETIME created, accessed, written;
+};
+
+bool FactsOfHeld(HANDLE held, FileFacts* facts) {
+    BY_HANDLE_FILE_INFORMATION information;
+    if (!GetFileInformationByHandle(held, &information)) return false;
+    *facts = FileFacts{information.dwFileAttributes, information.nFileSizeHigh, information.nFileSizeLow,
+                       information.ftCreationTime,   information.ftLastAccessTime, information.ftLastWriteTime};
+    return true;
+}
+
+bool FactsAtPath(const char* path, FileFacts* facts) {
     WIN32_FIND_DATAA found;
     HANDLE search = FindFirstFileA(path, &found);
-    // A file that is not there is not changed either.
-    if (search == INVALID_HANDLE_VALUE) return true;
+    if (search == INVALID_HANDLE_VALUE) return false;
     FindClose(search);
+    *facts = FileFacts{found.dwFileAttributes, found.nFileSizeHigh,    found.nFileSizeLow,
+                       found.ftCreationTime,   found.ftLastAccessTime, found.ftLastWriteTime};
+    return true;
+}
+
+bool SaveFile(const char* path, int change, const char* destination, void* file) {
+    static const UndoChange kChanges[] = {UNDO_DELETE, UNDO_MOVE, UNDO_CUT};
+    if (change < 0 || change > UNDO_SAVE_CUT) return Fail("unknown kind of change");
+    HANDLE held = static_cast<HANDLE>(file);
+    FileFacts found;
+    if (held) {
+        if (!FactsOfHeld(held, &found)) return Fail("cannot read the file: " + ProblemText(GetLastError()));
+    } else if (!FactsAtPath(path, &found)) {
+        return true;  // a file that is not there is not changed either
+    }
     if (!MakeFolder()) return false;
     UndoItem* item = NewUndoItem(UNDO_FILE, kChanges[change], path);
     if (destination) item->destination = destination;
     item->saved = SavedCopyName(++g_save.copies);
-    item->attributes = found.dwFileAttributes;
-    item->size = static_cast<uint64_t>(found.nFileSizeHigh) << 32 | found.nFileSizeLow;
-    item->created = FileTimeValue(found.ftCreationTime);
-    item->accessed = FileTimeValue(found.ftLastAccessTime);
-    item->written = FileTimeValue(found.ftLastWriteTime);
+    item->attributes = found.attributes;
+    item->size = static_cast<uint64_t>(found.sizeHigh) << 32 | found.sizeLow;
+    item->created = FileTimeValue(found.created);
+    item->accessed = FileTimeValue(found.accessed);
+    item->written = FileTimeValue(found.written);
     std::string copy = g_save.folder + "\\" + item->saved;
-    if (!SaveCopy(path, copy)) {
+    if (!SaveCopy(path, held, copy)) {
         delete item;
         return false;
     }

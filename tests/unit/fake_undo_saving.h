@@ -21,7 +21,7 @@ struct FakeUndoSaving {
         Calls().push_back(call);
         return Answer();
     }
-    static bool SaveFile(const char* path, int change, const char* destination) {
+    static bool SaveFile(const char* path, int change, const char* destination, void*) {
         return Record("file " + std::to_string(change) + " " + path + (destination ? std::string(" > ") + destination : ""));
     }
     static bool SaveValue(uint32_t root, const char* key, const char* name, bool reset, uint32_t newType,

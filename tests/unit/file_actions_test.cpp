@@ -524,6 +524,58 @@ TEST_F(ActOnFileTest, ReportOnlyTouchesNothingAndSaysWhatItWouldDo) {
     FreeRunItems();
 }
 
+// A file that could not be opened to be held is changed in no way: nothing
+// is saved for undo, each operation on it fails, and the action says its
+// own failure, counts nothing and reports the open's error. A copy, which
+// changes nothing, still reads the path.
+TEST_F(ActOnFileTest, FileThatCannotBeHeldFailsItsAction) {
+    struct Row {
+        int row;
+        const char* keyword;
+        const char* destination;
+        const char* log;
+        const char* trace;
+        int found;
+        int32_t outcome;
+        uint32_t error;
+    } rows[] = {
+        {1, "delete", nullptr, "\r\n>>>Virus found in file C:\\DIR\\EVIL.EXE\r\nFile deletion failed\r\n\r\n",
+         "attributes C:\\DIR\\EVIL.EXE\ndelete C:\\DIR\\EVIL.EXE\n", 1, OUTCOME_FAILED, 32},
+        {2, "cut", nullptr, "\r\n>>>Virus found in file C:\\DIR\\EVIL.EXE\r\nCould not disinfect file\r\n",
+         "attributes C:\\DIR\\EVIL.EXE\ncut 0-100 C:\\DIR\\EVIL.EXE\n", 1, OUTCOME_FAILED, 0},
+        {3, "move", "D:\\Q\\E.VIR", "Moving C:\\DIR\\EVIL.EXE to D:\\Q\\E.VIR\r\nCould not move file\r\n",
+         "attributes C:\\DIR\\EVIL.EXE\nattributes D:\\Q\\E.VIR\nmove C:\\DIR\\EVIL.EXE > D:\\Q\\E.VIR\n", 0,
+         OUTCOME_FAILED, 32},
+        {4, "copy", "D:\\Q\\E.VIR", "Copying C:\\DIR\\EVIL.EXE to D:\\Q\\E.VIR\r\n",
+         "attributes C:\\DIR\\EVIL.EXE\ncopy C:\\DIR\\EVIL.EXE > D:\\Q\\E.VIR\n", 0, OUTCOME_DONE, 0},
+    };
+    for (const Row& r : rows) {
+        Reset();
+        FreeRunItems();
+        g_settings.confirmation = 0;
+        g_failingFileOps = 1u << FILE_OP_HOLD;
+        g_fakeLastError = 32;
+        FakeUndoSaving::Install(true);
+        FileRecord* file = NewFile({});
+        file->typeName = Dup("Virus");
+        file->action->keyword = Dup(r.keyword);
+        file->action->destination = Dup(r.destination);
+        ActOnFile(kPath, kShown, file, 0x100);
+        FakeUndoSaving::Remove();
+        EXPECT_EQ(r.log, g_log) << "row " << r.row;
+        EXPECT_EQ(r.trace, std::string(g_fileOpTrace)) << "row " << r.row;
+        EXPECT_TRUE(FakeUndoSaving::Calls().empty()) << "row " << r.row;
+        EXPECT_EQ(r.found, g_counters[COUNT_FILES_FOUND]) << "row " << r.row;
+        EXPECT_EQ(0, g_counters[COUNT_FILES_DELETED] + g_counters[COUNT_FILES_CHANGED]) << "row " << r.row;
+        ASSERT_TRUE(g_runItems.items) << "row " << r.row;
+        EXPECT_EQ(r.outcome, g_runItems.items->outcome) << "row " << r.row;
+        EXPECT_EQ(r.error, g_runItems.items->error) << "row " << r.row;
+        FreeFileList(file);
+    }
+    g_fakeLastError = 0;
+    FreeRunItems();
+}
+
 struct FoundRow {
     int row;
     const char* virusName;

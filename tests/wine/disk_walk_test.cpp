@@ -19,13 +19,20 @@
 #include "disk/directory_list.h"
 #include "disk/file_record.h"
 #include "disk/scanner.h"
+#include "report/confirm.h"
 #include "report/message.h"
+#include "report/prompts.h"
+#include "report/run_report.h"
 #include "script/cleaning.h"
 #include "script/dispatch.h"
 #include "script/parser.h"
 #include "script/pass.h"
 #include "script/store.h"
+#include "support/unix_link_win.h"
 #include "support/wine_support.h"
+#include "undo/journal.h"
+#include "undo/journal_files_win.h"
+#include "undo/undo_run.h"
 
 namespace {
 
@@ -284,6 +291,35 @@ TEST_F(DiskWalk, StoredNamesNameTheDirectoriesOfALaterDisk) {
     EXPECT_EQ(1u, CountOf(text, "\r\nChecking for files affected by Gen\r\n"));
 }
 
+// Links a user can make lead the walk back to a folder it is in: two in the
+// folder to itself, one below it to its parent. Wine lists a host symbolic
+// link as a reparse point, as Windows lists a junction: each is passed over,
+// once, with a verbose line, and every real file is examined once.
+TEST_F(DiskWalk, LinksBackToAFolderAboveAreNotEntered) {
+    Put({"real.txt", "sub\\inner.bin"});
+    ASSERT_TRUE(MakeUnixLink(".", tree + "\\self1"));
+    ASSERT_TRUE(MakeUnixLink(".", tree + "\\self2"));
+    ASSERT_TRUE(MakeUnixLink("..", tree + "\\sub\\up"));
+    ASSERT_TRUE(FileExists(tree + "\\self1\\self2\\sub\\up\\real.txt")) << "the links lead round";
+    const std::string files = std::string("<FILE VirusName=\"Real\">") + kReportOnly + "</FILE>";
+    DWORD started = GetTickCount();
+    std::string text = Run(Script(Disk({tree}, files)));
+    EXPECT_LT(GetTickCount() - started, 20000u) << "the walk ends at once";
+    EXPECT_EQ(Sorted({"real.txt", "sub\\inner.bin"}), Sorted(PathLines(text, tree))) << text;
+    EXPECT_EQ(Sorted({"Real:inner.bin", "Real:real.txt"}), Sorted(Finds(text)));
+    EXPECT_EQ(1u, CountOf(text, "found in file " + tree + "\\real.txt\r\n"));
+    for (const char* link : {"self1", "self2", "sub\\up"})
+        EXPECT_EQ(1u, CountOf(text, "\r\nFolder " + tree + "\\" + link +
+                                        " not entered: it is a link\r\n"))
+            << link;
+    EXPECT_EQ(3u, CountOf(text, " not entered: "));
+    EXPECT_TRUE(Has(text, std::string(kFilesFound) + "2\r\n"));
+
+    text = Run(Script(Disk({tree}, files)), "");
+    EXPECT_EQ(0u, CountOf(text, " not entered: ")) << "only verbose logging tells";
+    EXPECT_EQ(Sorted({"Real:inner.bin", "Real:real.txt"}), Sorted(Finds(text)));
+}
+
 // ---------------------------------------------------------------- in this process
 
 std::string g_log;
@@ -404,6 +440,246 @@ TEST_F(WalkHere, DriveWordsAndUserFoldersFromTheMachine) {
         Parse(Script(Disk({row.directory}, "")), &kRecording);
         EXPECT_EQ(row.expected, g_seenDirectories) << "row " << row.line;
     }
+}
+
+// ---------------------------------------------------------------- a folder swapped at the question
+
+// While the user is asked about a file, a user of the machine renames the
+// file's folder away and puts a link in its place to a folder of his own
+// holding a file of the same name and size. The action reaches the file
+// that was checked, or nothing; the other file is never touched, and undo
+// keeps the checked file's bytes.
+struct SwapRow {
+    int line;
+    const char* name;  // alone in the folder r<line> of the tree
+    const char* element;  // the FILE's PATTERN, if any, and the ACTION's attributes and keyword
+    DWORD attributes;
+    const char* outcome;  // the line the action ends with
+    bool saved;           // kept in the undo journal: the change was made
+    std::string after;    // the checked file's bytes after the run
+};
+
+const std::string kChecked = "MZ checked file, found and asked about";
+const std::string kDecoy = "MZ decoy, a system file of that name!!";
+
+const SwapRow kSwaps[] = {
+    // Wine marks the file for deletion, then at its close unlinks it by the
+    // path it was opened with, and only while that path leads to the same
+    // inode: here it leads to the decoy, so Wine unlinks nothing and the
+    // checked file stays where it was renamed to. Windows deletes it.
+    {1, "evil1.exe", "<PATTERN>4D 5A</PATTERN><ACTION %s>delete", FILE_ATTRIBUTE_READONLY, "File deleted\r\n\r\n",
+     true, kChecked},
+    // Taken for writing before the question, the cut is written through the
+    // handle into the checked file.
+    {2, "evil2.exe", "<ACTION start=\"2\" length=\"8\" %s>cut", 0, "File disinfected\r\n", true,
+     kChecked.substr(0, 2) + kChecked.substr(10)},
+    // Another program reads it, letting nobody write, until the question:
+    // write access is had only after it, by opening the file again where the
+    // walk listed it, though its path names the decoy by then.
+    {3, "evil3.exe", "<PATTERN>4D 5A</PATTERN><ACTION start=\"pattern0+2\" length=\"8\" %s>cut",
+     FILE_ATTRIBUTE_READONLY, "File disinfected\r\n", true, kChecked.substr(0, 2) + kChecked.substr(10)},
+    // The move renames by path: the path names another file, so nothing moves.
+    {4, "evil4.exe", "<ACTION destination=\"%s\" %s>move", 0, "Could not move file\r\n", false, kChecked},
+};
+
+// The attributes an action may clear; Wine keeps the archive bit either way.
+const DWORD kGuarded = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+
+std::string g_swapTree, g_swapFolder;
+Strings g_swapped;  // the files whose folders were swapped, each after its question
+HANDLE g_reader = INVALID_HANDLE_VALUE;  // the other program's, closed at its file's question
+
+std::string Numbered(const char* form, int line) {
+    char text[64];
+    snprintf(text, sizeof text, form, line);
+    return text;
+}
+
+// Answers yes to every question, after swapping the folder of the file
+// asked about (the display name ends with its name).
+int SwapThenYes(void*, const char* upper, const char*) {
+    std::string shown = upper;
+    std::string name = shown.substr(shown.rfind('\\') + 1);
+    for (const SwapRow& r : kSwaps) {
+        if (name != r.name) continue;
+        std::string inTree = g_swapTree + Numbered("\\r%d", r.line);
+        if (MoveFileA(inTree.c_str(), (g_swapFolder + Numbered("\\away\\r%d", r.line)).c_str()) &&
+            MakeUnixLink(Numbered("../decoys/d%d", r.line), inTree) && ReadWholeFile(inTree + "\\" + name) == kDecoy)
+            g_swapped.push_back(name);
+    }
+    if (name == "evil3.exe" && g_reader != INVALID_HANDLE_VALUE) {
+        CloseHandle(g_reader);
+        g_reader = INVALID_HANDLE_VALUE;
+    }
+    return 'Y';
+}
+// What the question does before it is answered yes.
+int (*g_onQuestion)(void*, const char* upper, const char* lower) = SwapThenYes;
+int AskYesAllNo(void* owner, const char* upper, const char* lower) { return g_onQuestion(owner, upper, lower); }
+const PromptPort kSwapPrompts = {nullptr, AskYesAllNo, nullptr};
+
+// The journal's saved copy of an item, unscrambled.
+std::string SavedBytes(const std::string& folder, const UndoItem& item) {
+    std::string bytes = ReadWholeFile(folder + "\\" + item.saved);
+    uint8_t key = UNDO_SCRAMBLE_START;
+    ScrambleBytes(&bytes[0], bytes.size(), &key);
+    return bytes;
+}
+
+class FolderSwap : public WalkHere {
+protected:
+    void SetUp() override {
+        WalkHere::SetUp();
+        savedPrompts_ = g_prompts;
+        g_prompts = &kSwapPrompts;
+        g_settings.confirmation = 1;
+        g_yesToAll = 0;
+        g_swapTree = tree;
+        g_swapFolder = folder;
+        g_swapped.clear();
+        g_onQuestion = SwapThenYes;
+    }
+    void TearDown() override {
+        g_prompts = savedPrompts_;
+        WalkHere::TearDown();
+    }
+    const PromptPort* savedPrompts_;
+};
+
+TEST_F(FolderSwap, ActionsReachOnlyTheCheckedFile) {
+    ASSERT_TRUE(MakeFolder(folder + "\\away"));
+    ASSERT_TRUE(MakeFolder(folder + "\\decoys"));
+    std::string files;
+    for (const SwapRow& r : kSwaps) {
+        ASSERT_TRUE(MakeFolder(tree + Numbered("\\r%d", r.line)));
+        ASSERT_TRUE(MakeFolder(folder + Numbered("\\decoys\\d%d", r.line)));
+        std::string checked = tree + Numbered("\\r%d\\", r.line) + r.name;
+        std::string decoy = folder + Numbered("\\decoys\\d%d\\", r.line) + r.name;
+        ASSERT_TRUE(WriteWholeFile(checked, kChecked));
+        ASSERT_TRUE(WriteWholeFile(decoy, kDecoy));
+        SetFileAttributesA(checked.c_str(), r.attributes);
+        SetFileAttributesA(decoy.c_str(), FILE_ATTRIBUTE_READONLY);
+        char element[256];
+        const char* ask = "confirm=\"Act?\" message=\"%s\"";
+        if (r.line == 4)
+            snprintf(element, sizeof element, r.element, (folder + "\\moved4.exe").c_str(), ask);
+        else
+            snprintf(element, sizeof element, r.element, ask);
+        files += std::string("<FILE VirusName=\"Swap\" FileName=\"") + r.name + "\">" + element + "</ACTION></FILE>";
+    }
+    const std::string xml = "<CLEANER DataFile=\"Swap.Test\" Version=\"1\" Type=\"Virus\"><IDENTITY GenericName=\"Swap\">" +
+                            Disk({tree}, files) + "</IDENTITY></CLEANER>";
+    g_reader = CreateFileA((tree + "\\r3\\evil3.exe").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, g_reader);
+    BeginUndoJournal("swap.dat");
+    Parse(xml, Win32CleaningWork());
+    EndUndoJournal();
+    EXPECT_EQ(INVALID_HANDLE_VALUE, g_reader) << "evil3.exe was asked about";
+
+    EXPECT_EQ(Sorted({"evil1.exe", "evil2.exe", "evil3.exe", "evil4.exe"}), Sorted(g_swapped))
+        << "each folder was swapped at its question";
+    Journal journal = {};
+    std::string problem;
+    const std::string journalFolder = g_runFacts.undoJournal;
+    EXPECT_TRUE(ReadManifest(journalFolder, &journal, &problem)) << problem;
+    Strings saved;
+    for (const SwapRow& r : kSwaps) {
+        std::string path = tree + Numbered("\\r%d\\", r.line) + r.name;
+        std::string checked = folder + Numbered("\\away\\r%d\\", r.line) + r.name;
+        std::string decoy = folder + Numbered("\\decoys\\d%d\\", r.line) + r.name;
+        std::string said = r.line == 4 ? "Moving " + path + " to " + folder + "\\moved4.exe\r\n" + r.outcome
+                                       : "\r\n>>>Virus 'Swap' found in file " + path + "\r\n" + r.outcome;
+        EXPECT_EQ(1u, CountOf(g_log, said)) << "row " << r.line << g_log;
+        EXPECT_TRUE(kDecoy == ReadWholeFile(decoy)) << "row " << r.line;
+        EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_READONLY), GetFileAttributesA(decoy.c_str()) & kGuarded)
+            << "row " << r.line;
+        EXPECT_TRUE(r.after == ReadWholeFile(checked)) << "row " << r.line << ": " << ReadWholeFile(checked);
+        // Its attributes were cleared through the handle held since the check.
+        EXPECT_EQ(0u, GetFileAttributesA(checked.c_str()) & kGuarded) << "row " << r.line;
+        if (r.saved) saved.push_back(path + " " + kChecked);
+    }
+    EXPECT_FALSE(FileExists(folder + "\\moved4.exe"));
+    Strings journalled;
+    for (const UndoItem* item = journal.items; item; item = item->next)
+        journalled.push_back(item->path + " " + SavedBytes(journalFolder, *item));
+    EXPECT_EQ(Sorted(saved), Sorted(journalled)) << "the checked files' bytes";
+    FreeJournalItems(&journal);
+}
+
+// The first question swaps the folder F for a link to a folder of decoys.
+int SwapFolderF(void*, const char*, const char*) {
+    if (g_swapped.empty() && MoveFileA((g_swapTree + "\\F").c_str(), (g_swapFolder + "\\away\\F").c_str()) &&
+        MakeUnixLink("../decoys", g_swapTree + "\\F"))
+        g_swapped.push_back("F");
+    return 'Y';
+}
+
+// Whichever file is asked about first, the walk goes on in the swapped
+// folder: every file it opens afterwards is the one it listed, not the decoy
+// of the same name the path now leads to. A subfolder not yet walked by
+// then is not entered at all: the paths of its files would name the decoys.
+TEST_F(FolderSwap, LaterEntriesOfASwappedFolderAreTheListedOnes) {
+    const Strings names = {"a.exe", "b.exe", "sub\\c.exe"};
+    ASSERT_TRUE(MakeFolder(folder + "\\away"));
+    ASSERT_TRUE(MakeFolder(folder + "\\decoys"));
+    ASSERT_TRUE(MakeFolder(folder + "\\decoys\\sub"));
+    ASSERT_TRUE(MakeFolder(tree + "\\F"));
+    ASSERT_TRUE(MakeFolder(tree + "\\F\\sub"));
+    for (const std::string& name : names) {
+        ASSERT_TRUE(WriteWholeFile(tree + "\\F\\" + name, kChecked));
+        ASSERT_TRUE(WriteWholeFile(folder + "\\decoys\\" + name, kDecoy));
+    }
+    g_onQuestion = SwapFolderF;
+    Parse(Script(Disk({tree}, "<FILE VirusName=\"L\" Extensions=\".exe\"><ACTION start=\"2\" length=\"8\" "
+                             "confirm=\"Go?\" message=\"%s\">cut</ACTION></FILE>")),
+          Win32CleaningWork());
+    ASSERT_EQ(Strings{"F"}, g_swapped);
+    // The file system's order decides whether sub was walked before the swap.
+    const std::string cut = kChecked.substr(0, 2) + kChecked.substr(10);
+    const bool subWalked = ReadWholeFile(folder + "\\away\\F\\sub\\c.exe") == cut;
+    EXPECT_EQ(subWalked ? 0u : 1u,
+              CountOf(g_log, "\r\nFolder " + tree + "\\F\\sub not entered: its path now leads to another folder\r\n"))
+        << g_log;
+    EXPECT_EQ(subWalked ? 3u : 2u, CountOf(g_log, "\r\nFile modified\r\n")) << g_log;
+    for (const std::string& name : names) {
+        if (name != "sub\\c.exe") {
+            EXPECT_TRUE(cut == ReadWholeFile(folder + "\\away\\F\\" + name)) << name;
+        }
+        EXPECT_TRUE(kDecoy == ReadWholeFile(folder + "\\decoys\\" + name)) << name;
+    }
+    if (!subWalked) {
+        EXPECT_TRUE(kChecked == ReadWholeFile(folder + "\\away\\F\\sub\\c.exe"));
+    }
+}
+
+// The first question swaps the other folder, listed with the tree but not
+// walked yet, for a link to the tree.
+int SwapTheOtherFolder(void*, const char* upper, const char*) {
+    std::string shown = upper;
+    const char* other = shown.compare(shown.size() - 6, 6, "q1.exe") == 0 ? "B" : "A";
+    if (g_swapped.empty() &&
+        MoveFileA((g_swapTree + "\\" + other).c_str(), (g_swapFolder + "\\away\\" + other).c_str()) &&
+        MakeUnixLink(".", g_swapTree + "\\" + other))
+        g_swapped.push_back(other);
+    return 'Y';
+}
+
+// The listing said the folder was a folder; by the time the walk opens it,
+// it leads back to the tree. The walk knows the folder by what it opened.
+TEST_F(FolderSwap, FolderSwappedForALinkAfterTheListingIsNotEntered) {
+    Put({"A\\q1.exe", "B\\q2.exe"});
+    ASSERT_TRUE(MakeFolder(folder + "\\away"));
+    g_onQuestion = SwapTheOtherFolder;
+    Parse(Script(Disk({tree}, "<FILE VirusName=\"Q\" Extensions=\".exe\"><ACTION confirm=\"Go?\" message=\"%s\">"
+                             "inspect</ACTION></FILE>")),
+          Win32CleaningWork());
+    ASSERT_EQ(1u, g_swapped.size());
+    EXPECT_EQ(1u, CountOf(g_log, "\r\nFolder " + tree + "\\" + g_swapped[0] +
+                                     " not entered: it leads back to a folder above it\r\n"))
+        << g_log;
+    EXPECT_EQ(1u, CountOf(g_log, " not entered: ")) << g_log;
+    EXPECT_EQ(1u, CountOf(g_log, ">>>Worm 'Q' found in file ")) << "the other file is never reached";
 }
 
 }  // namespace
