@@ -23,34 +23,37 @@ static unsigned char* Borrow(const char* text) {
     return reinterpret_cast<unsigned char*>(const_cast<char*>(text));
 }
 
-static void Save9xShare(HKEY parent, const ShareInfo50* info) {
-    uint32_t number;
-    if (!parent || !TakeSaveNumber(&g_savedShares9x, &number)) return;
-    // The fixed fields of a record the server filled in need not end inside
-    // it; copies that surely do are saved.
-    char name[sizeof info->netName + 1] = {}, readOnly[sizeof info->readOnlyPassword + 1] = {},
-         full[sizeof info->fullPassword + 1] = {};
-    memcpy(name, info->netName, sizeof info->netName);
-    memcpy(readOnly, info->readOnlyPassword, sizeof info->readOnlyPassword);
-    memcpy(full, info->fullPassword, sizeof info->fullPassword);
-    SavedShare share = {};
-    share.name = Borrow(name);
-    share.nameLength = Bytes(name);
-    share.type = info->type;
-    share.flags = info->flags;
+// The texts a record of a level-50 entry borrows. The fixed fields of a
+// record the server filled in need not end inside it; copies that surely do
+// are saved.
+struct Texts50 {
+    char name[sizeof(ShareInfo50::netName) + 1];
+    char readOnly[sizeof(ShareInfo50::readOnlyPassword) + 1];
+    char full[sizeof(ShareInfo50::fullPassword) + 1];
+};
+
+static void Fill9xRecord(const ShareInfo50* info, Texts50* texts, SavedShare* share) {
+    *texts = Texts50{};
+    memcpy(texts->name, info->netName, sizeof info->netName);
+    memcpy(texts->readOnly, info->readOnlyPassword, sizeof info->readOnlyPassword);
+    memcpy(texts->full, info->fullPassword, sizeof info->fullPassword);
+    *share = SavedShare{};
+    share->name = Borrow(texts->name);
+    share->nameLength = Bytes(texts->name);
+    share->type = info->type;
+    share->flags = info->flags;
     if (info->remark) {
-        share.remark = Borrow(info->remark);
-        share.remarkLength = Bytes(info->remark);
+        share->remark = Borrow(info->remark);
+        share->remarkLength = Bytes(info->remark);
     }
     if (info->path) {
-        share.path = Borrow(info->path);
-        share.pathLength = Bytes(info->path);
+        share->path = Borrow(info->path);
+        share->pathLength = Bytes(info->path);
     }
-    share.readOnlyPassword = Borrow(readOnly);
-    share.readOnlyPasswordLength = Bytes(readOnly);
-    share.fullPassword = Borrow(full);
-    share.fullPasswordLength = Bytes(full);
-    SaveShare(parent, &share, number);
+    share->readOnlyPassword = Borrow(texts->readOnly);
+    share->readOnlyPasswordLength = Bytes(texts->readOnly);
+    share->fullPassword = Borrow(texts->full);
+    share->fullPasswordLength = Bytes(texts->full);
 }
 
 static void RecordRemoval(const char* name, int32_t outcome, uint32_t error = 0) {
@@ -76,8 +79,19 @@ static void RemoveOne(HKEY parent, const ShareInfo50* info, int* answer) {
         return;
     }
     ReportMessage(MSG_VERBOSE | MSG_INFO, "Removing share %s\r\n", name);
+    // Its record is on disk before the share goes; a share that cannot be
+    // saved stays.
+    Texts50 texts;
+    SavedShare share;
+    Fill9xRecord(info, &texts, &share);
+    uint32_t number;
+    if (!StoreShare(parent, &share, &g_savedShares9x, &number)) {
+        RecordRemoval(name, OUTCOME_NOT_SAVED);
+        return;
+    }
     unsigned status = g_serverApi.shareDel(nullptr, name, 0);
     if (status != NERR_Success) {
+        ForgetShare(parent, number, &g_savedShares9x);
         ReportMessage(MSG_ERROR, "Could not remove share %s\r\n", name);
         RecordRemoval(name, OUTCOME_FAILED, status);
         return;
@@ -85,7 +99,6 @@ static void RemoveOne(HKEY parent, const ShareInfo50* info, int* answer) {
     ReportMessage(MSG_INFO, "Share %s successfuly removed\r\n", name);
     CountEvent(EVENT_SHARE_DELETED);
     RecordRemoval(name, OUTCOME_DONE);
-    Save9xShare(parent, info);
 }
 
 void RemoveShares9x() {
@@ -102,6 +115,8 @@ void RemoveShares9x() {
         parent = nullptr;
         ReportMessage(MSG_WARNING, "\r\nCould not open registry key to save shares\r\n");
     }
+    // Records no restoration has taken yet stay as they are.
+    CountPastSavedShares(parent, &g_savedShares9x);
     char* buffer = static_cast<char*>(malloc(kEnumBufferSize));
     if (!buffer) {
         ReportMessage(MSG_ERROR, "\r\nCould not remove the open shares\r\n");

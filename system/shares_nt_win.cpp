@@ -6,6 +6,7 @@
 #include "report/message.h"
 #include "report/run_report.h"
 #include "script/parse_context.h"
+#include "script/function_lookup_win.h"
 #include "script/settings.h"
 #include "system/shares_win.h"
 
@@ -25,28 +26,45 @@ struct Narrow {
 
 static uint32_t WideBytes(const WCHAR* text) { return static_cast<uint32_t>((wcslen(text) + 1) * 2); }
 
-static void SaveNtShare(HKEY parent, const SHARE_INFO_2* info) {
-    uint32_t number;
-    if (!parent || !TakeSaveNumber(&g_savedSharesNt, &number)) return;
-    SavedShare share = {};
-    share.name = reinterpret_cast<unsigned char*>(info->shi2_netname);
-    share.nameLength = WideBytes(info->shi2_netname);
-    share.type = info->shi2_type;
-    if (info->shi2_remark) {
-        share.remark = reinterpret_cast<unsigned char*>(info->shi2_remark);
-        share.remarkLength = WideBytes(info->shi2_remark);
+// The security descriptor functions, which only the NT family has; looked up
+// at run time, as the program loads on the 9x family too.
+typedef DWORD(WINAPI* DescriptorLengthFn)(PSECURITY_DESCRIPTOR);
+typedef BOOL(WINAPI* ValidDescriptorFn)(PSECURITY_DESCRIPTOR);
+
+static bool DescriptorFunctions(DescriptorLengthFn* length, ValidDescriptorFn* valid) {
+    HMODULE advapi = GetModuleHandleA("advapi32.dll");
+    return LookUpFunction(advapi, "GetSecurityDescriptorLength", length) &&
+           LookUpFunction(advapi, "IsValidSecurityDescriptor", valid);
+}
+
+// The share's record, borrowing the enumeration's texts; its security
+// descriptor too, where it has a valid one.
+static void FillNtRecord(const SHARE_INFO_502* info, SavedShare* share) {
+    *share = SavedShare{};
+    share->name = reinterpret_cast<unsigned char*>(info->shi502_netname);
+    share->nameLength = WideBytes(info->shi502_netname);
+    share->type = info->shi502_type;
+    if (info->shi502_remark) {
+        share->remark = reinterpret_cast<unsigned char*>(info->shi502_remark);
+        share->remarkLength = WideBytes(info->shi502_remark);
     }
-    share.permissions = info->shi2_permissions;
-    share.maxUses = info->shi2_max_uses;
-    if (info->shi2_path) {
-        share.path = reinterpret_cast<unsigned char*>(info->shi2_path);
-        share.pathLength = WideBytes(info->shi2_path);
+    share->permissions = info->shi502_permissions;
+    share->maxUses = info->shi502_max_uses;
+    if (info->shi502_path) {
+        share->path = reinterpret_cast<unsigned char*>(info->shi502_path);
+        share->pathLength = WideBytes(info->shi502_path);
     }
-    if (info->shi2_passwd) {
-        share.fullPassword = reinterpret_cast<unsigned char*>(info->shi2_passwd);
-        share.fullPasswordLength = WideBytes(info->shi2_passwd);
+    if (info->shi502_passwd) {
+        share->fullPassword = reinterpret_cast<unsigned char*>(info->shi502_passwd);
+        share->fullPasswordLength = WideBytes(info->shi502_passwd);
     }
-    SaveShare(parent, &share, number);
+    DescriptorLengthFn length;
+    ValidDescriptorFn valid;
+    if (info->shi502_security_descriptor && DescriptorFunctions(&length, &valid) &&
+        valid(info->shi502_security_descriptor)) {
+        share->security = static_cast<unsigned char*>(info->shi502_security_descriptor);
+        share->securityLength = length(info->shi502_security_descriptor);
+    }
 }
 
 static void RecordRemoval(const char* name, int32_t outcome, uint32_t error = 0) {
@@ -56,8 +74,8 @@ static void RecordRemoval(const char* name, int32_t outcome, uint32_t error = 0)
 // Asks (when confirmation is on) and removes one disk share; *answer keeps
 // the last answer for the shares that follow. A report-only run asks
 // nothing and only says what it would remove.
-static void RemoveOne(HKEY parent, const SHARE_INFO_2* info, int* answer) {
-    Narrow name(info->shi2_netname);
+static void RemoveOne(HKEY parent, const SHARE_INFO_502* info, int* answer) {
+    Narrow name(info->shi502_netname);
     if (ReportOnlyRun()) {
         ReportWouldDo("remove share %s", name.text);
         RecordRemoval(name.text, OUTCOME_WOULD);
@@ -73,8 +91,18 @@ static void RemoveOne(HKEY parent, const SHARE_INFO_2* info, int* answer) {
         return;
     }
     ReportMessage(MSG_INFO, "Removing share %s\r\n", name.text);
-    NET_API_STATUS status = g_netShareApi.shareDel(nullptr, info->shi2_netname, 0);
+    // Its record is on disk before the share goes; a share that cannot be
+    // saved stays.
+    SavedShare share;
+    FillNtRecord(info, &share);
+    uint32_t number;
+    if (!StoreShare(parent, &share, &g_savedSharesNt, &number)) {
+        RecordRemoval(name.text, OUTCOME_NOT_SAVED);
+        return;
+    }
+    NET_API_STATUS status = g_netShareApi.shareDel(nullptr, info->shi502_netname, 0);
     if (status != NERR_Success) {
+        ForgetShare(parent, number, &g_savedSharesNt);
         ReportMessage(MSG_ERROR, "Could not remove share %s\r\n", name.text);
         RecordRemoval(name.text, OUTCOME_FAILED, status);
         return;
@@ -82,7 +110,6 @@ static void RemoveOne(HKEY parent, const SHARE_INFO_2* info, int* answer) {
     ReportMessage(MSG_INFO, "Share %s successfuly removed\r\n", name.text);
     CountEvent(EVENT_SHARE_DELETED);
     RecordRemoval(name.text, OUTCOME_DONE);
-    SaveNtShare(parent, info);
 }
 
 static HKEY OpenSharesKey() {
@@ -103,23 +130,27 @@ void RemoveSharesNt() {
         if (parent) RegCloseKey(parent);
         return;
     }
+    // Records no restoration has taken yet stay as they are.
+    CountPastSavedShares(parent, &g_savedSharesNt);
     bool found = false;
     DWORD resume = 0;
     for (;;) {
         LPBYTE buffer = nullptr;
         DWORD read = 0, total = 0;
+        // Level 502 brings each share's security descriptor, which its
+        // record keeps.
         NET_API_STATUS status =
-            g_netShareApi.shareEnum(nullptr, 2, &buffer, MAX_PREFERRED_LENGTH, &read, &total, &resume);
+            g_netShareApi.shareEnum(nullptr, 502, &buffer, MAX_PREFERRED_LENGTH, &read, &total, &resume);
         if (status != NERR_Success && status != ERROR_MORE_DATA) {
             if (buffer) g_netShareApi.bufferFree(buffer);
             ReportMessage(MSG_ERROR, "Could not enumerate all shares\r\n");
             break;
         }
         ReportMessage(MSG_INFO, "\r\nDisabling all open shares\r\n\r\n");
-        const SHARE_INFO_2* shares = reinterpret_cast<const SHARE_INFO_2*>(buffer);
+        const SHARE_INFO_502* shares = reinterpret_cast<const SHARE_INFO_502*>(buffer);
         for (DWORD i = 0; shares && i < read; ++i) {
-            if (shares[i].shi2_type != SHARE_TYPE_DISK && shares[i].shi2_type != SHARE_TYPE_SPECIAL) continue;
-            if (!shares[i].shi2_netname) continue;  // nothing to delete it by
+            if (shares[i].shi502_type != SHARE_TYPE_DISK && shares[i].shi502_type != SHARE_TYPE_SPECIAL) continue;
+            if (!shares[i].shi502_netname) continue;  // nothing to delete it by
             found = true;
             RemoveOne(parent, &shares[i], &answer);
         }
@@ -142,17 +173,35 @@ static RestoreOutcome CreateNtShare(SavedShare* share, const char* record) {
         return RESTORE_WOULD;
     }
     ReportMessage(MSG_INFO, "Restoring share %s (path %s)\r\n", shown.text, folder.text);
-    SHARE_INFO_2 info = {};
-    info.shi2_netname = name;
-    info.shi2_type = share->type;
-    info.shi2_remark = reinterpret_cast<WCHAR*>(share->remark);
-    info.shi2_permissions = share->permissions;
-    info.shi2_max_uses = share->maxUses;
-    info.shi2_path = IsAdminShareName(reinterpret_cast<const uint16_t*>(name)) ? nullptr
-                                                                                : reinterpret_cast<WCHAR*>(share->path);
-    info.shi2_passwd = reinterpret_cast<WCHAR*>(share->fullPassword);
+    SHARE_INFO_502 info = {};
+    info.shi502_netname = name;
+    info.shi502_type = share->type;
+    info.shi502_remark = reinterpret_cast<WCHAR*>(share->remark);
+    info.shi502_permissions = share->permissions;
+    info.shi502_max_uses = share->maxUses;
+    info.shi502_path = IsAdminShareName(reinterpret_cast<const uint16_t*>(name))
+                           ? nullptr
+                           : reinterpret_cast<WCHAR*>(share->path);
+    info.shi502_passwd = reinterpret_cast<WCHAR*>(share->fullPassword);
+    // A record with a security descriptor gets it back (level 502); an
+    // older one, without, is created as before (level 2, whose fields lead
+    // those of 502). A descriptor that is not valid is not dropped for an
+    // open share: the record stays for another try.
+    DWORD level = 2;
+    NET_API_STATUS status = ERROR_INVALID_PARAMETER;
+    DescriptorLengthFn length;
+    ValidDescriptorFn valid;
+    if (share->security) {
+        level = 502;
+        if (SavedDescriptorFits(share->security, share->securityLength) && DescriptorFunctions(&length, &valid) &&
+            valid(share->security)) {
+            info.shi502_security_descriptor = share->security;
+            status = NERR_Success;
+        }
+    }
     DWORD parameterError = 0;
-    NET_API_STATUS status = g_netShareApi.shareAdd(nullptr, 2, reinterpret_cast<LPBYTE>(&info), &parameterError);
+    if (level == 2 || status == NERR_Success)
+        status = g_netShareApi.shareAdd(nullptr, level, reinterpret_cast<LPBYTE>(&info), &parameterError);
     // A share that already exists was not created: the report says so with
     // the server's code, though its record goes as one dealt with.
     RecordItem(ITEM_SHARE, shown.text, record, "restore", OutcomeOf(status == NERR_Success), status);

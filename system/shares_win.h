@@ -17,9 +17,20 @@ void RestoreShares9x();
 // The family's removal for a platform code of the run.
 void RemoveSharesFor(int32_t platformCode);
 
-// Writes one record as the subkey "ShareNNN" of parent. Answers false (and
-// reports) when the subkey or a value could not be written.
+// Writes one record as the subkey "ShareNNN" of parent and flushes it to
+// disk. Answers false (and reports) when the subkey or a value could not be
+// written; what was written of it is taken out again.
 bool SaveShare(HKEY parent, const SavedShare* share, uint32_t number);
+// Saves a share that is about to be removed under the family's next save
+// number: the share is removed only when this answers true. Without the
+// parent key or a free number it reports, as SaveShare does, and answers
+// false.
+bool StoreShare(HKEY parent, const SavedShare* share, uint32_t* counter, uint32_t* number);
+// Takes a record out again, its share could not be removed after all, and
+// gives its number back to the family's counter.
+void ForgetShare(HKEY parent, uint32_t number, uint32_t* counter);
+// Moves the family's counter past the records already under parent.
+void CountPastSavedShares(HKEY parent, uint32_t* counter);
 // Reads one record back from its subkey; the texts are heap copies, each
 // with two zero bytes behind the stored bytes, so that a value saved without
 // its terminator still ends. Answers false when a value that must be there

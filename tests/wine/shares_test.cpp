@@ -263,9 +263,10 @@ TEST_F(SharesNt, EachShareIsAskedAboutAndNoLeavesItUnsaved) {
 }
 
 // The save numbers count for the whole process: a second removal in the same
-// run goes on from where the first stopped; a new process starts at 000 and
-// writes over the values it writes, leaving the others.
-TEST_F(SharesNt, SaveNumbersRunOnWithinAProcessAndStartAgainInTheNext) {
+// run goes on from where the first stopped; a new process goes on after the
+// highest record left, and writes over none. One restoration then creates
+// the shares of both runs.
+TEST_F(SharesNt, SaveNumbersRunOnAndTwoRemovalsAreRestoredTogether) {
     ASSERT_TRUE(BuildDataFile("<CLEANER DataFile=\"T\"><IDENTITY><EXECUTE>removeShares</EXECUTE>"
                               "<EXECUTE>REMOVESHARES</EXECUTE></IDENTITY></CLEANER>",
                               dat));
@@ -282,12 +283,57 @@ TEST_F(SharesNt, SaveNumbersRunOnWithinAProcessAndStartAgainInTheNext) {
     EXPECT_EQ(Bin(Wide("SECOND")), Value("Share001", "name"));
     EXPECT_NE(std::string::npos, r.output.find("\tNetwork shares deleted              : 2\r\n")) << r.output;
 
-    t.shares.assign(1, Share(0, "THIRD", "C:\\3", "r"));
-    SetTable(t);
+    ShareTable second;
+    second.shares.assign(1, Share(0, "THIRD", "C:\\3", "r"));
+    SetTable(second);
     r = Run("-s -noc");
-    EXPECT_EQ(Bin(Wide("THIRD")), Value("Share000", "name"));
-    EXPECT_EQ(Bin(Wide("pw")), Value("Share000", "passwordrw")) << "a value the new record does not write stays";
+    EXPECT_EQ(Bin(Wide("FIRST")), Value("Share000", "name"));
+    EXPECT_EQ(Bin(Wide("pw")), Value("Share000", "passwordrw"));
     EXPECT_EQ(Bin(Wide("SECOND")), Value("Share001", "name"));
+    EXPECT_EQ(Bin(Wide("THIRD")), Value("Share002", "name"));
+    EXPECT_EQ("missing", Value("Share002", "passwordrw"));
+    EXPECT_TRUE(Table().shares.empty());
+
+    r = Run("-rs");
+    EXPECT_EQ(0u, r.exitCode) << r.output;
+    EXPECT_NE(std::string::npos, r.output.find("\r\n3 shares restored\r\n")) << r.output;
+    EXPECT_EQ((std::vector<std::string>{"FIRST", "SECOND", "THIRD"}), NamesOf(Table()));
+    EXPECT_EQ("pw", Table().shares[0].password);
+    EXPECT_FALSE(SubkeyExists("Share000"));
+    EXPECT_FALSE(SubkeyExists("Share002"));
+}
+
+// The security descriptor of a restricted share is saved with its record
+// and given back when the share is created again; a record without one (as
+// older runs wrote) is created without one.
+TEST_F(SharesNt, ARestrictedShareComesBackRestricted) {
+    // Administrators and SYSTEM may use it: a descriptor such as a
+    // restricted share has, in self-relative form.
+    PSECURITY_DESCRIPTOR made = nullptr;
+    typedef BOOL(WINAPI * FromText)(LPCSTR, DWORD, PSECURITY_DESCRIPTOR*, PULONG);
+    FromText fromText = reinterpret_cast<FromText>(GetProcAddress(
+        GetModuleHandleA("advapi32.dll"), "ConvertStringSecurityDescriptorToSecurityDescriptorA"));
+    ASSERT_NE(nullptr, fromText);
+    ULONG size = 0;
+    ASSERT_TRUE(fromText("O:BAG:SYD:(A;;0x1f01ff;;;BA)(A;;0x1200a9;;;SY)", 1, &made, &size));
+    std::string descriptor(static_cast<const char*>(made), size);
+    LocalFree(made);
+    ShareTable t = EveryType();
+    t.shares[0].security = descriptor;  // DOCS
+    SetTable(t);
+    ASSERT_EQ(0u, Run("-s -noc").exitCode);
+    EXPECT_EQ(Bin(descriptor), Value("Share000", "security"));
+    EXPECT_EQ("missing", Value("Share001", "security")) << "C$ has none in the stand-in";
+
+    ProcessResult r = Run("-rs");
+    EXPECT_EQ(0u, r.exitCode) << r.output;
+    EXPECT_NE(std::string::npos, r.output.find("\r\n4 shares restored\r\n")) << r.output;
+    ShareTable after = Table();
+    int docs = FindShare(after, "DOCS"), bare = FindShare(after, "BARE");
+    ASSERT_GE(docs, 0);
+    ASSERT_GE(bare, 0);
+    EXPECT_EQ(descriptor, after.shares[docs].security);
+    EXPECT_EQ("", after.shares[bare].security);
 }
 
 struct OutcomeRow {
@@ -357,15 +403,18 @@ TEST_F(SharesNt, APagedEnumerationIsFollowedToItsEnd) {
 }
 
 // At 1000 saved records saving stops for the life of the process; the
-// shares after that are still removed.
-TEST_F(SharesNt, SavingStopsAtOneThousandRecords) {
+// shares after that cannot be saved, and stay.
+TEST_F(SharesNt, SavingStopsAtOneThousandRecordsAndTheRestStay) {
     ShareTable t;
     for (int i = 0; i < 1002; ++i) t.shares.push_back(Share(0, "S" + std::to_string(i), "C:\\s", nullptr));
     SetTable(t);
     ProcessResult r = Run("-s -noc");
     EXPECT_EQ(0u, r.exitCode);
-    EXPECT_NE(std::string::npos, r.output.find("\tNetwork shares deleted              : 1002\r\n"));
-    EXPECT_TRUE(Table().shares.empty());
+    EXPECT_NE(std::string::npos, r.output.find("\tNetwork shares deleted              : 1000\r\n"));
+    EXPECT_NE(std::string::npos,
+              r.output.find("Removing share S1001\r\nCould not store share in registry\r\n"))
+        << r.output.substr(r.output.size() > 2000 ? r.output.size() - 2000 : 0);
+    EXPECT_EQ((std::vector<std::string>{"S1000", "S1001"}), NamesOf(Table()));
     EXPECT_EQ(Bin(Wide("S0")), Value("Share000", "name"));
     EXPECT_EQ(Bin(Wide("S999")), Value("Share999", "name"));
     HKEY key;

@@ -1,5 +1,5 @@
-// Stand-in for the NT family's netapi32.dll: the share functions at level 2
-// over the share table, and a local Administrators group that holds the
+// Stand-in for the NT family's netapi32.dll: the share functions at levels 2
+// and 502 (with the share's security descriptor) over the share table, and a local Administrators group that holds the
 // current user. Exports every netapi32 function the programs import.
 #include <windows.h>
 #include <lm.h>
@@ -37,33 +37,42 @@ STANDIN_EXPORT NET_API_STATUS WINAPI NetShareEnum(LMSTR server, DWORD level, LPB
                                                   LPDWORD total, LPDWORD resume) {
     *buffer = nullptr;
     *read = *total = 0;
-    if (level != 2) return ERROR_INVALID_LEVEL;
+    if (level != 2 && level != 502) return ERROR_INVALID_LEVEL;
     ShareTable table;
     LoadShareTable(ShareTableFile(), &table);
     if (table.enumStatus) return table.enumStatus;
     size_t start = resume ? *resume : 0;
     size_t count = start < table.shares.size() ? table.shares.size() - start : 0;
     if (table.enumPage && count > table.enumPage) count = table.enumPage;
-    size_t size = count * sizeof(SHARE_INFO_2);
+    // Level 2's record leads level 502's: the fields are the same up to the
+    // password.
+    size_t entry = level == 502 ? sizeof(SHARE_INFO_502) : sizeof(SHARE_INFO_2);
+    size_t size = count * entry;
     for (size_t i = start; i < start + count; ++i) {
         const TableShare& s = table.shares[i];
-        size += WideSize(s.name) + WideSize(s.path) + WideSize(s.remark) + WideSize(s.password);
+        size += WideSize(s.name) + WideSize(s.path) + WideSize(s.remark) + WideSize(s.password) + s.security.size() + 8;
     }
     BYTE* block = static_cast<BYTE*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, size ? size : 1));
     if (!block) return ERROR_NOT_ENOUGH_MEMORY;
-    SHARE_INFO_2* infos = reinterpret_cast<SHARE_INFO_2*>(block);
-    BYTE* cursor = block + count * sizeof(SHARE_INFO_2);
+    BYTE* cursor = block + count * entry;
     for (size_t i = 0; i < count; ++i) {
         const TableShare& s = table.shares[start + i];
-        SHARE_INFO_2& info = infos[i];
-        info.shi2_netname = PutWide(&cursor, s.name);
-        info.shi2_type = s.type;
-        info.shi2_remark = s.hasRemark ? PutWide(&cursor, s.remark) : nullptr;
-        info.shi2_permissions = s.permissions;
-        info.shi2_max_uses = s.maxUses;
-        info.shi2_current_uses = 1;
-        info.shi2_path = s.hasPath ? PutWide(&cursor, s.path) : nullptr;
-        info.shi2_passwd = s.hasPassword ? PutWide(&cursor, s.password) : nullptr;
+        SHARE_INFO_502& info = *reinterpret_cast<SHARE_INFO_502*>(block + i * entry);
+        info.shi502_netname = PutWide(&cursor, s.name);
+        info.shi502_type = s.type;
+        info.shi502_remark = s.hasRemark ? PutWide(&cursor, s.remark) : nullptr;
+        info.shi502_permissions = s.permissions;
+        info.shi502_max_uses = s.maxUses;
+        info.shi502_current_uses = 1;
+        info.shi502_path = s.hasPath ? PutWide(&cursor, s.path) : nullptr;
+        info.shi502_passwd = s.hasPassword ? PutWide(&cursor, s.password) : nullptr;
+        if (level == 502 && !s.security.empty()) {
+            // Descriptors are read as structures: aligned.
+            cursor = reinterpret_cast<BYTE*>((reinterpret_cast<ULONG_PTR>(cursor) + 7) & ~static_cast<ULONG_PTR>(7));
+            memcpy(cursor, s.security.data(), s.security.size());
+            info.shi502_security_descriptor = cursor;
+            cursor += s.security.size();
+        }
     }
     *buffer = block;
     *read = static_cast<DWORD>(count);
@@ -85,8 +94,11 @@ STANDIN_EXPORT NET_API_STATUS WINAPI NetShareDel(LMSTR server, LMSTR name, DWORD
 }
 
 STANDIN_EXPORT NET_API_STATUS WINAPI NetShareAdd(LMSTR server, DWORD level, LPBYTE buffer, LPDWORD parameterError) {
-    if (level != 2) return ERROR_INVALID_LEVEL;
+    if (level != 2 && level != 502) return ERROR_INVALID_LEVEL;
     const SHARE_INFO_2* info = reinterpret_cast<const SHARE_INFO_2*>(buffer);
+    PSECURITY_DESCRIPTOR security =
+        level == 502 ? reinterpret_cast<const SHARE_INFO_502*>(buffer)->shi502_security_descriptor : nullptr;
+    if (security && !IsValidSecurityDescriptor(security)) return ERROR_INVALID_PARAMETER;
     std::string file = ShareTableFile();
     ShareTable table;
     LoadShareTable(file, &table);
@@ -103,6 +115,8 @@ STANDIN_EXPORT NET_API_STATUS WINAPI NetShareAdd(LMSTR server, DWORD level, LPBY
     s.path = Narrow(info->shi2_path);
     s.hasPassword = info->shi2_passwd != nullptr;
     s.password = Narrow(info->shi2_passwd);
+    if (security)
+        s.security.assign(static_cast<const char*>(security), GetSecurityDescriptorLength(security));
     table.shares.push_back(s);
     return SaveShareTable(file, table) ? NERR_Success : ERROR_WRITE_FAULT;
 }

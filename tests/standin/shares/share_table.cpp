@@ -17,6 +17,23 @@ static std::vector<std::string> SplitTabs(const std::string& line) {
 
 static unsigned long Number(const std::string& text) { return strtoul(text.c_str(), nullptr, 0); }
 
+static std::string FromHex(const std::string& text) {
+    std::string bytes;
+    for (size_t i = 0; i + 1 < text.size(); i += 2)
+        bytes += static_cast<char>(strtoul(text.substr(i, 2).c_str(), nullptr, 16));
+    return bytes;
+}
+
+static std::string ToHex(const std::string& bytes) {
+    std::string text;
+    char digits[3];
+    for (unsigned char c : bytes) {
+        snprintf(digits, sizeof digits, "%02x", c);
+        text += digits;
+    }
+    return text;
+}
+
 static void Text(const std::string& field, bool* present, std::string* out) {
     *present = field != "*";
     *out = *present ? field : "";
@@ -24,7 +41,7 @@ static void Text(const std::string& field, bool* present, std::string* out) {
 
 static bool ParseLine(const std::string& line, ShareTable* table) {
     std::vector<std::string> f = SplitTabs(line);
-    if (f[0] == "share" && f.size() == 11) {
+    if (f[0] == "share" && (f.size() == 11 || f.size() == 12)) {
         TableShare s;
         s.type = Number(f[1]);
         s.name = f[2];
@@ -36,6 +53,7 @@ static bool ParseLine(const std::string& line, ShareTable* table) {
         s.flags = Number(f[8]);
         s.readOnlyPassword = f[9] == "*" ? "" : f[9];
         s.fullPassword = f[10] == "*" ? "" : f[10];
+        if (f.size() == 12 && f[11] != "*") s.security = FromHex(f[11]);
         table->shares.push_back(s);
     } else if (f[0] == "refuse-delete" && f.size() == 2) {
         table->refuseDelete.push_back(f[1]);
@@ -85,7 +103,8 @@ std::string FormatShareTable(const ShareTable& table) {
         snprintf(number, sizeof number, "%lu\t%lu\t", s.permissions, s.maxUses);
         out += number + Field(s.hasPassword, s.password) + "\t";
         snprintf(number, sizeof number, "0x%lx", s.flags);
-        out += std::string(number) + "\t" + s.readOnlyPassword + "\t" + s.fullPassword + "\n";
+        out += std::string(number) + "\t" + s.readOnlyPassword + "\t" + s.fullPassword + "\t" +
+               (s.security.empty() ? std::string("*") : ToHex(s.security)) + "\n";
     }
     for (const std::string& n : table.refuseDelete) out += "refuse-delete\t" + n + "\n";
     for (const std::string& n : table.refuseAdd) out += "refuse-add\t" + n + "\n";

@@ -5,7 +5,9 @@
 //
 // One line per entry, fields separated by tabs, "*" for a text that is absent:
 //   share <type> <name> <path> <remark> <permissions> <max uses> <password>
-//         <flags> <read-only password> <full password>
+//         <flags> <read-only password> <full password> [<security>]
+//         (security: the NT share's self-relative security descriptor in
+//         hex, "*" or left out for none)
 //   refuse-delete <name>   NetShareDel of that share fails (access denied)
 //   refuse-add <name>      NetShareAdd of that name fails (invalid parameter)
 //   enum-status <code>     NetShareEnum fails with that code
@@ -28,6 +30,7 @@ struct TableShare {
     unsigned long flags = 0;
     std::string readOnlyPassword;  // 9x
     std::string fullPassword;      // 9x
+    std::string security;          // NT: descriptor bytes, empty for none
 };
 
 struct ShareTable {
