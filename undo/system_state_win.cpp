@@ -1,30 +1,45 @@
 #include "undo/system_state_win.h"
 #include "system/service_api_win.h"
 
+#include <stdio.h>
+
 namespace {
 
-void ReadKey(HKEY key, const std::string& subkey, std::vector<UndoKeyEntry>* entries, int depth) {
+// Names of values reach 16,383 characters, names of keys 255.
+const DWORD kValueNameSize = 16384;
+const DWORD kKeyNameSize = 256;
+
+std::string Failure(const std::string& what, LONG error) {
+    char text[32];
+    snprintf(text, sizeof text, " (error %ld)", static_cast<long>(error));
+    return what + text;
+}
+
+// The values of one key, in the order the registry lists them.
+bool ReadValues(HKEY key, const std::string& subkey, std::vector<char>* name, std::vector<UndoKeyEntry>* entries,
+                std::string* problem) {
     for (DWORD i = 0;; ++i) {
-        char name[16384];
-        DWORD nameSize = sizeof name;
-        if (RegEnumValueA(key, i, name, &nameSize, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-        UndoKeyEntry entry = {subkey, false, std::string(name, nameSize), 0, std::string()};
-        if (ReadRegistryValue(key, entry.name, &entry.type, &entry.data)) entries->push_back(entry);
-    }
-    // Deeper than the registry allows only through a loop of links.
-    if (depth > 512) return;
-    for (DWORD i = 0;; ++i) {
-        char name[256];
-        DWORD nameSize = sizeof name;
-        if (RegEnumKeyExA(key, i, name, &nameSize, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-        std::string path = subkey.empty() ? name : subkey + "\\" + name;
-        entries->push_back(UndoKeyEntry{path, true, std::string(), 0, std::string()});
-        HKEY sub;
-        if (RegOpenKeyExA(key, name, 0, KEY_READ, &sub) != ERROR_SUCCESS) continue;
-        ReadKey(sub, path, entries, depth + 1);
-        RegCloseKey(sub);
+        DWORD nameSize = static_cast<DWORD>(name->size());
+        LONG result = RegEnumValueA(key, i, name->data(), &nameSize, nullptr, nullptr, nullptr, nullptr);
+        if (result == ERROR_NO_MORE_ITEMS) return true;
+        UndoKeyEntry entry = {subkey, false, std::string(name->data(), result == ERROR_SUCCESS ? nameSize : 0), 0,
+                              std::string()};
+        if (result == ERROR_SUCCESS) result = ReadRegistryValue(key, entry.name, &entry.type, &entry.data);
+        if (result != ERROR_SUCCESS) {
+            *problem = Failure("a value of " + (subkey.empty() ? std::string("the key") : subkey) + " cannot be read",
+                               result);
+            return false;
+        }
+        entries->push_back(entry);
     }
 }
+
+// One key being walked: where its subkeys' enumeration stands.
+struct Level {
+    HKEY key;
+    std::string path;
+    DWORD nextSubkey;
+};
 
 }  // namespace
 
@@ -34,24 +49,71 @@ HKEY UndoRootKey(uint32_t root) {
     return reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(static_cast<LONG_PTR>(static_cast<LONG>(root))));
 }
 
-bool ReadRegistryValue(HKEY key, const std::string& name, uint32_t* type, std::string* data) {
+LONG ReadRegistryValue(HKEY key, const std::string& name, uint32_t* type, std::string* data) {
     DWORD valueType = 0, size = 0;
-    if (RegQueryValueExA(key, name.c_str(), nullptr, &valueType, nullptr, &size) != ERROR_SUCCESS) return false;
+    LONG result = RegQueryValueExA(key, name.c_str(), nullptr, &valueType, nullptr, &size);
+    if (result != ERROR_SUCCESS) return result;
     data->assign(size, '\0');
-    if (size && RegQueryValueExA(key, name.c_str(), nullptr, &valueType, reinterpret_cast<BYTE*>(&(*data)[0]),
-                                 &size) != ERROR_SUCCESS)
-        return false;
+    if (size) {
+        result = RegQueryValueExA(key, name.c_str(), nullptr, &valueType, reinterpret_cast<BYTE*>(&(*data)[0]), &size);
+        if (result != ERROR_SUCCESS) return result == ERROR_FILE_NOT_FOUND ? ERROR_READ_FAULT : result;
+    }
     data->resize(size);
     *type = valueType;
-    return true;
+    return ERROR_SUCCESS;
 }
 
-bool ReadRegistryTree(uint32_t root, const std::string& path, std::vector<UndoKeyEntry>* entries) {
-    HKEY key;
-    if (RegOpenKeyExA(UndoRootKey(root), path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-    ReadKey(key, "", entries, 0);
-    RegCloseKey(key);
-    return true;
+TreeRead ReadRegistryTree(uint32_t root, const std::string& path, std::vector<UndoKeyEntry>* entries,
+                          std::string* problem) {
+    HKEY top;
+    LONG result = RegOpenKeyExA(UndoRootKey(root), path.c_str(), 0, KEY_READ, &top);
+    if (result == ERROR_FILE_NOT_FOUND) return TREE_MISSING;
+    if (result != ERROR_SUCCESS) {
+        *problem = Failure("the key cannot be read", result);
+        return TREE_FAILED;
+    }
+    // Buffers on the heap, one of each for the whole walk.
+    std::vector<char> valueName(kValueNameSize), keyName(kKeyNameSize);
+    std::vector<Level> stack;
+    stack.push_back(Level{top, std::string(), 0});
+    bool read = ReadValues(top, "", &valueName, entries, problem);
+    while (read && !stack.empty()) {
+        Level& level = stack.back();
+        DWORD nameSize = kKeyNameSize;
+        result = RegEnumKeyExA(level.key, level.nextSubkey++, keyName.data(), &nameSize, nullptr, nullptr, nullptr,
+                               nullptr);
+        if (result == ERROR_NO_MORE_ITEMS) {
+            RegCloseKey(level.key);
+            stack.pop_back();
+            continue;
+        }
+        std::string name(keyName.data(), result == ERROR_SUCCESS ? nameSize : 0);
+        std::string below = level.path.empty() ? name : level.path + "\\" + name;
+        if (result != ERROR_SUCCESS) {
+            *problem = Failure("the subkeys of " + (level.path.empty() ? std::string("the key") : level.path) +
+                                   " cannot be listed",
+                               result);
+            read = false;
+            break;
+        }
+        entries->push_back(UndoKeyEntry{below, true, std::string(), 0, std::string()});
+        if (stack.size() > REGISTRY_DEPTH_LIMIT) {
+            *problem = "it is more than 512 levels deep";
+            read = false;
+            break;
+        }
+        HKEY sub;
+        result = RegOpenKeyExA(level.key, name.c_str(), 0, KEY_READ, &sub);
+        if (result != ERROR_SUCCESS) {
+            *problem = Failure("its subkey " + below + " cannot be read", result);
+            read = false;
+            break;
+        }
+        stack.push_back(Level{sub, below, 0});
+        read = ReadValues(sub, below, &valueName, entries, problem);
+    }
+    for (const Level& level : stack) RegCloseKey(level.key);
+    return read ? TREE_READ : TREE_FAILED;
 }
 
 ServiceLookup ReadServiceConfig(const std::string& name, UndoService* config) {
