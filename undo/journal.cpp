@@ -4,13 +4,13 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "script/json.h"
+#include "undo/journal_items.h"
 
 using nlohmann::json;
 
-namespace {
+const char kJournalFormatName[] = "mendrix-undo-journal";
 
-const char kFormatName[] = "mendrix-undo-journal";
+namespace {
 
 struct Word {
     int code;
@@ -39,6 +39,10 @@ bool CodeOf(const Word (&words)[N], const std::string& word, int* code) {
     return false;
 }
 
+}  // namespace
+
+namespace undo_json {
+
 // Binary data travels as lower-case hex digits.
 std::string Hex(const std::string& bytes) {
     static const char kDigits[] = "0123456789abcdef";
@@ -50,15 +54,17 @@ std::string Hex(const std::string& bytes) {
     }
     return text;
 }
-int DigitValue(char c) {
+static int DigitValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
     return -1;
 }
+
 bool Unhex(const std::string& text, std::string* bytes) {
     if (text.size() % 2) return false;
     bytes->clear();
+    bytes->reserve(text.size() / 2);
     for (size_t i = 0; i < text.size(); i += 2) {
         int high = DigitValue(text[i]), low = DigitValue(text[i + 1]);
         if (high < 0 || low < 0) return false;
@@ -67,11 +73,47 @@ bool Unhex(const std::string& text, std::string* bytes) {
     return true;
 }
 
+// Field readers: each answers false when the field is missing or of
+// another type, and leaves the output alone then.
+bool Text(const json& j, const char* name, std::string* out) {
+    auto found = j.find(name);
+    if (found == j.end() || !found->is_string()) return false;
+    *out = found->get<std::string>();
+    return true;
+}
+bool Number(const json& j, const char* name, uint64_t* out) {
+    auto found = j.find(name);
+    if (found == j.end() || !found->is_number_integer()) return false;
+    // "-0" is read as a signed zero; it is written back as 0, so it must be
+    // the same number here, or an item would read differently once rewritten.
+    if (!found->is_number_unsigned() && found->get<int64_t>() != 0) return false;
+    *out = found->is_number_unsigned() ? found->get<uint64_t>() : 0;
+    return true;
+}
+bool Number32(const json& j, const char* name, uint32_t* out) {
+    uint64_t n = 0;
+    if (!Number(j, name, &n) || n > 0xFFFFFFFFu) return false;
+    *out = static_cast<uint32_t>(n);
+    return true;
+}
+bool HexField(const json& j, const char* name, std::string* out) {
+    std::string text;
+    return Text(j, name, &text) && Unhex(text, out);
+}
+
+}  // namespace undo_json
+
+using namespace undo_json;
+
+namespace {
+
 json ServiceJson(const UndoService& s) {
     return json{{"displayName", s.displayName}, {"binaryPath", s.binaryPath},     {"loadOrderGroup", s.loadOrderGroup},
                 {"account", s.account},         {"dependencies", s.dependencies}, {"serviceType", s.serviceType},
                 {"startType", s.startType},     {"errorControl", s.errorControl}};
 }
+
+}  // namespace
 
 json ItemJson(const UndoItem& item) {
     json j = {{"kind", WordOf(kKindWords, item.kind)}, {"change", WordOf(kChangeWords, item.change)}};
@@ -79,7 +121,10 @@ json ItemJson(const UndoItem& item) {
     case UNDO_FILE:
         j["path"] = item.path;
         if (item.change == UNDO_MOVE) j["destination"] = item.destination;
-        j["saved"] = item.saved;
+        if (item.hasCopy)
+            j["bytes"] = Hex(item.copy);
+        else
+            j["saved"] = item.saved;
         j["attributes"] = item.attributes;
         j["size"] = item.size;
         j["created"] = item.created;
@@ -131,33 +176,7 @@ json ItemJson(const UndoItem& item) {
     return j;
 }
 
-// Field readers: each answers false when the field is missing or of
-// another type, and leaves the output alone then.
-bool Text(const json& j, const char* name, std::string* out) {
-    auto found = j.find(name);
-    if (found == j.end() || !found->is_string()) return false;
-    *out = found->get<std::string>();
-    return true;
-}
-bool Number(const json& j, const char* name, uint64_t* out) {
-    auto found = j.find(name);
-    if (found == j.end() || !found->is_number_integer()) return false;
-    // "-0" is read as a signed zero; it is written back as 0, so it must be
-    // the same number here, or an item would read differently once rewritten.
-    if (!found->is_number_unsigned() && found->get<int64_t>() != 0) return false;
-    *out = found->is_number_unsigned() ? found->get<uint64_t>() : 0;
-    return true;
-}
-bool Number32(const json& j, const char* name, uint32_t* out) {
-    uint64_t n = 0;
-    if (!Number(j, name, &n) || n > 0xFFFFFFFFu) return false;
-    *out = static_cast<uint32_t>(n);
-    return true;
-}
-bool HexField(const json& j, const char* name, std::string* out) {
-    std::string text;
-    return Text(j, name, &text) && Unhex(text, out);
-}
+namespace {
 
 bool ReadService(const json& j, UndoService* s) {
     if (!j.is_object()) return false;
@@ -188,8 +207,34 @@ bool ReadKeyEntries(const json& j, std::vector<UndoKeyEntry>* entries) {
     return true;
 }
 
-// Answers false when the item lacks what its kind needs.
-bool ReadItemFields(const json& j, UndoItem* item) {
+const char kNotASavedName[] = "its saved copy's name is not one this program writes";
+const char kNotARoot[] = "its root is not a predefined key";
+
+// Where a file's bytes were kept: a saved copy in the journal's own folder,
+// or the item itself.
+bool ReadCopyFields(const json& j, UndoItem* item, std::string* why) {
+    if (j.find("bytes") != j.end()) {
+        item->hasCopy = true;
+        return HexField(j, "bytes", &item->copy);
+    }
+    if (!Text(j, "saved", &item->saved)) return false;
+    // Read with full rights: a name that could lead elsewhere would copy out
+    // whatever file it named.
+    if (IsSavedCopyName(item->saved)) return true;
+    *why = kNotASavedName;
+    return false;
+}
+
+bool ReadRoot(const json& j, UndoItem* item, std::string* why) {
+    if (!Number32(j, "root", &item->root)) return false;
+    if (IsPredefinedRoot(item->root)) return true;
+    *why = kNotARoot;
+    return false;
+}
+
+// Answers false when the item lacks what its kind needs, and says why
+// where a plain "damaged" would not.
+bool ReadItemFields(const json& j, UndoItem* item, std::string* why) {
     switch (item->kind) {
     case UNDO_FILE:
         if (item->change == UNDO_RESET) return false;
@@ -197,21 +242,21 @@ bool ReadItemFields(const json& j, UndoItem* item) {
         if (item->change == UNDO_CUT &&
             !(Number(j, "afterSize", &item->afterSize) && Number(j, "afterWritten", &item->afterWritten)))
             return false;
-        return Text(j, "path", &item->path) && Text(j, "saved", &item->saved) &&
-               Number32(j, "attributes", &item->attributes) && Number(j, "size", &item->size) &&
-               Number(j, "created", &item->created) && Number(j, "accessed", &item->accessed) &&
-               Number(j, "written", &item->written);
+        return Text(j, "path", &item->path) && Number32(j, "attributes", &item->attributes) &&
+               Number(j, "size", &item->size) && Number(j, "created", &item->created) &&
+               Number(j, "accessed", &item->accessed) && Number(j, "written", &item->written) &&
+               ReadCopyFields(j, item, why);
     case UNDO_REGISTRY_VALUE:
         if (item->change != UNDO_DELETE && item->change != UNDO_RESET) return false;
         item->hasNewData = item->change == UNDO_RESET;
         if (item->hasNewData && !(Number32(j, "newType", &item->newType) && HexField(j, "newData", &item->newData)))
             return false;
-        return Number32(j, "root", &item->root) && Text(j, "key", &item->path) && Text(j, "name", &item->name) &&
-               Number32(j, "type", &item->type) && HexField(j, "data", &item->data);
+        return Text(j, "key", &item->path) && Text(j, "name", &item->name) && Number32(j, "type", &item->type) &&
+               HexField(j, "data", &item->data) && ReadRoot(j, item, why);
     case UNDO_REGISTRY_KEY: {
         auto entries = j.find("entries");
-        return item->change == UNDO_DELETE && Number32(j, "root", &item->root) && Text(j, "key", &item->path) &&
-               !item->path.empty() && entries != j.end() && ReadKeyEntries(*entries, &item->keyEntries);
+        return item->change == UNDO_DELETE && Text(j, "key", &item->path) && !item->path.empty() &&
+               entries != j.end() && ReadKeyEntries(*entries, &item->keyEntries) && ReadRoot(j, item, why);
     }
     case UNDO_INI_ENTRY:
         if (item->change != UNDO_DELETE && item->change != UNDO_RESET) return false;
@@ -230,6 +275,8 @@ bool ReadItemFields(const json& j, UndoItem* item) {
     return false;
 }
 
+}  // namespace
+
 UndoItem* ReadItem(const json& j) {
     UndoItem* item = NewUndoItem(UNDO_DAMAGED, UNDO_DELETE, "");
     std::string kindWord, changeWord;
@@ -246,18 +293,23 @@ UndoItem* ReadItem(const json& j) {
     }
     item->kind = static_cast<UndoKind>(kind);
     item->change = static_cast<UndoChange>(change);
-    if (!ReadItemFields(j, item)) {
+    std::string why;
+    if (!ReadItemFields(j, item, &why)) {
         // Keep whatever names the item, for the line that reports it.
         std::string named;
         if (!Text(j, "path", &named) && !Text(j, "key", &named) && !Text(j, "file", &named)) Text(j, "name", &named);
         item->keyEntries.clear();
+        item->copy.clear();
+        item->hasCopy = false;
         item->kind = UNDO_DAMAGED;
         item->data = j.dump(-1, ' ', false, json::error_handler_t::replace);
         item->path = named;
-        item->problem = "damaged " + kindWord + " item";
+        item->problem = "damaged " + kindWord + " item" + (why.empty() ? "" : ": " + why);
     }
     return item;
 }
+
+namespace {
 
 bool IsDigits(const std::string& text, size_t from, size_t count) {
     for (size_t i = from; i < from + count; ++i)
@@ -314,8 +366,8 @@ std::string ManifestText(const Journal& journal) {
             json kept = json::parse(item->data, nullptr, false);
             items.push_back(kept.is_discarded() ? json() : kept);
         }
-    json j = {{"format", kFormatName},
-              {"version", UNDO_FORMAT_VERSION},
+    json j = {{"format", kJournalFormatName},
+              {"version", UNDO_FORMAT_VERSION_1},
               {"created", journal.created},
               {"dataFile", journal.dataFile},
               {"restored", journal.restored},
@@ -327,6 +379,14 @@ std::string ManifestText(const Journal& journal) {
 }
 
 bool ParseManifest(const std::string& text, Journal* journal, std::string* problem) {
+    // A log's first line is a whole JSON object of its own; the first line of
+    // a version-1 manifest is an opening brace alone.
+    size_t end = text.find('\n');
+    if (end != std::string::npos && IsJournalLogHeader(text.substr(0, end))) return ParseJournalLog(text, journal, problem);
+    return ParseManifestVersion1(text, journal, problem);
+}
+
+bool ParseManifestVersion1(const std::string& text, Journal* journal, std::string* problem) {
     json j = json::parse(text, nullptr, false);
     if (j.is_discarded() || !j.is_object()) {
         *problem = "the manifest is not JSON";
@@ -334,11 +394,11 @@ bool ParseManifest(const std::string& text, Journal* journal, std::string* probl
     }
     std::string format;
     uint64_t version = 0;
-    if (!Text(j, "format", &format) || format != kFormatName) {
+    if (!Text(j, "format", &format) || format != kJournalFormatName) {
         *problem = "the manifest is not an undo journal";
         return false;
     }
-    if (!Number(j, "version", &version) || version != UNDO_FORMAT_VERSION) {
+    if (!Number(j, "version", &version) || version != UNDO_FORMAT_VERSION_1) {
         *problem = "the manifest's version is not one this program reads";
         return false;
     }
@@ -394,6 +454,13 @@ std::string SavedCopyName(unsigned n) {
     snprintf(name, sizeof name, "%04u.sav", n);
     return name;
 }
+
+bool IsSavedCopyName(const std::string& name) {
+    size_t digits = name.size() - 4;
+    return name.size() >= 8 && name.size() <= 14 && IsDigits(name, 0, digits) && name.compare(digits, 4, ".sav") == 0;
+}
+
+bool IsPredefinedRoot(uint32_t root) { return root >= 0x80000000u && root <= 0x80000006u; }
 
 void ScrambleBytes(char* bytes, size_t count, uint8_t* key) {
     // A running key, so that runs of equal bytes do not show through.

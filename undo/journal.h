@@ -1,13 +1,19 @@
 // The undo journal of one run: what each change took away, in the order the
 // changes were made. Written as the manifest (see docs/undo-journal.md) in
-// the run's journal folder, beside the saved copies of changed files.
+// the run's journal folder, beside the saved copies of changed files:
+// version 2 is a log of records appended one line at a time (journal_log.h);
+// version 1, one JSON document rewritten whole, is still read.
 #pragma once
 #include <stdint.h>
 
 #include <string>
 #include <vector>
 
-enum { UNDO_FORMAT_VERSION = 1 };
+enum { UNDO_FORMAT_VERSION_1 = 1, UNDO_FORMAT_VERSION = 2 };
+
+// A file of up to this many bytes is kept in its item's record; a larger one
+// in a saved copy of its own.
+enum { UNDO_INLINE_COPY_LIMIT = 2048 };
 
 enum UndoKind {
     UNDO_FILE,
@@ -49,6 +55,8 @@ struct UndoItem {
     std::string path;
     std::string destination;  // where a file was moved to
     std::string saved;        // name of the saved copy in the journal folder
+    bool hasCopy;             // the file's bytes are kept in the item itself:
+    std::string copy;         // then here, as they were
     uint32_t attributes;
     uint64_t size, created, accessed, written;  // FILETIME values
     // A cut file as the cut left it: it is put back only while it is so.
@@ -64,6 +72,9 @@ struct UndoItem {
     std::vector<UndoKeyEntry> keyEntries;
     UndoService service;
     std::string problem;  // why a damaged item could not be read
+    // The journal has no record that the change was made: the run ended
+    // between saving it and saying how it went.
+    bool inDoubt;
     UndoItem* next;
 };
 
@@ -85,12 +96,16 @@ UndoItem* NewUndoItem(UndoKind kind, UndoChange change, const std::string& path)
 void AddUndoItem(Journal* journal, UndoItem* item);
 void FreeJournalItems(Journal* journal);
 
-// The manifest text of the journal.
+// The version-1 manifest text of the journal: how a version-1 journal is
+// written back when it is marked restored.
 std::string ManifestText(const Journal& journal);
-// Reads a manifest. False, with the reason, when the text is not a manifest
-// of a version this program knows; an item that cannot be read becomes an
-// UNDO_DAMAGED item with its problem, and the others are read as usual.
+// Reads a manifest of either version. False, with the reason, when the text
+// is not a manifest of a version this program knows; an item that cannot be
+// read becomes an UNDO_DAMAGED item with its problem, and the others are
+// read as usual.
 bool ParseManifest(const std::string& text, Journal* journal, std::string* problem);
+// Reads a version-1 manifest only.
+bool ParseManifestVersion1(const std::string& text, Journal* journal, std::string* problem);
 
 // The journal folder's name for a run started at the time:
 // "YYYYMMDD-HHMMSS", with "-n" after it when attempt n > 0 (a second run in
@@ -105,6 +120,12 @@ bool IsJournalFolderName(const std::string& name);
 std::string LatestJournalFolder(const std::vector<std::string>& names);
 // The name of the n-th saved copy, from 1: "0001.sav".
 std::string SavedCopyName(unsigned n);
+// Whether a name is one SavedCopyName makes: digits (at least four) and
+// ".sav", nothing that could lead out of the journal's folder.
+bool IsSavedCopyName(const std::string& name);
+// Whether a registry root is one of the predefined keys (HKEY_CLASSES_ROOT
+// to HKEY_DYN_DATA).
+bool IsPredefinedRoot(uint32_t root);
 
 // Saved copies are scrambled, so that nothing in the journal folder can be
 // run or opened as what it was. The same call unscrambles. key carries the

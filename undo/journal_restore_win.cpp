@@ -1,5 +1,8 @@
 // Putting a journal back: every item is restored where nothing has taken
-// its place since, and each one is reported on a line of its own.
+// its place since, and each one is reported on a line of its own. An item
+// left in doubt by a run that was cut off is restored only where its change
+// did happen. On the NT family a journal is read only when it belongs to an
+// administrator: its items are carried out with full rights.
 #include <windows.h>
 
 #include <string.h>
@@ -8,12 +11,13 @@
 #include "report/run_report.h"
 #include "script/text_util.h"
 #include "undo/journal_files_win.h"
+#include "undo/journal_security_win.h"
 #include "undo/system_state_win.h"
 #include "undo/undo_run.h"
 
 namespace {
 
-enum Outcome { RESTORED, LEFT_ALONE, FAILED };
+enum Outcome { RESTORED, LEFT_ALONE, FAILED, NOT_NEEDED };
 
 struct Result {
     Outcome outcome;
@@ -23,6 +27,8 @@ struct Result {
 Result Restored() { return Result{RESTORED, ""}; }
 Result LeftAlone(const std::string& reason) { return Result{LEFT_ALONE, reason}; }
 Result Failed(const std::string& reason) { return Result{FAILED, reason}; }
+// An item in doubt whose change the run never made.
+Result NotNeeded() { return Result{NOT_NEEDED, "the run was cut off before it changed it"}; }
 
 bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
@@ -35,35 +41,78 @@ uint64_t SizeOf(HANDLE file) {
     return static_cast<uint64_t>(high) << 32 | low;
 }
 
-// The saved copy, opened and checked against the item's size.
-HANDLE OpenSavedCopy(const std::string& folder, const UndoItem& item) {
-    HANDLE copy = CreateFileA((folder + "\\" + item.saved).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
-    if (copy != INVALID_HANDLE_VALUE && SizeOf(copy) != item.size) {
-        CloseHandle(copy);
-        copy = INVALID_HANDLE_VALUE;
-    }
-    return copy;
+// The saved bytes of a file item: its saved copy, unscrambled as it is
+// read, or the bytes the item holds itself.
+struct SavedBytes {
+    HANDLE file;              // the saved copy, or INVALID_HANDLE_VALUE
+    const std::string* kept;  // the item's own bytes, or null
+    size_t at;
+    uint8_t key;
+};
+
+void Rewind(SavedBytes* saved) {
+    saved->at = 0;
+    saved->key = UNDO_SCRAMBLE_START;
+    if (saved->file != INVALID_HANDLE_VALUE) SetFilePointer(saved->file, 0, nullptr, FILE_BEGIN);
 }
 
-// Reads the next piece of the copy, unscrambled. False at a read error.
-bool ReadPiece(HANDLE copy, std::string* piece, DWORD* got, uint8_t* key) {
-    if (!ReadFile(copy, &(*piece)[0], kPieceSize, got, nullptr)) return false;
-    ScrambleBytes(&(*piece)[0], *got, key);
+// Opens the item's saved bytes and checks them against its size; on the NT
+// family a saved copy must belong to an administrator too. Answers the
+// problem, or "".
+std::string OpenSaved(const std::string& folder, const UndoItem& item, SavedBytes* saved) {
+    *saved = SavedBytes{INVALID_HANDLE_VALUE, nullptr, 0, UNDO_SCRAMBLE_START};
+    const std::string missing = "its saved copy is missing or damaged";
+    if (item.hasCopy) {
+        saved->kept = &item.copy;
+        return item.copy.size() == item.size ? "" : missing;
+    }
+    bool guarded = JournalsGuarded();
+    HANDLE copy = CreateFileA((folder + "\\" + item.saved).c_str(), GENERIC_READ | (guarded ? READ_CONTROL : 0),
+                              FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (copy == INVALID_HANDLE_VALUE) return missing;
+    std::string who;
+    TrustVerdict verdict = guarded ? JudgeHandle(copy, false, &who) : TRUSTED;
+    std::string problem = verdict != TRUSTED ? TrustProblem(verdict, "saved copy", who)
+                          : SizeOf(copy) != item.size ? missing
+                                                      : "";
+    if (problem.empty())
+        saved->file = copy;
+    else
+        CloseHandle(copy);
+    return problem;
+}
+
+void CloseSaved(SavedBytes* saved) {
+    if (saved->file != INVALID_HANDLE_VALUE) CloseHandle(saved->file);
+    saved->file = INVALID_HANDLE_VALUE;
+}
+
+// Reads the next piece of the saved bytes. False at a read error.
+bool ReadPiece(SavedBytes* saved, std::string* piece, DWORD* got) {
+    if (saved->kept) {
+        size_t count = saved->kept->size() - saved->at;
+        if (count > kPieceSize) count = kPieceSize;
+        saved->kept->copy(&(*piece)[0], count, saved->at);
+        saved->at += count;
+        *got = static_cast<DWORD>(count);
+        return true;
+    }
+    if (!ReadFile(saved->file, &(*piece)[0], kPieceSize, got, nullptr)) return false;
+    ScrambleBytes(&(*piece)[0], *got, &saved->key);
     return true;
 }
 
 // Writes the saved bytes into a new file at path, with the item's times;
 // the attributes are set afterwards. A failed write leaves no file.
-Result WriteNewFile(const std::string& path, HANDLE copy, const UndoItem& item) {
+Result WriteNewFile(const std::string& path, SavedBytes* saved, const UndoItem& item) {
     HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return Failed(ProblemText(GetLastError()));
+    Rewind(saved);
     std::string piece(kPieceSize, '\0');
-    uint8_t key = UNDO_SCRAMBLE_START;
     DWORD error = 0;
     for (;;) {
         DWORD got = 0, put = 0;
-        if (!ReadPiece(copy, &piece, &got, &key)) {
+        if (!ReadPiece(saved, &piece, &got)) {
             error = GetLastError();
             break;
         }
@@ -89,35 +138,36 @@ Result WriteNewFile(const std::string& path, HANDLE copy, const UndoItem& item) 
 }
 
 // Whether the file at path holds exactly the saved bytes.
-bool HoldsSavedBytes(const std::string& path, HANDLE copy, const UndoItem& item) {
+bool HoldsSavedBytes(const std::string& path, SavedBytes* saved, const UndoItem& item) {
     HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
-    bool same = SizeOf(file) == item.size && SetFilePointer(copy, 0, nullptr, FILE_BEGIN) == 0;
-    std::string saved(kPieceSize, '\0'), there(kPieceSize, '\0');
-    uint8_t key = UNDO_SCRAMBLE_START;
+    bool same = SizeOf(file) == item.size;
+    Rewind(saved);
+    std::string piece(kPieceSize, '\0'), there(kPieceSize, '\0');
     while (same) {
         DWORD got = 0, read = 0;
-        same = ReadPiece(copy, &saved, &got, &key) && ReadFile(file, &there[0], got ? got : 1, &read, nullptr) &&
-               read == got && saved.compare(0, got, there, 0, got) == 0;
+        same = ReadPiece(saved, &piece, &got) && ReadFile(file, &there[0], got ? got : 1, &read, nullptr) &&
+               read == got && piece.compare(0, got, there, 0, got) == 0;
         if (got == 0) break;
     }
     CloseHandle(file);
     return same;
 }
 
-Result RestoreCutFile(HANDLE copy, const UndoItem& item) {
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(item.path.c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return LeftAlone("it is no longer there");
-    FindClose(search);
-    uint64_t size = static_cast<uint64_t>(found.nFileSizeHigh) << 32 | found.nFileSizeLow;
-    if (size != item.afterSize || FileTimeValue(found.ftLastWriteTime) != item.afterWritten)
-        return LeftAlone("it was changed again since the run");
-    // Written beside it first: the cut file goes only once its old bytes
-    // are all on disk again.
+// An item in doubt whose file is still as it was: only the attributes,
+// which go before the change, may have been taken.
+Result Unchanged(const UndoItem& item) {
+    SetFileAttributesA(item.path.c_str(), item.attributes);
+    return NotNeeded();
+}
+
+// Puts the saved bytes in place of the file at the item's path: written
+// beside it first, so that the file goes only once its old bytes are all on
+// disk again.
+Result ReplaceFile(SavedBytes* saved, const UndoItem& item) {
     std::string beside = item.path + ".mdx-undo";
     DeleteFileA(beside.c_str());
-    Result result = WriteNewFile(beside, copy, item);
+    Result result = WriteNewFile(beside, saved, item);
     if (result.outcome != RESTORED) return result;
     SetFileAttributesA(item.path.c_str(), FILE_ATTRIBUTE_NORMAL);
     if (!DeleteFileA(item.path.c_str()) || !MoveFileA(beside.c_str(), item.path.c_str())) {
@@ -129,25 +179,45 @@ Result RestoreCutFile(HANDLE copy, const UndoItem& item) {
     return result;
 }
 
+Result RestoreCutFile(SavedBytes* saved, const UndoItem& item) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(item.path.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return LeftAlone("it is no longer there");
+    FindClose(search);
+    if (item.inDoubt) {
+        // What the cut left is not on record: a file that still holds its
+        // old bytes was not cut, and any other was.
+        if (HoldsSavedBytes(item.path, saved, item)) return Unchanged(item);
+        return ReplaceFile(saved, item);
+    }
+    uint64_t size = static_cast<uint64_t>(found.nFileSizeHigh) << 32 | found.nFileSizeLow;
+    if (size != item.afterSize || FileTimeValue(found.ftLastWriteTime) != item.afterWritten)
+        return LeftAlone("it was changed again since the run");
+    return ReplaceFile(saved, item);
+}
+
 Result RestoreFile(const std::string& folder, const UndoItem& item) {
-    HANDLE copy = OpenSavedCopy(folder, item);
-    if (copy == INVALID_HANDLE_VALUE) return Failed("its saved copy is missing or damaged");
+    SavedBytes saved;
+    std::string problem = OpenSaved(folder, item, &saved);
+    if (!problem.empty()) return Failed(problem);
     Result result;
     if (item.change == UNDO_CUT) {
-        result = RestoreCutFile(copy, item);
+        result = RestoreCutFile(&saved, item);
     } else if (Exists(item.path)) {
-        result = LeftAlone("it exists again");
+        result = item.inDoubt && HoldsSavedBytes(item.path, &saved, item) ? Unchanged(item)
+                 : item.inDoubt                                            ? NotNeeded()
+                                                                           : LeftAlone("it exists again");
     } else {
-        result = WriteNewFile(item.path, copy, item);
+        result = WriteNewFile(item.path, &saved, item);
         if (result.outcome == RESTORED) SetFileAttributesA(item.path.c_str(), item.attributes);
         // The moved file goes away only where it is still what was moved.
         if (result.outcome == RESTORED && item.change == UNDO_MOVE && !item.destination.empty() &&
-            HoldsSavedBytes(item.destination, copy, item)) {
+            HoldsSavedBytes(item.destination, &saved, item)) {
             SetFileAttributesA(item.destination.c_str(), FILE_ATTRIBUTE_NORMAL);
             DeleteFileA(item.destination.c_str());
         }
     }
-    CloseHandle(copy);
+    CloseSaved(&saved);
     return result;
 }
 
@@ -158,9 +228,12 @@ Result RestoreRegistryValue(const UndoItem& item) {
         return Failed("its key cannot be opened");
     uint32_t type = 0;
     std::string data;
-    bool there = ReadRegistryValue(key, item.name, &type, &data);
+    bool there = ReadRegistryValue(key, item.name, &type, &data) == ERROR_SUCCESS;
+    bool untouched = there && type == item.type && data == item.data;
     Result result = Restored();
-    if (item.change == UNDO_DELETE && there)
+    if (item.inDoubt && (item.change == UNDO_DELETE ? there : untouched))
+        result = NotNeeded();
+    else if (item.change == UNDO_DELETE && there)
         result = LeftAlone("it was set again");
     else if (item.change == UNDO_RESET && (!there || type != item.newType || data != item.newData))
         result = LeftAlone("it was changed again since the run");
@@ -177,7 +250,7 @@ Result RestoreRegistryKey(const UndoItem& item) {
     HKEY key;
     if (RegOpenKeyExA(root, item.path.c_str(), 0, KEY_READ, &key) == ERROR_SUCCESS) {
         RegCloseKey(key);
-        return LeftAlone("it exists again");
+        return item.inDoubt ? NotNeeded() : LeftAlone("it exists again");
     }
     if (RegCreateKeyExA(root, item.path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
         ERROR_SUCCESS)
@@ -211,6 +284,8 @@ Result RestoreIniEntry(const UndoItem& item) {
     DWORD length = GetPrivateProfileStringA(item.section.c_str(), item.name.c_str(), kMissing, &now[0],
                                             static_cast<DWORD>(now.size()), file);
     now.resize(length);
+    if (item.inDoubt && (item.change == UNDO_DELETE ? now != kMissing : lstrcmpiA(now.c_str(), item.data.c_str()) == 0))
+        return NotNeeded();
     if (item.change == UNDO_DELETE && now != kMissing) return LeftAlone("it was set again");
     if (item.change == UNDO_RESET && lstrcmpiA(now.c_str(), item.newData.c_str()) != 0)
         return LeftAlone("it was changed again since the run");
@@ -223,7 +298,8 @@ Result RestoreIniEntry(const UndoItem& item) {
 Result RestoreService(const UndoItem& item) {
     UndoService current;
     ServiceLookup lookup = ReadServiceConfig(item.path, &current);
-    if (lookup == SERVICE_FOUND || lookup == SERVICE_UNREADABLE) return LeftAlone("it exists again");
+    if (lookup == SERVICE_FOUND || lookup == SERVICE_UNREADABLE)
+        return item.inDoubt ? NotNeeded() : LeftAlone("it exists again");
     if (lookup == SERVICE_NO_MANAGER) return Failed("this system has no service manager");
     DWORD error = CreateSavedService(item.path, item.service);
     if (error == ERROR_SERVICE_EXISTS) return LeftAlone("it exists again");
@@ -295,49 +371,34 @@ int ListJournals() {
     for (const std::string& name : names) {
         Journal journal = {};
         std::string problem;
-        if (ReadManifest(UndoRoot() + "\\" + name, &journal, &problem))
+        bool refused = false;
+        if (ReadManifest(UndoRoot() + "\\" + name, &journal, &problem, &refused))
             ReportMessage(MSG_INFO, "%s\r\n", JournalListLine(name, journal).c_str());
         else
-            ReportMessage(MSG_INFO, "%s  (cannot be read: %s)\r\n", name.c_str(), problem.c_str());
+            ReportMessage(MSG_INFO, "%s  (%s: %s)\r\n", name.c_str(), refused ? "refused" : "cannot be read",
+                          problem.c_str());
         FreeJournalItems(&journal);
     }
     return 0;
 }
 
-int Restore(const std::string& folder) {
-    Journal journal = {};
-    std::string problem;
-    if (!ReadManifest(folder, &journal, &problem)) {
-        ReportMessage(MSG_ERROR, "Cannot restore %s: %s\r\n", folder.c_str(), problem.c_str());
-        FreeJournalItems(&journal);
-        return 1;
-    }
-    if (!journal.restored.empty()) {
-        ReportMessage(MSG_ERROR, "%s was restored on %s already; nothing was changed\r\n", folder.c_str(),
-                      journal.restored.c_str());
-        FreeJournalItems(&journal);
-        return 1;
-    }
-    CopyBounded(g_runFacts.undoJournal, sizeof g_runFacts.undoJournal, folder.c_str());
-    if (ReportOnlyRun()) {
-        // Nothing is put back and the journal stays unmarked.
-        for (const UndoItem* item : RestoreOrder(journal)) {
-            std::string shown = Shown(*item);
-            ReportWouldDo("restore %s %s", UndoKindWord(item->kind), shown.c_str());
-            RecordItem(ReportKindOf(item->kind), shown.c_str(), "", "restore", OUTCOME_WOULD);
-        }
-        FreeJournalItems(&journal);
-        return 0;
-    }
+// Puts each item back and reports it; answers the exit code.
+int RestoreItems(const std::string& folder, Journal* journal) {
     ReportMessage(MSG_INFO, "Restoring %s\r\n", folder.c_str());
-    unsigned restored = 0, notRestored = 0;
-    for (const UndoItem* item : RestoreOrder(journal)) {
+    unsigned restored = 0, notRestored = 0, notNeeded = 0;
+    for (const UndoItem* item : RestoreOrder(*journal)) {
         Result result = RestoreItem(folder, *item);
         const char* kind = UndoKindWord(item->kind);
         std::string shown = Shown(*item);
+        int32_t outcome = OUTCOME_FAILED;
         if (result.outcome == RESTORED) {
             ++restored;
+            outcome = OUTCOME_DONE;
             ReportMessage(MSG_INFO, "Restored %s %s\r\n", kind, shown.c_str());
+        } else if (result.outcome == NOT_NEEDED) {
+            ++notNeeded;
+            outcome = OUTCOME_FOUND;
+            ReportMessage(MSG_INFO, "Nothing to restore for %s %s: %s\r\n", kind, shown.c_str(), result.reason.c_str());
         } else {
             ++notRestored;
             ReportMessage(MSG_INFO, "%s %s %s: %s\r\n", result.outcome == LEFT_ALONE ? "Left alone" : "Could not restore",
@@ -345,28 +406,73 @@ int Restore(const std::string& folder) {
         }
         // The reason a restore was refused stands where a scan names what
         // matched.
-        RecordItem(ReportKindOf(item->kind), shown.c_str(), result.reason.c_str(), "restore",
-                   result.outcome == RESTORED ? OUTCOME_DONE : OUTCOME_FAILED);
+        RecordItem(ReportKindOf(item->kind), shown.c_str(), result.reason.c_str(), "restore", outcome);
     }
     // Marked even when some items stayed out: a second restore would only
     // find what came back in their place.
-    journal.restored = NowText();
-    if (!WriteManifest(folder, journal, &problem))
+    std::string problem;
+    if (!MarkRestored(folder, journal, NowText(), &problem))
         ReportMessage(MSG_ERROR, "The journal cannot be marked as restored: %s\r\n", problem.c_str());
-    ReportMessage(MSG_INFO, "%u restored, %u not restored\r\n", restored, notRestored);
-    FreeJournalItems(&journal);
+    if (notNeeded)
+        ReportMessage(MSG_INFO, "%u restored, %u not restored, %u not needed\r\n", restored, notRestored, notNeeded);
+    else
+        ReportMessage(MSG_INFO, "%u restored, %u not restored\r\n", restored, notRestored);
     return notRestored ? 1 : 0;
+}
+
+enum { PASSED_OVER = -1 };
+
+// Restores one journal; answers the exit code. The latest journal, chosen
+// by name, is passed over (PASSED_OVER) when it is not an administrator's
+// or never got its manifest, so that a planted one cannot stand in front
+// of the program's own.
+int Restore(const std::string& folder, bool latest) {
+    Journal journal = {};
+    std::string problem;
+    bool refused = false;
+    int result = 1;
+    if (latest && !Exists(ManifestPath(folder))) {
+        ReportMessage(MSG_ERROR, "Passed over %s: its manifest cannot be read\r\n", folder.c_str());
+        result = PASSED_OVER;
+    } else if (!ReadManifest(folder, &journal, &problem, &refused)) {
+        bool passOver = latest && refused;
+        ReportMessage(MSG_ERROR, "%s %s: %s\r\n", passOver ? "Passed over" : "Cannot restore", folder.c_str(),
+                      problem.c_str());
+        if (passOver) result = PASSED_OVER;
+    } else if (!journal.restored.empty()) {
+        ReportMessage(MSG_ERROR, "%s was restored on %s already; nothing was changed\r\n", folder.c_str(),
+                      journal.restored.c_str());
+    } else if (ReportOnlyRun()) {
+        CopyBounded(g_runFacts.undoJournal, sizeof g_runFacts.undoJournal, folder.c_str());
+        // Nothing is put back and the journal stays unmarked.
+        for (const UndoItem* item : RestoreOrder(journal)) {
+            std::string shown = Shown(*item);
+            ReportWouldDo("restore %s %s", UndoKindWord(item->kind), shown.c_str());
+            RecordItem(ReportKindOf(item->kind), shown.c_str(), "", "restore", OUTCOME_WOULD);
+        }
+        result = 0;
+    } else {
+        CopyBounded(g_runFacts.undoJournal, sizeof g_runFacts.undoJournal, folder.c_str());
+        result = RestoreItems(folder, &journal);
+    }
+    FreeJournalItems(&journal);
+    return result;
 }
 
 }  // namespace
 
 int RunUndoCommand(const char* which) {
     if (which && lstrcmpiA(which, "list") == 0) return ListJournals();
-    if (which && *which) return Restore(FolderOf(which));
-    std::string latest = LatestJournalFolder(JournalFolders());
-    if (latest.empty()) {
-        ReportMessage(MSG_ERROR, "No undo journal in %s\r\n", UndoRoot().c_str());
-        return 1;
+    if (which && *which) return Restore(FolderOf(which), false);
+    std::vector<std::string> names = JournalFolders();
+    for (;;) {
+        std::string latest = LatestJournalFolder(names);
+        if (latest.empty()) break;
+        int result = Restore(UndoRoot() + "\\" + latest, true);
+        if (result != PASSED_OVER) return result;
+        for (size_t i = 0; i < names.size(); ++i)
+            if (names[i] == latest) names.erase(names.begin() + static_cast<long>(i));
     }
-    return Restore(UndoRoot() + "\\" + latest);
+    ReportMessage(MSG_ERROR, "No undo journal in %s\r\n", UndoRoot().c_str());
+    return 1;
 }

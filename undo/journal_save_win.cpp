@@ -1,6 +1,9 @@
-// Saving before each change. The item is in the manifest, and a file's
-// bytes in the journal folder, before the change is made; when the change
-// then fails the item is taken out again.
+// Saving before each change. The journal is a log: each item's record, with
+// the bytes of a small file in it or a saved copy of a larger one beside it,
+// is written and flushed before its change is made; a small record once the
+// change is done goes out with the next item's record (a run cut off before
+// it leaves that item in doubt, which -undo then looks into). The cost of a
+// change does not grow with the changes before it.
 #include <windows.h>
 
 #include "report/message.h"
@@ -8,6 +11,8 @@
 #include "script/text_util.h"
 #include "script/undo_saving.h"
 #include "undo/journal_files_win.h"
+#include "undo/journal_log.h"
+#include "undo/journal_place_win.h"
 #include "undo/system_state_win.h"
 #include "undo/undo_run.h"
 
@@ -17,10 +22,16 @@ const DWORD kPieceSize = 64 * 1024;
 
 struct SaveState {
     JournalTime started;
+    Journal journal;     // the header fields; items are not kept
     std::string folder;  // empty until the first change
-    Journal journal;
-    UndoItem* pending;  // saved, its change not yet reported
-    std::string pendingCopy;
+    HANDLE log;          // the manifest, open for appending
+    DWORD logSize;       // its length up to the last whole record
+    std::string unwritten;  // outcome records that go out with the next write
+    unsigned numbered;      // items written so far
+    unsigned kept;          // items whose change was not undone
+    UndoItem* pending;      // written, its change not yet reported
+    unsigned pendingNumber;
+    std::string pendingCopy;  // its saved copy, when it has one
     unsigned copies;
     std::string problem;
 };
@@ -38,55 +49,128 @@ bool Fail(const std::string& problem) {
     return false;
 }
 
-bool MakeFolder() {
-    if (!g_save.folder.empty()) return true;
-    std::string problem;
-    if (!MakeUndoRoot(&problem)) return Fail(problem);
-    std::string root = UndoRoot();
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string folder = root + "\\" + JournalFolderName(g_save.started, attempt);
-        if (CreateDirectoryA(folder.c_str(), nullptr)) {
-            g_save.folder = folder;
-            return true;
-        }
-        if (GetLastError() != ERROR_ALREADY_EXISTS) return Fail("cannot create " + folder + ": " + ProblemText(GetLastError()));
-    }
-    return Fail("cannot create a journal folder under " + root);
-}
-
-// Puts the item into the manifest as pending. On failure the item and its
-// saved copy are dropped.
-bool Stage(UndoItem* item, const std::string& copy) {
-    std::string problem;
-    AddUndoItem(&g_save.journal, item);
-    if (WriteManifest(g_save.folder, g_save.journal, &problem)) {
-        g_save.pending = item;
-        g_save.pendingCopy = copy;
+// Writes the bytes at the end of the log, and flushes them to disk when
+// asked. A write that fails is taken off again, so that the next record
+// still starts a line of its own.
+bool Append(const std::string& bytes, bool flush) {
+    DWORD written = 0;
+    DWORD error = 0;
+    if (!WriteFile(g_save.log, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr))
+        error = GetLastError();
+    else if (written != bytes.size())
+        error = ERROR_DISK_FULL;  // a short write is a full disk
+    else if (flush && !FlushFileBuffers(g_save.log))
+        error = GetLastError();
+    if (error == 0) {
+        g_save.logSize += written;
         return true;
     }
-    // Take it off the end again.
-    UndoItem** link = &g_save.journal.items;
-    while (*link != item) link = &(*link)->next;
-    *link = nullptr;
-    g_save.journal.last = nullptr;
-    for (UndoItem* i = g_save.journal.items; i; i = i->next) g_save.journal.last = i;
-    delete item;
-    if (!copy.empty()) DeleteFileA(copy.c_str());
+    if (written) {
+        SetFilePointer(g_save.log, static_cast<LONG>(g_save.logSize), nullptr, FILE_BEGIN);
+        if (!SetEndOfFile(g_save.log)) {
+            // A record cut in two would swallow the next: nothing more is
+            // written, and no change is made unsaved.
+            CloseHandle(g_save.log);
+            g_save.log = INVALID_HANDLE_VALUE;
+        }
+    }
+    return Fail("the manifest cannot be written: " + ProblemText(error));
+}
+
+// The log's first line goes into a file of another name that becomes the
+// manifest once it is on disk whole: a manifest always begins with its
+// header, however early the run is cut off.
+bool StartLog(std::string* problem) {
+    std::string manifest = ManifestPath(g_save.folder), fresh = manifest + ".new";
+    HANDLE file = CreateJournalFile(fresh);
+    if (file == INVALID_HANDLE_VALUE) {
+        *problem = "cannot create " + fresh + ": " + ProblemText(GetLastError());
+        return false;
+    }
+    std::string header = LogHeaderLine(g_save.journal);
+    DWORD written = 0, error = 0;
+    if (!WriteFile(file, header.data(), static_cast<DWORD>(header.size()), &written, nullptr) ||
+        !FlushFileBuffers(file))
+        error = GetLastError();
+    else if (written != header.size())
+        error = ERROR_DISK_FULL;
+    CloseHandle(file);
+    if (!error && !MoveFileA(fresh.c_str(), manifest.c_str())) error = GetLastError();
+    if (!error) {
+        g_save.log = CreateFileA(manifest.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (g_save.log == INVALID_HANDLE_VALUE ||
+            SetFilePointer(g_save.log, 0, nullptr, FILE_END) == INVALID_SET_FILE_POINTER)
+            error = GetLastError();
+    }
+    if (!error) {
+        g_save.logSize = static_cast<DWORD>(header.size());
+        return true;
+    }
+    DeleteFileA(fresh.c_str());
+    *problem = "the manifest cannot be written: " + ProblemText(error);
+    return false;
+}
+
+bool MakeFolder() {
+    if (!g_save.folder.empty()) {
+        if (g_save.log != INVALID_HANDLE_VALUE) return true;
+        return Fail("the manifest could not be written whole before");
+    }
+    std::string problem;
+    if (!MakeJournalFolder(g_save.started, &g_save.folder, &problem)) return Fail(problem);
+    if (StartLog(&problem)) return true;
+    RemoveDirectoryA(g_save.folder.c_str());
+    g_save.folder.clear();
     return Fail(problem);
 }
 
-// Copies the file, scrambled, into the journal folder: through held, the
-// file held open for the change, where there is one.
-bool SaveCopy(const char* path, HANDLE held, const std::string& copy) {
-    HANDLE in = held;
-    if (in) {
-        if (SetFilePointer(in, 0, nullptr, FILE_BEGIN) != 0)
-            return Fail("cannot read the file: " + ProblemText(GetLastError()));
-    } else {
-        in = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-        if (in == INVALID_HANDLE_VALUE) return Fail("cannot read the file: " + ProblemText(GetLastError()));
+// Writes the item's record, with the outcomes not yet written before it,
+// and flushes it: only then may its change be made. On failure the item and
+// its saved copy are dropped.
+bool Stage(UndoItem* item, const std::string& copy) {
+    unsigned number = g_save.numbered + 1;
+    if (Append(g_save.unwritten + LogItemLine(*item, number), true)) {
+        g_save.unwritten.clear();
+        g_save.numbered = number;
+        g_save.pending = item;
+        g_save.pendingNumber = number;
+        g_save.pendingCopy = copy;
+        return true;
     }
-    HANDLE out = CreateFileA(copy.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    delete item;
+    if (!copy.empty()) DeleteFileA(copy.c_str());
+    return false;
+}
+
+// The file to read: through held, the file held open for the change, where
+// there is one, from its start.
+HANDLE OpenToRead(const char* path, HANDLE held) {
+    if (held) return SetFilePointer(held, 0, nullptr, FILE_BEGIN) == 0 ? held : INVALID_HANDLE_VALUE;
+    return CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+}
+
+// A small file's bytes, for its record.
+bool ReadSmallFile(const char* path, HANDLE held, std::string* bytes) {
+    HANDLE in = OpenToRead(path, held);
+    if (in == INVALID_HANDLE_VALUE) return Fail("cannot read the file: " + ProblemText(GetLastError()));
+    // One byte more than the limit tells a file that grew since it was looked at.
+    bytes->assign(UNDO_INLINE_COPY_LIMIT + 1, '\0');
+    DWORD got = 0;
+    bool read = ReadFile(in, &(*bytes)[0], static_cast<DWORD>(bytes->size()), &got, nullptr) != FALSE;
+    DWORD error = GetLastError();
+    if (in != held) CloseHandle(in);
+    if (!read) return Fail("cannot read the file: " + ProblemText(error));
+    bytes->resize(got);
+    return true;
+}
+
+// Copies a larger file, scrambled, into the journal folder, and flushes the
+// copy to disk before its record is written.
+bool SaveCopy(const char* path, HANDLE held, const std::string& copy) {
+    HANDLE in = OpenToRead(path, held);
+    if (in == INVALID_HANDLE_VALUE) return Fail("cannot read the file: " + ProblemText(GetLastError()));
+    HANDLE out = CreateJournalFile(copy);
     if (out == INVALID_HANDLE_VALUE) {
         DWORD error = GetLastError();
         if (in != held) CloseHandle(in);
@@ -112,6 +196,7 @@ bool SaveCopy(const char* path, HANDLE held, const std::string& copy) {
             break;
         }
     }
+    if (!error && !FlushFileBuffers(out)) error = GetLastError();
     if (in != held) CloseHandle(in);
     CloseHandle(out);
     if (error == 0) return true;
@@ -157,14 +242,23 @@ bool SaveFile(const char* path, int change, const char* destination, void* file)
     if (!MakeFolder()) return false;
     UndoItem* item = NewUndoItem(UNDO_FILE, kChanges[change], path);
     if (destination) item->destination = destination;
-    item->saved = SavedCopyName(++g_save.copies);
     item->attributes = found.attributes;
     item->size = static_cast<uint64_t>(found.sizeHigh) << 32 | found.sizeLow;
     item->created = FileTimeValue(found.created);
     item->accessed = FileTimeValue(found.accessed);
     item->written = FileTimeValue(found.written);
-    std::string copy = g_save.folder + "\\" + item->saved;
-    if (!SaveCopy(path, held, copy)) {
+    std::string copy;
+    bool saved;
+    if (item->size <= UNDO_INLINE_COPY_LIMIT) {
+        item->hasCopy = true;
+        saved = ReadSmallFile(path, held, &item->copy);
+        item->size = item->copy.size();
+    } else {
+        item->saved = SavedCopyName(++g_save.copies);
+        copy = g_save.folder + "\\" + item->saved;
+        saved = SaveCopy(path, held, copy);
+    }
+    if (!saved) {
         delete item;
         return false;
     }
@@ -174,15 +268,20 @@ bool SaveFile(const char* path, int change, const char* destination, void* file)
 bool SaveRegistryValue(uint32_t root, const char* key, const char* name, bool reset, uint32_t newType,
                        const uint8_t* newData, uint32_t newSize) {
     HKEY opened;
-    if (RegOpenKeyExA(UndoRootKey(root), key, 0, KEY_READ, &opened) != ERROR_SUCCESS) return true;
+    LONG result = RegOpenKeyExA(UndoRootKey(root), key, 0, KEY_READ, &opened);
+    // Only a value that is not there is not saved: one that cannot be read
+    // might still be changed.
+    if (result == ERROR_FILE_NOT_FOUND) return true;
+    if (result != ERROR_SUCCESS) return Fail("its key cannot be read: " + ProblemText(static_cast<DWORD>(result)));
     UndoItem* item = NewUndoItem(UNDO_REGISTRY_VALUE, reset ? UNDO_RESET : UNDO_DELETE, key);
     item->root = root;
     item->name = name;
-    bool there = ReadRegistryValue(opened, name, &item->type, &item->data);
+    result = ReadRegistryValue(opened, name, &item->type, &item->data);
     RegCloseKey(opened);
-    if (!there) {
+    if (result != ERROR_SUCCESS) {
         delete item;
-        return true;
+        if (result == ERROR_FILE_NOT_FOUND) return true;
+        return Fail("it cannot be read: " + ProblemText(static_cast<DWORD>(result)));
     }
     if (reset) {
         item->hasNewData = true;
@@ -199,9 +298,11 @@ bool SaveRegistryValue(uint32_t root, const char* key, const char* name, bool re
 bool SaveRegistryKey(uint32_t root, const char* key) {
     UndoItem* item = NewUndoItem(UNDO_REGISTRY_KEY, UNDO_DELETE, key);
     item->root = root;
-    if (!ReadRegistryTree(root, key, &item->keyEntries)) {
+    std::string problem;
+    TreeRead read = ReadRegistryTree(root, key, &item->keyEntries, &problem);
+    if (read != TREE_READ) {
         delete item;
-        return true;
+        return read == TREE_MISSING || Fail(problem);
     }
     if (!MakeFolder()) {
         delete item;
@@ -259,26 +360,21 @@ void NoteCutResult(UndoItem* item) {
     item->afterWritten = FileTimeValue(found.ftLastWriteTime);
 }
 
+// The outcome waits in memory for the next record, or for the end of the
+// run: a run cut off before leaves the item in doubt, which is safe.
 void ChangeDone(bool made) {
     UndoItem* item = g_save.pending;
     if (!item) return;
     g_save.pending = nullptr;
-    std::string problem;
     if (made) {
-        if (item->kind == UNDO_FILE && item->change == UNDO_CUT) {
-            NoteCutResult(item);
-            WriteManifest(g_save.folder, g_save.journal, &problem);
-        }
-        return;
+        if (item->kind == UNDO_FILE && item->change == UNDO_CUT) NoteCutResult(item);
+        g_save.unwritten += LogDoneLine(*item, g_save.pendingNumber);
+        ++g_save.kept;
+    } else {
+        g_save.unwritten += LogDroppedLine(g_save.pendingNumber);
+        if (!g_save.pendingCopy.empty()) DeleteFileA(g_save.pendingCopy.c_str());
     }
-    UndoItem** link = &g_save.journal.items;
-    while (*link != item) link = &(*link)->next;
-    *link = item->next;
-    g_save.journal.last = nullptr;
-    for (UndoItem* i = g_save.journal.items; i; i = i->next) g_save.journal.last = i;
     delete item;
-    if (!g_save.pendingCopy.empty()) DeleteFileA(g_save.pendingCopy.c_str());
-    WriteManifest(g_save.folder, g_save.journal, &problem);
 }
 
 const char* LastProblem() { return g_save.problem.c_str(); }
@@ -289,8 +385,9 @@ const UndoSaving kSaving = {SaveFile, SaveRegistryValue, SaveRegistryKey, SaveIn
 }  // namespace
 
 void BeginUndoJournal(const char* dataFile) {
-    FreeJournalItems(&g_save.journal);
+    delete g_save.pending;
     g_save = SaveState();
+    g_save.log = INVALID_HANDLE_VALUE;
     g_save.started = Now();
     g_save.journal.version = UNDO_FORMAT_VERSION;
     g_save.journal.created = JournalTimeText(g_save.started);
@@ -302,7 +399,18 @@ void EndUndoJournal() {
     if (g_undoSaving != &kSaving) return;
     g_undoSaving = nullptr;
     if (g_save.folder.empty()) return;
-    if (g_save.journal.items) {
+    // A change saved and never reported stays, in doubt.
+    if (g_save.pending) {
+        ++g_save.kept;
+        delete g_save.pending;
+        g_save.pending = nullptr;
+    }
+    if (g_save.log != INVALID_HANDLE_VALUE) {
+        if (!g_save.unwritten.empty()) Append(g_save.unwritten, true);
+        CloseHandle(g_save.log);
+        g_save.log = INVALID_HANDLE_VALUE;
+    }
+    if (g_save.kept) {
         ReportMessage(MSG_INFO, "\r\nUndo journal: %s\r\n", g_save.folder.c_str());
         CopyBounded(g_runFacts.undoJournal, sizeof g_runFacts.undoJournal, g_save.folder.c_str());
     } else {
@@ -310,6 +418,5 @@ void EndUndoJournal() {
         DeleteFileA(ManifestPath(g_save.folder).c_str());
         RemoveDirectoryA(g_save.folder.c_str());
     }
-    FreeJournalItems(&g_save.journal);
     g_save.folder.clear();
 }

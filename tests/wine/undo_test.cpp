@@ -307,7 +307,8 @@ TEST_F(Undo, EveryKindOfChangeComesBackAsItWas) {
 
 TEST_F(Undo, WhatCameBackIsLeftAloneAndAMissingCopyIsReported) {
     MakeFile(folder + "\\A.EXE", "first", 0, 1);
-    MakeFile(folder + "\\B.EXE", "second", 0, 2);
+    // Large enough for a saved copy of its own, which is then lost.
+    MakeFile(folder + "\\B.EXE", Content(5000, 2), 0, 2);
     MakeFile(folder + "\\C.EXE", "third", 0, 3);
     SetValue(key, "v", REG_SZ, Sz("mxevil"));
     SetValue(key, "w", REG_SZ, Sz("mxevil too"));
@@ -323,7 +324,9 @@ TEST_F(Undo, WhatCameBackIsLeftAloneAndAMissingCopyIsReported) {
     std::string manifest = ReadWholeFile(journal + "\\manifest.json");
     size_t b = manifest.find("B.EXE");
     ASSERT_NE(std::string::npos, b);
-    std::string copyB = manifest.substr(manifest.find("\"saved\"", b) + 10, 8);
+    size_t line = manifest.rfind('\n', b) + 1;
+    std::string copyB =
+        nlohmann::json::parse(manifest.substr(line, manifest.find('\n', b) - line), nullptr, false)["saved"];
     ASSERT_TRUE(DeleteFileA((journal + "\\" + copyB).c_str())) << copyB << manifest;
     SetValue(key, "v", REG_DWORD, std::string(4, '\0'));
     std::map<std::string, std::string> expected = before;
