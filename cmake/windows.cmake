@@ -146,6 +146,13 @@ include(${CMAKE_SOURCE_DIR}/tests/standin/planted/planted.cmake)
 # Benchmark of the directory walk; not a test (scripts/bench-disk-walk.sh).
 add_executable(disk_walk_bench EXCLUDE_FROM_ALL tests/wine/bench/disk_walk_bench.cpp ${PROMPT_DIALOG_RC})
 target_link_libraries(disk_walk_bench PRIVATE mendrix_win)
+# Benchmark of the undo journal against -noundo; not a test
+# (scripts/bench-undo-journal.sh).
+add_executable(undo_journal_bench EXCLUDE_FROM_ALL tests/wine/bench/undo_journal_bench.cpp
+  tests/wine/support/wine_support.cpp tests/wine/support/timed_run.cpp ${PROMPT_DIALOG_RC})
+target_include_directories(undo_journal_bench PRIVATE ${CMAKE_SOURCE_DIR}/tests/wine)
+target_link_libraries(undo_journal_bench PRIVATE mendrix_win gtest)
+add_dependencies(undo_journal_bench mendrix-cli mendrix-dat)
 
 # The windowed program under Wine, driven by the keyboard from the host
 # (xdotool) and looked at from inside the prefix by gui_probe.exe. Each test

@@ -2,13 +2,17 @@
 # Runs one Windows benchmark program (not a test) in a fresh copy of a tree's
 # template Wine prefix, which it removes afterwards. The tree is build/win
 # where this machine runs 32-bit code, else build/win64, unless one is named.
-# Usage: bench-in-prefix.sh TARGET [win|win64]
+# Programs of the tree named after the tree ("" for the default one) are
+# copied beside it.
+# Usage: bench-in-prefix.sh TARGET [win|win64|""] [PROGRAM...]
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 BUILD="${MENDRIX_BUILD:-$ROOT/build}"
 TARGET="$1"
-if [ -n "${2:-}" ]; then
-  TREE="$BUILD/$2"
+TREE_NAME="${2:-}"
+shift $(( $# < 2 ? $# : 2 ))
+if [ -n "$TREE_NAME" ]; then
+  TREE="$BUILD/$TREE_NAME"
 elif bash "$ROOT/scripts/runs-32bit.sh" >/dev/null; then
   TREE="$BUILD/win"
 else
@@ -26,6 +30,7 @@ PREFIX="$TREE/wine/prefixes/$TARGET"
 mendrix_copy_prefix "$TREE/wine/template" "$PREFIX"
 mkdir -p "$PREFIX/drive_c/mendrix"
 cp "$TREE/$TARGET.exe" "$PREFIX/drive_c/mendrix/"
+for program in "$@"; do cp "$TREE/$program.exe" "$PREFIX/drive_c/mendrix/"; done
 mendrix_wine_env "$TREE" "$PREFIX"
 cleanup() { wineserver -k >/dev/null 2>&1 || true; rm -rf "$PREFIX"; }
 trap cleanup EXIT
