@@ -19,6 +19,12 @@
 namespace {
 
 const DWORD kPieceSize = 64 * 1024;
+// The log grows this much at a time, ahead of its records: a record's flush
+// then writes its own bytes without the file's new length each time, which
+// costs about as much again. What is not yet written reads as zero bytes,
+// a last line that never ended, which the reader passes over; the run's end
+// cuts it off.
+const DWORD kLogGrowth = 1024 * 1024;
 
 struct SaveState {
     JournalTime started;
@@ -26,6 +32,7 @@ struct SaveState {
     std::string folder;  // empty until the first change
     HANDLE log;          // the manifest, open for appending
     DWORD logSize;       // its length up to the last whole record
+    DWORD logEnd;        // its length on disk, grown ahead of the records
     std::string unwritten;  // outcome records that go out with the next write
     unsigned numbered;      // items written so far
     unsigned kept;          // items whose change was not undone
@@ -52,9 +59,22 @@ bool Fail(const std::string& problem) {
 // Writes the bytes at the end of the log, and flushes them to disk when
 // asked. A write that fails is taken off again, so that the next record
 // still starts a line of its own.
+// Sets the log's length on disk and its file pointer back at the end of its
+// records.
+bool SetLogEnd(DWORD end) {
+    bool set = SetFilePointer(g_save.log, static_cast<LONG>(end), nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER &&
+               SetEndOfFile(g_save.log);
+    if (set) g_save.logEnd = end;
+    SetFilePointer(g_save.log, static_cast<LONG>(g_save.logSize), nullptr, FILE_BEGIN);
+    return set;
+}
+
 bool Append(const std::string& bytes, bool flush) {
     DWORD written = 0;
     DWORD error = 0;
+    // Where it cannot grow ahead (a full disk), the write says so itself.
+    if (g_save.logSize + bytes.size() > g_save.logEnd)
+        SetLogEnd(g_save.logSize + static_cast<DWORD>(bytes.size()) + kLogGrowth);
     if (!WriteFile(g_save.log, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr))
         error = GetLastError();
     else if (written != bytes.size())
@@ -66,8 +86,7 @@ bool Append(const std::string& bytes, bool flush) {
         return true;
     }
     if (written) {
-        SetFilePointer(g_save.log, static_cast<LONG>(g_save.logSize), nullptr, FILE_BEGIN);
-        if (!SetEndOfFile(g_save.log)) {
+        if (!SetLogEnd(g_save.logSize)) {
             // A record cut in two would swallow the next: nothing more is
             // written, and no change is made unsaved.
             CloseHandle(g_save.log);
@@ -104,7 +123,7 @@ bool StartLog(std::string* problem) {
             error = GetLastError();
     }
     if (!error) {
-        g_save.logSize = static_cast<DWORD>(header.size());
+        g_save.logSize = g_save.logEnd = static_cast<DWORD>(header.size());
         return true;
     }
     DeleteFileA(fresh.c_str());
@@ -407,6 +426,7 @@ void EndUndoJournal() {
     }
     if (g_save.log != INVALID_HANDLE_VALUE) {
         if (!g_save.unwritten.empty()) Append(g_save.unwritten, true);
+        SetLogEnd(g_save.logSize);
         CloseHandle(g_save.log);
         g_save.log = INVALID_HANDLE_VALUE;
     }
