@@ -1,6 +1,7 @@
-// Saved network shares without the registry: the save numbers and their
-// limit, the subkey names, the values a record turns into and the ADMIN$
-// test of restoration.
+// Saved network shares without the registry: the save numbers, their limit
+// and their start past the records left, the subkey names, the values a
+// record turns into, the buffers texts are read into, the check of a saved
+// security descriptor and the ADMIN$ test of restoration.
 #include <gtest/gtest.h>
 
 #include <string.h>
@@ -36,6 +37,36 @@ TEST(SaveNumbers, TheFamiliesCountApart) {
     EXPECT_EQ(5u, g_savedShares9x);
     g_savedSharesNt = nt;
     g_savedShares9x = nine;
+}
+
+// Records no restoration has taken yet are never written over: the counter
+// moves past the highest, never back.
+TEST(SaveNumbers, StartPastTheRecordsLeft) {
+    struct Row {
+        int row;
+        uint32_t counter;
+        int32_t highest;
+        uint32_t after;
+    } rows[] = {{1, 0, -1, 0}, {2, 0, 0, 1}, {3, 0, 41, 42}, {4, 50, 41, 50}, {5, 42, 41, 42}, {6, 0, 999, 1000}};
+    for (const Row& r : rows) {
+        uint32_t counter = r.counter, number;
+        CountPastRecords(&counter, r.highest);
+        EXPECT_EQ(r.after, counter) << "row " << r.row;
+        EXPECT_EQ(r.after < 1000, TakeSaveNumber(&counter, &number)) << "row " << r.row;
+    }
+    struct NameRow {
+        int row;
+        const char* name;
+        bool record;
+        uint32_t number;
+    } names[] = {{1, "Share000", true, 0}, {2, "Share042", true, 42}, {3, "Share999", true, 999},
+                 {4, "Share1000", false, 0}, {5, "Share42", false, 0}, {6, "share042", false, 0},
+                 {7, "Share04x", false, 0},  {8, "Other", false, 0}};
+    for (const NameRow& r : names) {
+        uint32_t number = 0;
+        EXPECT_EQ(r.record, ParseShareSubkey(r.name, &number)) << "row " << r.row;
+        EXPECT_EQ(r.number, number) << "row " << r.row;
+    }
 }
 
 struct NameRow {
@@ -129,6 +160,60 @@ TEST(ShareValues, AbsentTextsAreLeftOutButTheRemarkIsWrittenEmpty) {
     n = PlanShareValues(&s, v);
     EXPECT_EQ("type:dword 4; flags:dword 4; permissions:dword 4; max_uses:dword 4; remark:binary 0; ",
               Describe(v, n));
+}
+
+TEST(ShareValues, TheSecurityDescriptorComesLastAndOnlyWhenThere) {
+    const char16_t name[] = u"DOCS";
+    unsigned char descriptor[20] = {1, 0, 0x04, 0x80};
+    SavedShare s = {};
+    s.name = reinterpret_cast<unsigned char*>(const_cast<char16_t*>(name));
+    s.nameLength = sizeof name;
+    s.security = descriptor;
+    s.securityLength = sizeof descriptor;
+    ShareValue v[SHARE_VALUE_COUNT];
+    int n = PlanShareValues(&s, v);
+    EXPECT_EQ("name:binary 10; type:dword 4; flags:dword 4; permissions:dword 4; max_uses:dword 4; "
+              "remark:binary 0; security:binary 20; ",
+              Describe(v, n));
+}
+
+// A value is read with zero bytes behind it that end it as text of either
+// width, odd lengths included.
+TEST(SavedTexts, RoomForATerminatorWhateverTheLength) {
+    for (uint32_t size : {0u, 1u, 2u, 5u, 6u, 513u}) {
+        uint32_t room = SavedTextBufferSize(size);
+        EXPECT_GE(room, size + 1) << size;              // a narrow terminator
+        EXPECT_EQ(0u, room % 2) << size;                // whole wide units
+        EXPECT_GE(room, (size + 1) / 2 * 2 + 2) << size;  // a wide terminator after the last unit
+    }
+}
+
+struct DescriptorRow {
+    int row;
+    std::string bytes;
+    bool fits;
+};
+
+TEST(SavedDescriptors, OnlyWholeSelfRelativeOnesAreUsed) {
+    // Header, then an owner SID (S-1-5-32-544) at 20 and an empty access
+    // list at 36.
+    const std::string header("\x01\0\x04\x80" "\x14\0\0\0" "\0\0\0\0" "\0\0\0\0" "\x24\0\0\0", 20);
+    const std::string owner("\x01\x02\0\0\0\0\0\x05" "\x20\0\0\0" "\x20\x02\0\0", 16);
+    const std::string acl("\x02\0\x08\0\0\0\0\0", 8);
+    const DescriptorRow rows[] = {
+        {1, header + owner + acl, true},
+        {2, header + owner + acl.substr(0, 6), false},                                // list cut short
+        {3, header + owner.substr(0, 12), false},                                    // owner cut short
+        {4, std::string("\x01\0\x04\0", 4) + header.substr(4) + owner + acl, false},  // not self-relative
+        {5, std::string("\x02", 1) + header.substr(1) + owner + acl, false},          // another revision
+        {6, header.substr(0, 4) + std::string(16, '\0'), true},                        // nothing in it
+        {7, header.substr(0, 16) + std::string("\xF0\xFF\xFF\xFF", 4) + owner + acl, false},  // far past the end
+        {8, "", false},
+    };
+    for (const DescriptorRow& r : rows)
+        EXPECT_EQ(r.fits, SavedDescriptorFits(reinterpret_cast<const unsigned char*>(r.bytes.data()),
+                                              static_cast<uint32_t>(r.bytes.size())))
+            << "row " << r.row;
 }
 
 struct AdminRow {

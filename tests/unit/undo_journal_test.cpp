@@ -1,6 +1,8 @@
-// The undo journal's platform-free part: the manifest written and read back,
-// damaged manifests and items, journal folder names, the scrambling of saved
-// copies, the order of restoring, the list line and the command-line words.
+// The undo journal's platform-free part: the manifest of both versions
+// written and read back, the log's records (outcomes, items in doubt, lines
+// cut off), damaged manifests and items, journal folder names, the
+// scrambling of saved copies, the order of restoring, the list line and the
+// command-line words.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -8,6 +10,7 @@
 
 #include "app/run_options.h"
 #include "undo/journal.h"
+#include "undo/journal_log.h"
 
 namespace {
 
@@ -32,7 +35,9 @@ void FillJournal(Journal* j) {
     file->written = 1;
     AddUndoItem(j, file);
     UndoItem* cut = NewUndoItem(UNDO_FILE, UNDO_CUT, "C:\\cut.exe");
-    cut->saved = "0002.sav";
+    cut->hasCopy = true;  // a small file, kept in its record
+    cut->copy = kBinary;
+    cut->size = kBinary.size();
     cut->afterSize = 7;
     cut->afterWritten = 9;
     AddUndoItem(j, cut);
@@ -61,11 +66,17 @@ void FillJournal(Journal* j) {
     AddUndoItem(j, service);
 }
 
+// Both versions: the version-1 manifest a journal is marked restored in, and
+// the log a run writes.
 TEST(UndoManifest, EveryKindReadsBackAsItWasWritten) {
+  for (int version : {UNDO_FORMAT_VERSION_1, UNDO_FORMAT_VERSION}) {
+    SCOPED_TRACE(version);
     Owned written, read;
     FillJournal(&written.journal);
     std::string problem;
-    ASSERT_TRUE(ParseManifest(ManifestText(written.journal), &read.journal, &problem)) << problem;
+    std::string text = version == UNDO_FORMAT_VERSION ? LogText(written.journal) : ManifestText(written.journal);
+    ASSERT_TRUE(ParseManifest(text, &read.journal, &problem)) << problem;
+    EXPECT_EQ(version, read.journal.version);
     const Journal& r = read.journal;
     EXPECT_EQ(written.journal.created, r.created);
     EXPECT_EQ(written.journal.dataFile, r.dataFile);
@@ -79,6 +90,9 @@ TEST(UndoManifest, EveryKindReadsBackAsItWasWritten) {
         EXPECT_EQ(w->path, i->path) << n;
         EXPECT_EQ(w->destination, i->destination) << n;
         EXPECT_EQ(w->saved, i->saved) << n;
+        EXPECT_EQ(w->hasCopy, i->hasCopy) << n;
+        EXPECT_EQ(w->copy, i->copy) << n;
+        EXPECT_FALSE(i->inDoubt) << n;
         EXPECT_EQ(w->attributes, i->attributes) << n;
         EXPECT_EQ(w->size, i->size) << n;
         EXPECT_EQ(w->created, i->created) << n;
@@ -113,6 +127,48 @@ TEST(UndoManifest, EveryKindReadsBackAsItWasWritten) {
     EXPECT_EQ(6, n);
     EXPECT_EQ(nullptr, w);
     EXPECT_EQ(nullptr, i);
+  }
+}
+
+// The log as a run cut off at any moment leaves it: every line whole but
+// perhaps the last, which is passed over; an item with no outcome is in
+// doubt, one whose change failed is gone, and a cut whose outcome lacks
+// what it left stays in doubt.
+TEST(UndoLog, OutcomesDoubtsAndACutOffLine) {
+    Owned written;
+    FillJournal(&written.journal);
+    std::string text = LogHeaderLine(written.journal);
+    unsigned number = 0;
+    for (const UndoItem* item = written.journal.items; item; item = item->next) text += LogItemLine(*item, ++number);
+    text += LogDroppedLine(1);                                            // the move failed
+    text += "{\"number\":2,\"record\":\"done\"}\n";                         // a cut, without what it left
+    text += LogDoneLine(*written.journal.items->next->next, 3);          // the value
+    text += "not a record\n";                                             // a damaged line
+    text += LogDoneLine(*written.journal.items->next->next->next, 99);   // no such item
+    text += LogDoneLine(*written.journal.items->next->next->next, 4);    // the key
+    const std::string cutOff = "{\"number\":5,\"record\":\"do";
+    struct Row {
+        int row;
+        std::string tail;
+    } rows[] = {{1, ""}, {2, cutOff}, {3, LogRestoredLine("2027-01-01 00:00:00") + cutOff}};
+    for (const Row& r : rows) {
+        Owned read;
+        std::string problem;
+        ASSERT_TRUE(ParseManifest(text + r.tail, &read.journal, &problem)) << "row " << r.row << problem;
+        std::string seen;
+        for (const UndoItem* item = read.journal.items; item; item = item->next)
+            seen += std::string(UndoKindWord(item->kind)) + (item->inDoubt ? "?" : "") + " ";
+        EXPECT_EQ("file? registry value registry key INI entry? service? item ", seen) << "row " << r.row;
+        EXPECT_EQ(r.row == 3 ? "2027-01-01 00:00:00" : "", read.journal.restored) << "row " << r.row;
+        // Read again as written, it reads the same.
+        Owned again;
+        ASSERT_TRUE(ParseManifest(LogText(read.journal), &again.journal, &problem)) << "row " << r.row;
+        EXPECT_EQ(LogText(read.journal), LogText(again.journal)) << "row " << r.row;
+    }
+    // A first line that is not the header is no log.
+    Owned read;
+    std::string problem;
+    EXPECT_FALSE(ParseManifest(LogItemLine(*written.journal.items, 1) + text, &read.journal, &problem));
 }
 
 TEST(UndoManifest, TextThatIsNoManifestIsRefusedWithItsReason) {
@@ -178,6 +234,17 @@ TEST(UndoManifest, DamagedItemsStandAloneAndAreKept) {
         {9, "{\"kind\":\"registryValue\",\"change\":\"delete\",\"root\":-1,\"key\":\"K\",\"name\":\"v\",\"type\":1,"
             "\"data\":\"00\"}",
          "damaged registryValue item", "K"},
+        {10, "{\"kind\":\"file\",\"change\":\"delete\",\"path\":\"C:\\\\x\",\"saved\":\"..\\\\x.sav\",\"attributes\":0,"
+             "\"size\":0,\"created\":0,\"accessed\":0,\"written\":0}",
+         "damaged file item: its saved copy's name is not one this program writes", "C:\\x"},
+        {11, "{\"kind\":\"file\",\"change\":\"delete\",\"path\":\"C:\\\\x\",\"bytes\":\"4d5\",\"attributes\":0,"
+             "\"size\":0,\"created\":0,\"accessed\":0,\"written\":0}",
+         "damaged file item", "C:\\x"},
+        {12, "{\"kind\":\"registryValue\",\"change\":\"delete\",\"root\":5,\"key\":\"K\",\"name\":\"v\",\"type\":1,"
+             "\"data\":\"00\"}",
+         "damaged registryValue item: its root is not a predefined key", "K"},
+        {13, "{\"kind\":\"registryKey\",\"change\":\"delete\",\"root\":2147483655,\"key\":\"K\",\"entries\":[]}",
+         "damaged registryKey item: its root is not a predefined key", "K"},
     };
     for (const Row& r : rows) {
         Owned read;
@@ -248,6 +315,22 @@ TEST(UndoJournalFolder, NamesSortByTimeThenAttempt) {
     EXPECT_EQ("20270101-000000", LatestJournalFolder({"20261231-235959-3", "20270101-000000", "zzz"}));
     EXPECT_EQ("0001.sav", SavedCopyName(1));
     EXPECT_EQ("12345.sav", SavedCopyName(12345));
+    // Read back, a saved copy's name may lead nowhere but into its folder.
+    struct SavedRow {
+        int row;
+        const char* name;
+        bool plain;
+    } saved[] = {
+        {1, "0001.sav", true},        {2, "12345.sav", true},      {3, "4294967295.sav", true}, {4, "001.sav", false},
+        {5, "..\\0001.sav", false}, {6, "C:\\0001.sav", false}, {7, "0001.sav\\x", false},  {8, "0001.SAV", false},
+        {9, "00a1.sav", false},       {10, ".sav", false},         {11, "", false},             {12, "0001.sav.exe", false},
+        {13, "12345678901.sav", false},
+    };
+    for (const SavedRow& r : saved) EXPECT_EQ(r.plain, IsSavedCopyName(r.name)) << "row " << r.row;
+    EXPECT_TRUE(IsPredefinedRoot(0x80000000u));
+    EXPECT_TRUE(IsPredefinedRoot(0x80000006u));
+    EXPECT_FALSE(IsPredefinedRoot(0x80000007u));
+    EXPECT_FALSE(IsPredefinedRoot(5));
 }
 
 TEST(UndoSavedCopy, ScrambledInPiecesAsWholeAndBack) {

@@ -169,6 +169,44 @@ TEST_F(UndoSafety, PlantedJournalsAreRefusedAndTheProgramsOwnRestored) {
     EXPECT_TRUE(RegistryShotOf(HKEY_CURRENT_USER, kKey).empty());
 }
 
+// A journal the program wrote before its journal became a log (version 1,
+// one JSON document) is listed and restored as before, and marked restored
+// in its own version.
+TEST_F(UndoSafety, VersionOneJournalsAreStillListedAndRestored) {
+    std::string bytes = "MZ" + std::string(3000, 'v');
+    Journal journal = {};
+    journal.version = UNDO_FORMAT_VERSION_1;
+    journal.created = "2001-01-01 00:00:00";
+    journal.dataFile = "C:\\old.dat";
+    UndoItem* file = FileItem(folder + "\\OLD.EXE", "");
+    file->hasCopy = false;
+    file->saved = "0001.sav";
+    file->size = bytes.size();
+    AddUndoItem(&journal, file);
+    AddUndoItem(&journal, ValueItem(kKey, "old", "was here"));
+    std::string planted = Plant("20010101-000000", ManifestText(journal));
+    FreeJournalItems(&journal);
+    std::string scrambled = bytes;
+    uint8_t key = UNDO_SCRAMBLE_START;
+    ScrambleBytes(&scrambled[0], scrambled.size(), &key);
+    ASSERT_TRUE(WriteWholeFile(planted + "\\0001.sav", scrambled));
+
+    ProcessResult r = Run("-undo=list");
+    EXPECT_EQ(1u, CountOf(r.output, "20010101-000000  2001-01-01 00:00:00  C:\\old.dat  1 file, 1 registry value, "
+                                    "0 registry keys, 0 INI entries, 0 services\r\n"))
+        << r.output;
+    r = Run("-undo");
+    EXPECT_EQ(0u, r.exitCode) << r.output;
+    EXPECT_EQ(1u, CountOf(r.output, "2 restored, 0 not restored\r\n")) << r.output;
+    EXPECT_EQ(bytes, ReadWholeFile(folder + "\\OLD.EXE"));
+    EXPECT_EQ(1u, RegistryShotOf(HKEY_CURRENT_USER, kKey).count("@old"));
+    Journal marked = {};
+    std::string problem;
+    ASSERT_TRUE(ParseManifestVersion1(ReadWholeFile(planted + "\\manifest.json"), &marked, &problem)) << problem;
+    EXPECT_NE("", marked.restored);
+    FreeJournalItems(&marked);
+}
+
 // Saved copies named outside their folder and roots that are no predefined
 // key are damaged items; items in doubt come back only where their change
 // was made.
