@@ -56,9 +56,6 @@ bool Fail(const std::string& problem) {
     return false;
 }
 
-// Writes the bytes at the end of the log, and flushes them to disk when
-// asked. A write that fails is taken off again, so that the next record
-// still starts a line of its own.
 // Sets the log's length on disk and its file pointer back at the end of its
 // records.
 bool SetLogEnd(DWORD end) {
@@ -69,6 +66,9 @@ bool SetLogEnd(DWORD end) {
     return set;
 }
 
+// Writes the bytes at the end of the log, and flushes them to disk when
+// asked. A write that fails is taken off again, so that the next record
+// still starts a line of its own.
 bool Append(const std::string& bytes, bool flush) {
     DWORD written = 0;
     DWORD error = 0;
@@ -126,7 +126,10 @@ bool StartLog(std::string* problem) {
         g_save.logSize = g_save.logEnd = static_cast<DWORD>(header.size());
         return true;
     }
+    if (g_save.log != INVALID_HANDLE_VALUE) CloseHandle(g_save.log);
+    g_save.log = INVALID_HANDLE_VALUE;
     DeleteFileA(fresh.c_str());
+    DeleteFileA(manifest.c_str());
     *problem = "the manifest cannot be written: " + ProblemText(error);
     return false;
 }
@@ -185,8 +188,10 @@ bool ReadSmallFile(const char* path, HANDLE held, std::string* bytes) {
 }
 
 // Copies a larger file, scrambled, into the journal folder, and flushes the
-// copy to disk before its record is written.
-bool SaveCopy(const char* path, HANDLE held, const std::string& copy) {
+// copy to disk before its record is written. *copied: how many bytes the
+// copy holds, which the item then names as the file's size.
+bool SaveCopy(const char* path, HANDLE held, const std::string& copy, uint64_t* copied) {
+    *copied = 0;
     HANDLE in = OpenToRead(path, held);
     if (in == INVALID_HANDLE_VALUE) return Fail("cannot read the file: " + ProblemText(GetLastError()));
     HANDLE out = CreateJournalFile(copy);
@@ -214,6 +219,7 @@ bool SaveCopy(const char* path, HANDLE held, const std::string& copy) {
             error = ERROR_DISK_FULL;
             break;
         }
+        *copied += got;
     }
     if (!error && !FlushFileBuffers(out)) error = GetLastError();
     if (in != held) CloseHandle(in);
@@ -267,15 +273,18 @@ bool SaveFile(const char* path, int change, const char* destination, void* file)
     item->accessed = FileTimeValue(found.accessed);
     item->written = FileTimeValue(found.written);
     std::string copy;
-    bool saved;
+    bool saved = true;
     if (item->size <= UNDO_INLINE_COPY_LIMIT) {
-        item->hasCopy = true;
         saved = ReadSmallFile(path, held, &item->copy);
-        item->size = item->copy.size();
-    } else {
+        item->hasCopy = item->copy.size() <= UNDO_INLINE_COPY_LIMIT;
+        if (item->hasCopy) item->size = item->copy.size();
+    }
+    // A larger file, or one that grew since it was looked at.
+    if (saved && !item->hasCopy) {
+        item->copy.clear();
         item->saved = SavedCopyName(++g_save.copies);
         copy = g_save.folder + "\\" + item->saved;
-        saved = SaveCopy(path, held, copy);
+        saved = SaveCopy(path, held, copy, &item->size);
     }
     if (!saved) {
         delete item;
