@@ -19,12 +19,14 @@
 namespace {
 
 const DWORD kPieceSize = 64 * 1024;
-// The log grows this much at a time, ahead of its records: a record's flush
-// then writes its own bytes without the file's new length each time, which
-// costs about as much again. What is not yet written reads as zero bytes,
-// a last line that never ended, which the reader passes over; the run's end
-// cuts it off.
+// The log grows this much at a time, ahead of its records, by zero bytes
+// written in place: a record's flush then writes its own bytes into room
+// the file already has, without the file's new length or new room on disk
+// each time, which costs about as much again. What is not yet written reads
+// as zero bytes, a last line that never ended, which the reader passes
+// over; the run's end cuts it off.
 const DWORD kLogGrowth = 1024 * 1024;
+const DWORD kZeroPiece = 64 * 1024;
 
 struct SaveState {
     JournalTime started;
@@ -69,12 +71,24 @@ bool SetLogEnd(DWORD end) {
 // Writes the bytes at the end of the log, and flushes them to disk when
 // asked. A write that fails is taken off again, so that the next record
 // still starts a line of its own.
+// Grows the log by zero bytes past its end on disk, as far as the disk lets
+// it: where it cannot (a full disk), the record's own write says so.
+void GrowLog(DWORD want) {
+    static const std::string zeros(kZeroPiece, '\0');
+    if (SetFilePointer(g_save.log, static_cast<LONG>(g_save.logEnd), nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER)
+        while (g_save.logEnd < want) {
+            DWORD written = 0;
+            if (!WriteFile(g_save.log, zeros.data(), kZeroPiece, &written, nullptr) || written == 0) break;
+            g_save.logEnd += written;
+        }
+    SetFilePointer(g_save.log, static_cast<LONG>(g_save.logSize), nullptr, FILE_BEGIN);
+}
+
 bool Append(const std::string& bytes, bool flush) {
     DWORD written = 0;
     DWORD error = 0;
-    // Where it cannot grow ahead (a full disk), the write says so itself.
     if (g_save.logSize + bytes.size() > g_save.logEnd)
-        SetLogEnd(g_save.logSize + static_cast<DWORD>(bytes.size()) + kLogGrowth);
+        GrowLog(g_save.logSize + static_cast<DWORD>(bytes.size()) + kLogGrowth);
     if (!WriteFile(g_save.log, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr))
         error = GetLastError();
     else if (written != bytes.size())
