@@ -18,7 +18,7 @@ const char kRoot[] = "C:\\mendrix\\bench";
 const char kFiles[] = "C:\\mendrix\\bench\\files";
 const char kUndoRoot[] = "C:\\Mendrix\\Undo";
 int g_count = 6400;  // another count may be named on the command line
-const int kRounds = 2;
+const int kRounds = 3;
 
 bool MakeFiles() {
     RemoveFolderTree(kFiles);
