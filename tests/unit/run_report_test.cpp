@@ -168,6 +168,7 @@ TEST_F(RunReportTest, CompleteAndCleanFollowWhatTheRunLeft) {
         {12, "scan", 10, 0, 1, -1, false, false, false},
         {13, "restoreShares", 0, 0, 1, OUTCOME_DONE, false, true, true},
         {14, "undo", 1, 0, 0, OUTCOME_FAILED, false, false, false},
+        {15, "scan", 0, 0, 0, OUTCOME_SCHEDULED, false, true, false},  // still there until the restart
     };
     for (const Row& w : rows) {
         FreeRunItems();
@@ -181,11 +182,33 @@ TEST_F(RunReportTest, CompleteAndCleanFollowWhatTheRunLeft) {
         json r = Report();
         EXPECT_EQ(w.complete, r["complete"]) << "row " << w.row;
         EXPECT_EQ(w.clean, r["clean"]) << "row " << w.row;
+        EXPECT_EQ(w.outcome == OUTCOME_SCHEDULED, r["rebootRequired"]) << "row " << w.row;
         EXPECT_EQ(w.mode, r["run"]["mode"]) << "row " << w.row;
         EXPECT_EQ(w.skipMode != 0, r["run"]["skipMode"]) << "row " << w.row;
         if (w.dataError)
             EXPECT_EQ(json({{"code", w.dataError}, {"line", 12}}), r["run"]["dataError"]) << "row " << w.row;
     }
+}
+
+// A file left for the next start keeps the error that kept it, is counted
+// among the totals, and makes the report ask for a restart; the machine's
+// name is given when the run learned it.
+TEST_F(RunReportTest, FilesLeftForTheRestartAndTheMachinesName) {
+    EXPECT_TRUE(Report()["computerName"].is_null());
+    strcpy(g_runFacts.computerName, "ACCT-PC02");
+    RecordItem(ITEM_FILE, "C:\\A.DLL", "FileName A.DLL", "delete", OUTCOME_SCHEDULED, 5);
+    RecordItem(ITEM_FILE, "C:\\B.EXE", "FileName B.EXE", "delete", OUTCOME_DONE, 0);
+    json r = Report();
+    EXPECT_EQ("ACCT-PC02", r["computerName"]);
+    EXPECT_EQ("scheduled", r["items"][0]["outcome"]);
+    EXPECT_EQ(5, r["items"][0]["error"]);
+    EXPECT_EQ(1, r["totals"]["scheduled"]);
+    EXPECT_EQ(true, r["rebootRequired"]);
+    EXPECT_EQ(false, r["clean"]);
+    // The count stands even where the item itself was lost.
+    FreeRunItems();
+    g_filesScheduled = 1;
+    EXPECT_EQ(true, Report()["rebootRequired"]);
 }
 
 TEST_F(RunReportTest, ReportOnlyAndShareModesAreNamed) {
