@@ -68,10 +68,11 @@ namespace {
 // last: the status line, which the scan itself has just cleared, and a box.
 void TellRestartNeeded(HWND mainWindow) {
     if (g_filesScheduled == 0) return;
-    SetDlgItemTextA(mainWindow, IDC_MAIN_STATUS, "Restart Windows to finish: files will be removed then");
+    // After the window's "Scanning:" label.
+    SetDlgItemTextA(mainWindow, IDC_MAIN_STATUS, "done; restart Windows to finish removing the files in use");
     char text[256];
     snprintf(text, sizeof text,
-             "Files to be removed at restart: %d\r\n\r\nThese files were in use and could not be removed now. "
+             "Files to be removed at restart: %d\r\n\r\nSome files were in use and could not be removed now. "
              "Windows will remove them when it restarts.\r\n\r\nRestart Windows to finish the removal.",
              static_cast<int>(g_filesScheduled));
     MessageBoxA(mainWindow, text, kCaption, MB_OK | MB_ICONINFORMATION);
