@@ -31,7 +31,7 @@ const char* const kStateClasses[STATE_COUNT] = {"clean", "restart", "infected", 
 const char kStyle[] =
     "body{font-family:Segoe UI,Tahoma,Arial,sans-serif;margin:24px;color:#202020;background:#fff}"
     "h1{font-size:20px;margin:0 0 4px}h2{font-size:16px;margin:24px 0 8px}"
-    "p.summary{margin:0 0 16px;color:#404040}"
+    "p{font-size:13px}p.summary{font-size:15px;margin:0 0 16px;color:#404040}"
     "table{border-collapse:collapse;font-size:13px}"
     "th,td{border:1px solid #c8c8c8;padding:4px 8px;text-align:left;white-space:nowrap}"
     "th{background:#eef0f3}td.n{text-align:right}tfoot td{font-weight:bold;background:#f6f6f6}"
@@ -103,7 +103,8 @@ std::string FleetHtml(const Fleet& fleet) {
                        Table(fleet);
     if (fleet.olderReports)
         html += "<p>" + std::to_string(fleet.olderReports) +
-                " older report(s) left out: a later report of the same machine is shown.</p>\n";
+                (fleet.olderReports == 1 ? " older report" : " older reports") +
+                " left out: a later report of the same machine is shown.</p>\n";
     if (!fleet.problems.empty()) {
         html += "<h2>Reports that could not be read</h2>\n<ul class=\"problems\">\n";
         for (const FleetProblem& p : fleet.problems)
