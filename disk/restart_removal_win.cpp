@@ -17,6 +17,7 @@
 #include "disk/nt_family_win.h"
 #include "disk/restart_entries.h"
 #include "script/function_lookup_win.h"
+#include "script/text_util.h"
 
 namespace {
 
@@ -60,13 +61,10 @@ HANDLE OpenAsAtStart(const char* path) {
 // names the file that was checked. Anything else there would be deleted or
 // moved in its place with every right there is.
 bool StartNamesCheckedFile(const char* path, const HeldFile* held) {
-    if (!held->identified) return false;
     HANDLE file = OpenAsAtStart(path);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    FileIdentity identity;
-    bool same = ReadFileIdentity(file, &identity) && SameFile(identity, held->identity);
+    if (!IsTheHeldFile(file, held)) return false;
     CloseHandle(file);
-    return same;
+    return true;
 }
 
 bool ScheduleNt(const char* path, const char* destination, const HeldFile* held, char* entry) {
@@ -141,7 +139,7 @@ bool Schedule9x(const char* path, const char* destination, char* entry) {
             return true;
         }))
         return false;
-    lstrcpynA(entry, line, RESTART_ENTRY_SIZE);
+    CopyBounded(entry, RESTART_ENTRY_SIZE, line);
     return true;
 }
 
