@@ -438,6 +438,7 @@ TEST_F(RestartRemoval, FleetViewOfTheReports) {
     for (const char* forbidden : {"script", "link", "img", "iframe", "object", "embed"})
         EXPECT_EQ(0u, parts.elements.count(forbidden)) << forbidden;
     EXPECT_FALSE(parts.hasAttributeLink);
+    EXPECT_EQ(std::string::npos, page.find("http")) << "no address of any kind";
     EXPECT_EQ(1u, parts.elements.count("svg"));
     EXPECT_NE(std::string::npos, page.find("front-desk.json</code>: not JSON"));
 }

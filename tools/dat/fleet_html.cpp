@@ -1,7 +1,8 @@
 // The fleet as one HTML page that needs nothing else: its style is inline,
 // its chart is drawn in SVG, and it holds no script and no address to
-// fetch, so it opens the same on a machine with no network. It is written
-// as well-formed XML too, so that any XML reader can take it apart.
+// fetch (not even a namespace name), so it opens the same on a machine with
+// no network. It is written as well-formed XML too, so that any XML reader
+// can take it apart.
 #include <string>
 #include <vector>
 
@@ -47,7 +48,7 @@ std::string Chart(const Fleet& fleet) {
     long most = 1;
     for (long c : counts) most = c > most ? c : most;
     const int labelWidth = 120, barWidth = 360, rowHeight = 28;
-    std::string svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + std::to_string(labelWidth + barWidth + 60) +
+    std::string svg = "<svg width=\"" + std::to_string(labelWidth + barWidth + 60) +
                       "\" height=\"" + std::to_string(rowHeight * STATE_COUNT + 8) +
                       "\" role=\"img\" aria-label=\"Machines by state\">\n";
     for (int s = 0; s < STATE_COUNT; ++s) {
@@ -96,7 +97,7 @@ std::string Table(const Fleet& fleet) {
 
 std::string FleetHtml(const Fleet& fleet) {
     std::string summary = FleetSummaryLine(fleet);
-    std::string html = "<!DOCTYPE html>\n<html xmlns=\"http://www.w3.org/1999/xhtml\" lang=\"en\">\n<head>\n"
+    std::string html = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n"
                        "<meta charset=\"utf-8\"/>\n<title>Mendrix fleet view</title>\n<style>" +
                        std::string(kStyle) + "</style>\n</head>\n<body>\n<h1>Mendrix fleet view</h1>\n" +
                        "<p class=\"summary\">" + Escaped(summary) + "</p>\n" + Chart(fleet) + "<h2>Machines</h2>\n" +
