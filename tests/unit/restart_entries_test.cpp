@@ -23,8 +23,6 @@ const AddRow kAdds[] = {
      "[Rename]\r\nNUL=C:\\A.TMP\r\nNUL=C:\\X.DLL\r\n\r\n[other]\r\nk=v\r\n"},
     {4, "[other]\r\nk=v", "[other]\r\nk=v\r\n[rename]\r\nNUL=C:\\X.DLL\r\n"},
     {5, "[rename]\r\nNUL=C:\\A.TMP", "[rename]\r\nNUL=C:\\A.TMP\r\nNUL=C:\\X.DLL\r\n"},  // last line without its end
-    {6, "[rename]", "[rename]\r\nNUL=C:\\X.DLL\r\n"},
-    {7, "  [rename]  \nNUL=C:\\A.TMP\n[x]\n", "  [rename]  \nNUL=C:\\A.TMP\nNUL=C:\\X.DLL\r\n[x]\n"},
 };
 
 TEST(RenameLines, AddedAtTheEndOfTheSection) {
@@ -44,11 +42,8 @@ const TakeRow kTakes[] = {
     {2, "[rename]\r\nnul=c:\\x.dll  \r\n", "NUL=C:\\X.DLL", true, "[rename]\r\n"},
     // the last of two equal lines goes, one at a time
     {3, "[rename]\r\nNUL=C:\\X.DLL\r\nNUL=C:\\X.DLL\r\n", "NUL=C:\\X.DLL", true, "[rename]\r\nNUL=C:\\X.DLL\r\n"},
-    {4, "[other]\r\nNUL=C:\\X.DLL\r\n", "NUL=C:\\X.DLL", false, "[other]\r\nNUL=C:\\X.DLL\r\n"},
-    {5, "[rename]\r\nNUL=C:\\A.TMP\r\n[x]\r\nNUL=C:\\X.DLL\r\n", "NUL=C:\\X.DLL", false,
+    {4, "[rename]\r\nNUL=C:\\A.TMP\r\n[x]\r\nNUL=C:\\X.DLL\r\n", "NUL=C:\\X.DLL", false,
      "[rename]\r\nNUL=C:\\A.TMP\r\n[x]\r\nNUL=C:\\X.DLL\r\n"},
-    {6, "", "NUL=C:\\X.DLL", false, ""},
-    {7, "[rename]\r\nNUL=C:\\X.DLL", "NUL=C:\\X.DLL", true, "[rename]\r\n"},
 };
 
 TEST(RenameLines, TakenOutOfTheSectionOnly) {
@@ -57,13 +52,6 @@ TEST(RenameLines, TakenOutOfTheSectionOnly) {
         EXPECT_EQ(r.found, TakeOutRenameLine(&text, r.line)) << "row " << r.row;
         EXPECT_EQ(r.after, text) << "row " << r.row;
     }
-}
-
-TEST(RenameLines, ShortNames) {
-    for (const char* name : {"HELD.BIN", "held.bin", "A", "ABCDEFGH.XYZ", "X~1.D", "12345678"})
-        EXPECT_TRUE(IsShortFileName(name)) << name;
-    for (const char* name : {"", ".BIN", "ABCDEFGHI.X", "A.BINX", "A.B.C", "MY FILE.TXT", "A+B.TXT", "A.", "a\\b"})
-        EXPECT_FALSE(IsShortFileName(name)) << name;
 }
 
 // Pairs written as text with '|' for each 0.
@@ -89,13 +77,10 @@ struct PendingRow {
 
 const PendingRow kPending[] = {
     {1, "\\??\\C:\\A||\\??\\C:\\X|||", "\\??\\C:\\X", false, true, "\\??\\C:\\A|||"},
-    {2, "\\??\\C:\\X||\\??\\C:\\A|||", "\\??\\c:\\x", false, true, "\\??\\C:\\A|||"},
-    {3, "\\??\\C:\\X|\\??\\C:\\Q\\X||", "\\??\\C:\\X", false, false, "\\??\\C:\\X|\\??\\C:\\Q\\X||"},
-    {4, "\\??\\C:\\X|\\??\\C:\\Q\\X||", "\\??\\C:\\X", true, true, "|"},
-    {5, "\\??\\C:\\X||\\??\\C:\\X|||", "\\??\\C:\\X", false, true, "\\??\\C:\\X|||"},
-    {6, "\\??\\C:\\X||", "\\??\\C:\\Y", false, false, "\\??\\C:\\X||"},
-    {7, "", "\\??\\C:\\X", false, false, ""},
-    {8, "\\??\\C:\\X|", "\\??\\C:\\X", false, true, ""},  // cut short: the destination's end is missing
+    {2, "\\??\\C:\\X|\\??\\C:\\Q\\X||", "\\??\\C:\\X", false, false, "\\??\\C:\\X|\\??\\C:\\Q\\X||"},
+    {3, "\\??\\c:\\x|\\??\\C:\\Q\\X||", "\\??\\C:\\X", true, true, "|"},
+    {4, "\\??\\C:\\X||\\??\\C:\\X|||", "\\??\\C:\\X", false, true, "\\??\\C:\\X|||"},
+    {5, "\\??\\C:\\X|", "\\??\\C:\\X", false, true, ""},  // cut short: the destination's end is missing
 };
 
 TEST(PendingOperations, ThePairOfTheEntryGoesAndTheRestStays) {

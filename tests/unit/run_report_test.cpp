@@ -190,27 +190,6 @@ TEST_F(RunReportTest, CompleteAndCleanFollowWhatTheRunLeft) {
     }
 }
 
-// A file left for the next start keeps the error that kept it, is counted
-// among the totals, and makes the report ask for a restart; the machine's
-// name is given when the run learned it.
-TEST_F(RunReportTest, FilesLeftForTheRestartAndTheMachinesName) {
-    EXPECT_TRUE(Report()["computerName"].is_null());
-    strcpy(g_runFacts.computerName, "ACCT-PC02");
-    RecordItem(ITEM_FILE, "C:\\A.DLL", "FileName A.DLL", "delete", OUTCOME_SCHEDULED, 5);
-    RecordItem(ITEM_FILE, "C:\\B.EXE", "FileName B.EXE", "delete", OUTCOME_DONE, 0);
-    json r = Report();
-    EXPECT_EQ("ACCT-PC02", r["computerName"]);
-    EXPECT_EQ("scheduled", r["items"][0]["outcome"]);
-    EXPECT_EQ(5, r["items"][0]["error"]);
-    EXPECT_EQ(1, r["totals"]["scheduled"]);
-    EXPECT_EQ(true, r["rebootRequired"]);
-    EXPECT_EQ(false, r["clean"]);
-    // The count stands even where the item itself was lost.
-    FreeRunItems();
-    g_filesScheduled = 1;
-    EXPECT_EQ(true, Report()["rebootRequired"]);
-}
-
 TEST_F(RunReportTest, ReportOnlyAndShareModesAreNamed) {
     g_settings.reportOnly = 1;
     g_runOptions.sharesMode = 1;

@@ -67,19 +67,3 @@ TEST(Summary, VirusWordingAndTheChangedLineOnlyWhenNotZero) {
     text = Summary(RUN_DID_FILES, THREAT_APPLICATION);
     EXPECT_NE(std::string::npos, text.find("\tFiles changed                       : 1\r\n")) << text;
 }
-
-// Files left for Windows to remove at its next start get their own line,
-// after the other file lines, only when there are any.
-TEST(Summary, FilesLeftForTheRestartAfterTheFileLines) {
-    ResetCounters();
-    CountEvent(EVENT_FILE_FOUND);
-    CountEvent(EVENT_FILE_CHANGED);
-    g_filesScheduled = 2;
-    EXPECT_EQ("\r\n\tFiles found                         : 1\r\n\tFiles deleted                       : 0\r\n"
-              "\tFiles changed                       : 1\r\n\tFiles to be removed at restart      : 2\r\n",
-              Summary(RUN_DID_FILES, THREAT_WORM));
-    EXPECT_EQ("\r\n", Summary(RUN_INITIAL_FLAGS, THREAT_WORM));  // no file lines, no restart line
-    ResetCounters();
-    EXPECT_EQ(0, g_filesScheduled);
-    EXPECT_EQ(std::string::npos, Summary(RUN_DID_FILES, THREAT_WORM).find("restart"));
-}
