@@ -22,19 +22,22 @@ bool Grants(DWORD held, DWORD wanted) {
 // file. held->handle is closed on entry.
 bool Reopen(HeldFile* held, const char* path, DWORD access) {
     HANDLE handle = OpenWith(held, path, access);
-    if (handle == INVALID_HANDLE_VALUE) return false;
-    FileIdentity identity;
-    if (!held->identified || !ReadFileIdentity(handle, &identity) || !SameFile(identity, held->identity)) {
-        CloseHandle(handle);
-        SetLastError(ERROR_NOT_THE_CHECKED_FILE);
-        return false;
-    }
+    if (!IsTheHeldFile(handle, held)) return false;
     held->handle = handle;
     held->access = access;
     return true;
 }
 
 }  // namespace
+
+bool IsTheHeldFile(HANDLE handle, const HeldFile* held) {
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    FileIdentity identity;
+    if (held->identified && ReadFileIdentity(handle, &identity) && SameFile(identity, held->identity)) return true;
+    CloseHandle(handle);
+    SetLastError(ERROR_NOT_THE_CHECKED_FILE);
+    return false;
+}
 
 bool OpenHeldFile(const char* path, HeldFile* held, const ListedPlace* place) {
     held->place = place && CanOpenListed() ? *place : ListedPlace{nullptr, nullptr, 0};
@@ -85,13 +88,7 @@ bool PathStillNames(const char* path, const HeldFile* held, HANDLE* fresh) {
     // Attributes only: no sharing is needed, and none is refused.
     HANDLE handle = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) return false;
-    FileIdentity identity;
-    if (!held->identified || !ReadFileIdentity(handle, &identity) || !SameFile(identity, held->identity)) {
-        CloseHandle(handle);
-        SetLastError(ERROR_NOT_THE_CHECKED_FILE);
-        return false;
-    }
+    if (!IsTheHeldFile(handle, held)) return false;
     *fresh = handle;
     return true;
 }

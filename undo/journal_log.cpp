@@ -76,6 +76,7 @@ void ReadOutcome(LogReader* reader, const json& j, bool done) {
     if (item->kind == UNDO_FILE && item->change == UNDO_CUT &&
         !(Number(j, "afterSize", &item->afterSize) && Number(j, "afterWritten", &item->afterWritten)))
         return;
+    if (item->kind == UNDO_FILE) Text(j, "scheduled", &item->scheduled);
     item->inDoubt = false;
 }
 
@@ -101,6 +102,9 @@ std::string LogDoneLine(const UndoItem& item, unsigned number) {
         j["afterSize"] = item.afterSize;
         j["afterWritten"] = item.afterWritten;
     }
+    // Known only once the change was tried: the operation left for the
+    // next start of Windows.
+    if (item.kind == UNDO_FILE && !item.scheduled.empty()) j["scheduled"] = item.scheduled;
     return Line(j);
 }
 

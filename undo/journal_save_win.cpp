@@ -451,8 +451,18 @@ void ChangeDone(bool made) {
 
 const char* LastProblem() { return g_save.problem.c_str(); }
 
+// The change waits for the next start: the item stays, naming the pending
+// operation that -undo takes back out. Its record goes to disk at once: a
+// pending operation is nothing a later look at the file would find, so it
+// cannot be left in doubt.
+void ChangeScheduled(const char* entry) {
+    if (g_save.pending) g_save.pending->scheduled = entry;
+    ChangeDone(true);
+    if (g_save.log != INVALID_HANDLE_VALUE && Append(g_save.unwritten, true)) g_save.unwritten.clear();
+}
+
 const UndoSaving kSaving = {SaveFile, SaveRegistryValue, SaveRegistryKey, SaveIniEntry,
-                            SaveService, ChangeDone, LastProblem};
+                            SaveService, ChangeDone, LastProblem, ChangeScheduled};
 
 }  // namespace
 

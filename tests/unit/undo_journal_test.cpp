@@ -33,6 +33,7 @@ void FillJournal(Journal* j) {
     file->created = 0x01DB000000000001ull;
     file->accessed = 0xFFFFFFFFFFFFFFFFull;
     file->written = 1;
+    file->scheduled = "\\??\\C:\\DIR\\EVIL.EXE";  // in use: moved when Windows restarts
     AddUndoItem(j, file);
     UndoItem* cut = NewUndoItem(UNDO_FILE, UNDO_CUT, "C:\\cut.exe");
     cut->hasCopy = true;  // a small file, kept in its record
@@ -100,6 +101,7 @@ TEST(UndoManifest, EveryKindReadsBackAsItWasWritten) {
         EXPECT_EQ(w->written, i->written) << n;
         EXPECT_EQ(w->afterSize, i->afterSize) << n;
         EXPECT_EQ(w->afterWritten, i->afterWritten) << n;
+        EXPECT_EQ(w->scheduled, i->scheduled) << n;
         EXPECT_EQ(w->root, i->root) << n;
         EXPECT_EQ(w->section, i->section) << n;
         EXPECT_EQ(w->name, i->name) << n;
@@ -245,6 +247,9 @@ TEST(UndoManifest, DamagedItemsStandAloneAndAreKept) {
          "damaged registryValue item: its root is not a predefined key", "K"},
         {13, "{\"kind\":\"registryKey\",\"change\":\"delete\",\"root\":2147483655,\"key\":\"K\",\"entries\":[]}",
          "damaged registryKey item: its root is not a predefined key", "K"},
+        {14, "{\"kind\":\"file\",\"change\":\"delete\",\"path\":\"C:\\\\x\",\"saved\":\"0001.sav\",\"attributes\":0,\"size\":0,"
+             "\"created\":0,\"accessed\":0,\"written\":0,\"scheduled\":1}",
+         "damaged file item", "C:\\x"},
     };
     for (const Row& r : rows) {
         Owned read;
