@@ -171,6 +171,20 @@ TEST(UndoLog, OutcomesDoubtsAndACutOffLine) {
     Owned read;
     std::string problem;
     EXPECT_FALSE(ParseManifest(LogItemLine(*written.journal.items, 1) + text, &read.journal, &problem));
+
+    // A file left for the restart: what was left is known once the change
+    // was tried, and its outcome says it.
+    UndoItem* file = written.journal.items;
+    std::string scheduled = file->scheduled;
+    file->scheduled.clear();
+    std::string item = LogItemLine(*file, 1);
+    file->scheduled = scheduled;
+    Owned left;
+    ASSERT_TRUE(ParseManifest(LogHeaderLine(written.journal) + item + LogDoneLine(*file, 1), &left.journal, &problem))
+        << problem;
+    ASSERT_NE(nullptr, left.journal.items);
+    EXPECT_EQ(scheduled, left.journal.items->scheduled);
+    EXPECT_FALSE(left.journal.items->inDoubt);
 }
 
 TEST(UndoManifest, TextThatIsNoManifestIsRefusedWithItsReason) {
