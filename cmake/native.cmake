@@ -4,6 +4,10 @@ find_package(EXPAT REQUIRED)
 
 option(MENDRIX_SANITIZE "Build with AddressSanitizer and UBSan" ON)
 list(APPEND PORTABLE_SOURCES ${POSIX_SOURCES})
+# The offline cleaner's own modules: the mounted installation, its INI files
+# and its hives. They build only here, beside the rescue system's calls.
+file(GLOB OFFLINE_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/offline/*.cpp)
+list(FILTER OFFLINE_SOURCES EXCLUDE REGEX "/main_[^/]*\\.cpp$")
 set(SANITIZE_FLAGS -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
 
 add_compile_options(-Wall -Wextra -Wno-unused-parameter)
@@ -36,7 +40,7 @@ target_compile_options(gtest PRIVATE ${TEST_COMPILE})
 target_compile_options(gtest_main PRIVATE ${TEST_COMPILE})
 
 file(GLOB UNIT_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/unit/*.cpp)
-add_executable(unit_tests ${UNIT_TEST_SOURCES} ${PORTABLE_SOURCES} ${DAT_TOOL_SOURCES}
+add_executable(unit_tests ${UNIT_TEST_SOURCES} ${PORTABLE_SOURCES} ${DAT_TOOL_SOURCES} ${OFFLINE_SOURCES}
   ${CMAKE_SOURCE_DIR}/tests/imports/pe_imports.cpp)
 target_include_directories(unit_tests PRIVATE ${CMAKE_SOURCE_DIR})
 target_compile_definitions(unit_tests PRIVATE MENDRIX_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
@@ -52,7 +56,7 @@ set(MENDRIX_FUZZ_SECONDS 60 CACHE STRING "Length of the fuzz smoke run")
 if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
   file(GLOB FUZZ_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/fuzz/*_fuzz.cpp)
   # The sources under test are compiled once, instrumented, for every fuzzer.
-  add_library(fuzz_core OBJECT ${PORTABLE_SOURCES})
+  add_library(fuzz_core OBJECT ${PORTABLE_SOURCES} ${OFFLINE_SOURCES})
   target_include_directories(fuzz_core PRIVATE ${CMAKE_SOURCE_DIR})
   target_compile_options(fuzz_core PRIVATE -fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
   foreach(f ${FUZZ_SOURCES})
