@@ -1,6 +1,10 @@
 # Native Linux tree: platform-free modules, the data-file tool, unit tests
 # under sanitizers and, with clang, the fuzzer.
 find_package(EXPAT REQUIRED)
+# The offline cleaner reads and writes an installation's hives through
+# Debian's libhivex-dev.
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(HIVEX REQUIRED IMPORTED_TARGET hivex)
 
 option(MENDRIX_SANITIZE "Build with AddressSanitizer and UBSan" ON)
 list(APPEND PORTABLE_SOURCES ${POSIX_SOURCES})
@@ -47,7 +51,7 @@ target_compile_definitions(unit_tests PRIVATE MENDRIX_SOURCE_DIR="${CMAKE_SOURCE
   MENDRIX_DAT_EXE="$<TARGET_FILE:mendrix-dat>")
 target_compile_options(unit_tests PRIVATE ${TEST_COMPILE})
 target_link_options(unit_tests PRIVATE ${TEST_LINK})
-target_link_libraries(unit_tests PRIVATE gtest_main EXPAT::EXPAT)
+target_link_libraries(unit_tests PRIVATE gtest_main EXPAT::EXPAT PkgConfig::HIVEX)
 add_dependencies(unit_tests mendrix-dat)
 add_test(NAME native.unit COMMAND unit_tests --gtest_brief=1)
 
@@ -58,6 +62,7 @@ if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
   # The sources under test are compiled once, instrumented, for every fuzzer.
   add_library(fuzz_core OBJECT ${PORTABLE_SOURCES} ${OFFLINE_SOURCES})
   target_include_directories(fuzz_core PRIVATE ${CMAKE_SOURCE_DIR})
+  target_link_libraries(fuzz_core PUBLIC PkgConfig::HIVEX)
   target_compile_options(fuzz_core PRIVATE -fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
   foreach(f ${FUZZ_SOURCES})
     get_filename_component(n ${f} NAME_WE)
@@ -65,7 +70,7 @@ if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
     target_include_directories(${n} PRIVATE ${CMAKE_SOURCE_DIR})
     target_compile_options(${n} PRIVATE -fsanitize=fuzzer,address,undefined -fno-omit-frame-pointer)
     target_link_options(${n} PRIVATE -fsanitize=fuzzer,address,undefined)
-    target_link_libraries(${n} PRIVATE EXPAT::EXPAT)
+    target_link_libraries(${n} PRIVATE EXPAT::EXPAT PkgConfig::HIVEX)
     # Smoke run: a minute of fuzzing from the corpus the target seeds itself.
     set(corpus ${CMAKE_BINARY_DIR}/fuzz-corpus/${n})
     file(MAKE_DIRECTORY ${corpus})

@@ -58,6 +58,24 @@ uint32_t Upper(uint32_t c) {
 
 }  // namespace
 
+uint16_t WideOfAnsi(uint8_t c) {
+    uint32_t w = AnsiCodePoint(c);
+    return static_cast<uint16_t>(w ? w : c);
+}
+
+bool AnsiOfWide(uint16_t w, char* c) {
+    if (w < 0x80 || (w >= 0xA0 && w <= 0xFF)) {
+        *c = static_cast<char>(w);
+        return true;
+    }
+    for (int i = 0; i < 32; ++i)
+        if (kHigh[i] && kHigh[i] == w) {
+            *c = static_cast<char>(0x80 + i);
+            return true;
+        }
+    return false;
+}
+
 bool AnsiToUtf8(const char* ansi, size_t length, std::string* utf8) {
     utf8->clear();
     for (size_t i = 0; i < length; ++i) {
@@ -78,11 +96,9 @@ bool Utf8ToAnsi(const std::string& utf8, std::string* ansi) {
             ansi->push_back(static_cast<char>(c));
             continue;
         }
-        int found = -1;
-        for (int i = 0; i < 32; ++i)
-            if (kHigh[i] == c) found = i;
-        if (found < 0) return false;
-        ansi->push_back(static_cast<char>(0x80 + found));
+        char a;
+        if (c > 0xFFFF || !AnsiOfWide(static_cast<uint16_t>(c), &a)) return false;
+        ansi->push_back(a);
     }
     return true;
 }

@@ -14,6 +14,10 @@ bool AnsiToUtf8(const char* ansi, size_t length, std::string* utf8);
 // is not valid UTF-8 or holds a character the code page lacks: Windows on
 // that installation would show it by another name than ours.
 bool Utf8ToAnsi(const std::string& utf8, std::string* ansi);
+// One character of the code page and its UTF-16 one; a character the page
+// lacks answers false.
+uint16_t WideOfAnsi(uint8_t c);
+bool AnsiOfWide(uint16_t w, char* c);
 // True when the two UTF-8 names are the same but for letter case.
 bool SameNameAnyCase(const std::string& a, const std::string& b);
 // The same for two ANSI texts (section and entry names of INI files).

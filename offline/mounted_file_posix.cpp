@@ -3,6 +3,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -68,10 +69,12 @@ uint32_t ReplaceMountedFile(const std::string& path, const std::string& bytes) {
         if (!S_ISREG(st.st_mode)) return 5;
         mode = st.st_mode & 07777;
     }
-    std::string beside = path + ".mendrix-new";
-    int fd = open(beside.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+    // A name of our own making: one a user left beside the file (a link
+    // above all) is never written through.
+    std::string beside = path + ".XXXXXX";
+    int fd = mkstemp(&beside[0]);
     if (fd < 0) return Win32ErrorOf(errno);
-    bool written = WriteAll(fd, bytes) && fsync(fd) == 0;
+    bool written = fchmod(fd, mode) == 0 && WriteAll(fd, bytes) && fsync(fd) == 0;
     int error = errno;
     if (close(fd) != 0 && written) {
         written = false;
