@@ -11,7 +11,6 @@ list(APPEND PORTABLE_SOURCES ${POSIX_SOURCES})
 # The offline cleaner's own modules: the mounted installation, its INI files
 # and its hives. They build only here, beside the rescue system's calls.
 file(GLOB OFFLINE_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/offline/*.cpp)
-list(FILTER OFFLINE_SOURCES EXCLUDE REGEX "/main_[^/]*\\.cpp$")
 set(SANITIZE_FLAGS -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
 
 add_compile_options(-Wall -Wextra -Wno-unused-parameter)
@@ -19,6 +18,16 @@ add_compile_options(-Wall -Wextra -Wno-unused-parameter)
 add_library(mendrix_core STATIC ${PORTABLE_SOURCES})
 target_include_directories(mendrix_core PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(mendrix_core PUBLIC EXPAT::EXPAT)
+
+# mendrix-offline: the platform-free modules with the offline program's own
+# walk and file actions in place of the native stand-ins.
+file(GLOB OFFLINE_PROGRAM_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/offline/program/*.cpp)
+set(OFFLINE_CORE_SOURCES ${PORTABLE_SOURCES})
+list(FILTER OFFLINE_CORE_SOURCES EXCLUDE REGEX "/disk/file_ops_posix\\.cpp$")
+add_executable(mendrix-offline ${OFFLINE_CORE_SOURCES} ${OFFLINE_SOURCES} ${OFFLINE_PROGRAM_SOURCES})
+target_include_directories(mendrix-offline PRIVATE ${CMAKE_SOURCE_DIR})
+target_link_libraries(mendrix-offline PRIVATE EXPAT::EXPAT PkgConfig::HIVEX)
+install(TARGETS mendrix-offline DESTINATION bin)
 
 add_library(mendrix_dat_lib STATIC ${DAT_TOOL_SOURCES})
 target_link_libraries(mendrix_dat_lib PUBLIC mendrix_core)

@@ -329,6 +329,33 @@ void SetCurrentProfile(const OfflineProfile* profile) { g_current = profile; }
 const char* CurrentControlSetName() { return g_controlSet.c_str(); }
 const RegistryCalls* HiveRegistryCalls() { return &kCalls; }
 
+std::string SubkeyNameAt(uint32_t root, const char* path, size_t index) {
+    HiveKey key;
+    if (Find(root, path, &key) != REGISTRY_OK || !key.hive) return "";
+    hive_node_h* children = hivex_node_children(key.hive->h, key.node);
+    if (!children) return "";
+    std::string name;
+    size_t count = 0;
+    while (children[count]) ++count;
+    if (index < count) {
+        char* utf8 = hivex_node_name(key.hive->h, children[index]);
+        if (!utf8 || !Utf8ToAnsi(utf8, &name)) name = "?";
+        free(utf8);
+    }
+    free(children);
+    return name;
+}
+
+int32_t DeleteKeyTree(uint32_t root, const char* path) {
+    HiveKey key;
+    int32_t result = Find(root, path, &key);
+    if (result != REGISTRY_OK) return result;
+    if (!key.hive || key.node == hivex_root(key.hive->h)) return kAccessDenied;
+    if (hivex_node_delete_child(key.hive->h, key.node) != 0) return kBadHive;
+    key.hive->changed = true;
+    return REGISTRY_OK;
+}
+
 int CommitHives(bool (*saveOld)(const std::string& path, const std::string& windowsPath),
                 void (*report)(const std::string& line)) {
     int failed = 0;

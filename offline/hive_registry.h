@@ -35,6 +35,10 @@ void SetCurrentProfile(const OfflineProfile* profile);
 const char* CurrentControlSetName();
 
 const RegistryCalls* HiveRegistryCalls();
+// The name of the key's subkey at index (ANSI), or empty past the last.
+std::string SubkeyNameAt(uint32_t root, const char* path, size_t index);
+// Deletes the key with everything below it, as removing a service does.
+int32_t DeleteKeyTree(uint32_t root, const char* path);
 
 // Writes every changed hive back. Before a hive is replaced, saveOld is
 // given the old file's paths and may refuse (the undo journal could not keep

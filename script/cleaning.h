@@ -34,6 +34,10 @@ struct CleaningWork {
     // The memory pass of a MEMORY element: enumerates the processes, matches
     // them against the records and runs the process and thread passes.
     void (*scanMemory)(ParseContext* context, ProcessRecord* records);
+    // Where nothing can be run (an installation cleaned from outside): the
+    // UNREGDLL and EXECUTE elements hand their item kind and text here in
+    // place of their work. Null where the work runs.
+    void (*notRun)(int32_t kind, const char* subject);
 };
 
 extern const CleaningWork* g_cleaning;
