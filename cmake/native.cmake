@@ -28,6 +28,18 @@ add_executable(mendrix-offline ${OFFLINE_CORE_SOURCES} ${OFFLINE_SOURCES} ${OFFL
 target_include_directories(mendrix-offline PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_libraries(mendrix-offline PRIVATE EXPAT::EXPAT PkgConfig::HIVEX)
 install(TARGETS mendrix-offline DESTINATION bin)
+# Its end-to-end test makes an installation with the system's Python, where
+# Debian's python3-hivex is.
+add_executable(make-empty-hive tests/offline/make_empty_hive.cpp offline/empty_hive.cpp)
+target_include_directories(make-empty-hive PRIVATE ${CMAKE_SOURCE_DIR})
+add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/sample.dat
+  COMMAND mendrix-dat build ${CMAKE_SOURCE_DIR}/data/sample.xml ${CMAKE_BINARY_DIR}/sample.dat
+  DEPENDS mendrix-dat ${CMAKE_SOURCE_DIR}/data/sample.xml)
+add_custom_target(offline-sample-dat ALL DEPENDS ${CMAKE_BINARY_DIR}/sample.dat)
+add_test(NAME native.offline.run
+  COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tests/offline/offline_run_test.py
+          $<TARGET_FILE:mendrix-offline> $<TARGET_FILE:make-empty-hive> ${CMAKE_BINARY_DIR}/sample.dat)
+set_tests_properties(native.offline.run PROPERTIES TIMEOUT 120)
 
 add_library(mendrix_dat_lib STATIC ${DAT_TOOL_SOURCES})
 target_link_libraries(mendrix_dat_lib PUBLIC mendrix_core)

@@ -1,0 +1,197 @@
+"""mendrix-offline end to end, on an installation made here once: a
+report-only run changes nothing; the run cleans files, registry values of
+the profile's hive, the INI entry the installation maps to the registry,
+and the service's key in the current control set, with the console
+program's log and summary; hostile things on the mounted tree (a hive that
+is not a hive, a folder link leading back up and one leading out, a name
+not valid in the mount's character set) are each said and left as they
+were.
+
+offline_run_test.py MENDRIX_OFFLINE MAKE_EMPTY_HIVE DATA_FILE"""
+import hashlib
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from installation import Hive, read_values, text  # noqa: E402
+
+OFFLINE, MAKER, DATA = sys.argv[1:4]
+failures = []
+
+
+def check(condition, what):
+    if not condition:
+        failures.append(what)
+        print("FAILED: " + what)
+
+
+def snapshot(root):
+    """Every file under root: path -> (sha256, mtime); links by their target."""
+    seen = {}
+    for folder, dirs, files in os.walk(root):
+        for name in dirs + files:
+            full = os.path.join(folder, name)
+            rel = os.path.relpath(full, root)
+            if os.path.islink(full):
+                seen[rel] = ("link", os.readlink(full))
+            elif os.path.isfile(full):
+                with open(full, "rb") as f:
+                    seen[rel] = (hashlib.sha256(f.read()).hexdigest(), os.stat(full).st_mtime_ns)
+    return seen
+
+
+MARKER = b"MENDRIX-SAMPLE-MARKER"
+RUN_KEY = "Software\\Microsoft\\Windows\\CurrentVersion\\Run"
+WINDOWS_KEY = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows"
+
+
+def make_installation(top):
+    root = os.path.join(top, "c")
+    config = os.path.join(root, "Windows", "System32", "config")
+    software = Hive(MAKER, os.path.join(config, "SOFTWARE"))
+    software.sz("Microsoft\\Windows NT\\CurrentVersion", "SystemRoot", "C:\\Windows")
+    profiles = "Microsoft\\Windows NT\\CurrentVersion\\ProfileList\\"
+    software.sz(profiles + "S-1-5-21-1-2-3-1000", "ProfileImagePath", "%SystemDrive%\\Users\\ann", 2)
+    software.sz(profiles + "S-1-5-21-1-2-3-1001", "ProfileImagePath", "%SystemDrive%\\Users\\bob", 2)
+    software.sz(profiles, "ProgramData", "%SystemDrive%\\ProgramData", 2)
+    shell = "Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders"
+    software.sz(shell, "Common Desktop", "%PUBLIC%\\Desktop", 2)
+    software.sz(profiles, "Public", "%SystemDrive%\\Users\\Public", 2)
+    software.sz(shell, "Common Startup",
+                "%ProgramData%\\Microsoft\\Windows\\Start Menu\\Programs\\Startup", 2)
+    software.sz("Microsoft\\Windows NT\\CurrentVersion\\IniFileMapping\\win.ini\\windows", "",
+                "USR:" + WINDOWS_KEY)
+    software.commit()
+    system = Hive(MAKER, os.path.join(config, "SYSTEM"))
+    system.dword("Select", "Current", 2)
+    system.sz("ControlSet002\\Services\\MxSample", "ImagePath", "C:\\Windows\\mxsample.exe", 2)
+    system.sz("ControlSet002\\Services\\MxSample\\Enum", "0", "Root\\LEGACY_MXSAMPLE\\0000")
+    system.sz("ControlSet001\\Services\\MxSample", "ImagePath", "C:\\Windows\\mxsample.exe", 2)
+    system.commit()
+    ann = Hive(MAKER, os.path.join(root, "Users", "ann", "NTUSER.DAT"))
+    ann.sz(RUN_KEY, "MxSample", "C:\\Windows\\mxsample.exe")
+    ann.sz(RUN_KEY, "Other", "C:\\Program Files\\other.exe")
+    ann.sz(WINDOWS_KEY, "load", "mxsample.exe")
+    ann.sz("Environment", "TEMP", "%USERPROFILE%\\AppData\\Local\\Temp", 2)
+    ann.commit()
+    # bob's hive is not a hive: it is said, and left as it is.
+    os.makedirs(os.path.join(root, "Users", "bob"))
+    with open(os.path.join(root, "Users", "bob", "NTUSER.DAT"), "wb") as f:
+        f.write(b"regf but not really a hive")
+    files = {
+        "Windows/mxsample.exe": MARKER + b" program",
+        "Windows/clean.exe": b"nothing to see",
+        "Windows/win.ini": b"[windows]\r\nload=mxsample.exe\r\nrun=\r\n",
+        "Windows/System32/drivers/MXSAMPLE.TXT": MARKER,
+        "Users/ann/AppData/Local/Temp/mxsample.txt": MARKER + b" temp",
+        "Users/Public/Desktop/mxsample.txt": b"not the marker",
+        "ProgramData/Microsoft/Windows/Start Menu/Programs/Startup/MxSample.exe": MARKER,
+        "Windows/bad\xff.txt".encode("latin-1").decode("utf-8", "surrogateescape"): MARKER,
+    }
+    for rel, data in files.items():
+        path = os.path.join(root, rel)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(path, "wb") as f:
+            f.write(data)
+    # A link back up, and one out of the installation to a threat's file
+    # that is not the installation's to remove.
+    os.symlink("..", os.path.join(root, "Windows", "System32", "up"))
+    outside = os.path.join(top, "outside")
+    os.makedirs(outside)
+    with open(os.path.join(outside, "mxsample.txt"), "wb") as f:
+        f.write(MARKER)
+    os.symlink(outside, os.path.join(root, "Windows", "out"))
+    return root
+
+
+def run(root, *options):
+    result = subprocess.run([OFFLINE, "--root=" + root, "-df=" + DATA, "-noc"] + list(options),
+                            capture_output=True, timeout=60)
+    return result.returncode, result.stdout.decode("latin-1")
+
+
+def log_lines(root):
+    with open(os.path.join(root, "mendrix.log"), "rb") as f:
+        return f.read().decode("latin-1").split("\r\n")
+
+
+def main():
+    top = tempfile.mkdtemp(prefix="mendrix-offline-run-")
+    try:
+        root = make_installation(top)
+        before = snapshot(top)
+
+        code, out = run(root, "-reportonly")
+        check(code == 0, "report-only run exits 0, not %d" % code)
+        after = snapshot(top)
+        changed = sorted(k for k in after if before.get(k) != after[k])
+        check(changed == ["c/mendrix.log"], "report-only run changes only the log: %s" % changed)
+        os.remove(os.path.join(root, "mendrix.log"))
+
+        code, out = run(root, "-v")
+        check(code == 0, "run exits 0, not %d" % code)
+        lines = log_lines(root)
+        expected = [
+            "Could not read the registry hive C:\\Users\\bob\\NTUSER.DAT: it is not a registry hive, "
+            "or it is damaged; its keys are not examined",
+            "Memory not examined: nothing runs in an offline installation",
+            "Scanning C:\\Windows",
+            "Could not scan C:\\Windows\\bad\xff.txt: its name is not valid in the mount's character set",
+            ">>>Trojan 'Mendrix.Sample.B' found in file C:\\Windows\\mxsample.exe",
+            "Folder C:\\Windows\\out not entered: it is a link",
+            ">>>Trojan 'Mendrix.Sample.A' found in file C:\\Windows\\System32\\drivers\\MXSAMPLE.TXT",
+            "Folder C:\\Windows\\System32\\up not entered: it is a link",
+            "Scanning C:\\Users\\ann\\AppData\\Local\\Temp",
+            ">>>Trojan 'Mendrix.Sample.A' found in file C:\\Users\\ann\\AppData\\Local\\Temp\\mxsample.txt",
+            "Scanning C:\\Users\\Public\\Desktop",
+            "Scanning C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\Startup",
+            ">>>Trojan 'Mendrix.Sample.B' found in file "
+            "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\Startup\\MxSample.exe",
+            "Deleted registry value HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\MxSample",
+            "Removing Mendrix.Sample entries from C:\\Windows\\win.ini",
+            "Entry successfully removed from C:\\Windows\\win.ini",
+            "MxSample removed",
+            "\tServices removed                    : 1",
+            "\tIni file entries changed            : 1",
+            "\tRegistry keys changed               : 1",
+            "\tFiles deleted                       : 4",
+        ]
+        at = 0
+        for line in expected:
+            found = line in lines[at:]
+            check(found, "log line, in order: " + line)
+            if found:
+                at = lines.index(line, at) + 1
+        check(out.replace("\r\n", "\n").count("File deleted") == 4, "the log's lines also go to standard output")
+
+        after = snapshot(top)
+        gone = sorted(k for k in before if k not in after)
+        check(gone == ["c/ProgramData/Microsoft/Windows/Start Menu/Programs/Startup/MxSample.exe",
+                       "c/Users/ann/AppData/Local/Temp/mxsample.txt", "c/Windows/System32/drivers/MXSAMPLE.TXT",
+                       "c/Windows/mxsample.exe"], "files removed: %s" % gone)
+        for rel in ["c/Windows/clean.exe", "c/Windows/win.ini", "outside/mxsample.txt",
+                    "c/Users/bob/NTUSER.DAT", "c/Users/Public/Desktop/mxsample.txt"]:
+            check(after.get(rel) == before.get(rel), rel + " is left byte for byte")
+        ann = os.path.join(root, "Users", "ann", "NTUSER.DAT")
+        run_values = read_values(ann, RUN_KEY)
+        check(run_values is not None and sorted(run_values) == ["Other"], "the Run value goes, the other stays")
+        check(read_values(ann, WINDOWS_KEY) == {}, "the mapped win.ini entry goes from the profile's key")
+        system = os.path.join(root, "Windows", "System32", "config", "SYSTEM")
+        check(read_values(system, "ControlSet002\\Services\\MxSample") is None,
+              "the service's key goes from the current control set")
+        check(read_values(system, "ControlSet001\\Services\\MxSample") is not None,
+              "the other control set is left alone")
+        leftovers = [n for n in os.listdir(os.path.dirname(system)) if n not in ("SOFTWARE", "SYSTEM")]
+        check(leftovers == [], "nothing is left beside the hives: %s" % leftovers)
+    finally:
+        shutil.rmtree(top)
+    if failures:
+        print("%d failure(s)" % len(failures))
+        sys.exit(1)
+    print("offline run: all checks passed")
+
+
+main()
