@@ -10,3 +10,6 @@
 // folder is the installation's, as a Windows path ("C:\WINDOWS").
 void SetOfflineProfiles(const RegistryCalls* registry, const char* windowsFolder);
 const ProfileCalls* OfflineProfileCalls();
+// True when the installation's INI file mapping keeps the entry in the
+// registry (and not in the file as well).
+bool IniEntryInRegistry(const char* file, const char* section, const char* name);

@@ -124,3 +124,8 @@ void SetOfflineProfiles(const RegistryCalls* registry, const char* windowsFolder
 }
 
 const ProfileCalls* OfflineProfileCalls() { return &kCalls; }
+
+bool IniEntryInRegistry(const char* file, const char* section, const char* name) {
+    IniMapping mapping;
+    return FindIniMapping(g_registry, g_windowsFolder.c_str(), file, section, name, &mapping) && !mapping.fileToo;
+}

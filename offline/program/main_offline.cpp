@@ -25,6 +25,7 @@
 #include "offline/mounted_file.h"
 #include "offline/mounted_tree.h"
 #include "offline/offline_profiles.h"
+#include "offline/program/offline_undo.h"
 #include "offline/program/offline_work.h"
 #include "report/counters.h"
 #include "report/folder_macro.h"
@@ -45,7 +46,8 @@ namespace {
 
 const char kUsage[] =
     "Usage: mendrix-offline --root=FOLDER [--drive=D:FOLDER ...] [-df=DATAFILE] [-lf=LOGFILE] [-noc] [-v]\n"
-    "                       [-all] [-reportonly] [-json=REPORT]\n"
+    "                       [-all] [-reportonly] [-noundo] [-json=REPORT]\n"
+    "       mendrix-offline --root=FOLDER --undo[=JOURNAL]\n"
     "Runs a data file against the Windows installation mounted at FOLDER, as the console program\n"
     "would on that machine. Exit codes: 0 done, 1 no installation, 3 no data, 9 data file not\n"
     "well-formed, 10 data file corrupt, 12 out of memory.\n";
@@ -129,6 +131,8 @@ int Scan() {
     }
     if (result == RESULT_OK && !OpenDataFile(&context)) result = RESULT_NO_DATA;
     if (result == RESULT_OK) {
+        bool saving = !g_runOptions.noUndo && !ReportOnlyRun();
+        if (saving) BeginOfflineJournal(g_installation.letter, g_settings.dataFile);
         if (!CreateScriptParser(&context)) {
             ReportDataError(&context, DATA_ERROR_MEMORY);
             result = RESULT_NO_MEMORY;
@@ -138,8 +142,20 @@ int Scan() {
         }
         if (!(context.flags & RUN_SKIP)) WriteSummary(context.flags, context.threatType, ReportOnlyRun());
         if (result != RESULT_OK) CloseOpenGroup(&context);
+        // The hives are written once, each saved whole before it is.
+        if (!ReportOnlyRun()) {
+            if (saving)
+                CommitHives([](const std::string&, const std::string& windowsPath) {
+                    return SaveWholeFileForUndo(windowsPath);
+                }, SayNow);
+            else
+                CommitHives([](const std::string&, const std::string&) { return true; }, SayNow);
+        }
+        if (saving) {
+            NoteWholeFilesReplaced();
+            EndOfflineJournal();
+        }
     }
-    if (!ReportOnlyRun()) CommitHives([](const std::string&, const std::string&) { return true; }, SayNow);
     g_runFacts.result = result;
     g_runFacts.skipMode = (context.flags & RUN_SKIP) != 0;
     TakeTime(g_runFacts.finished);
@@ -172,6 +188,8 @@ int main(int argc, char** argv) {
             root = a + 7;
         } else if (!strncmp(a, "--drive=", 8)) {
             drives.push_back(a + 8);
+        } else if (!strcmp(a, "--undo") || !strncmp(a, "--undo=", 7)) {
+            commandLine += std::string(commandLine.empty() ? "" : " ") + "\"-" + (a + 2) + "\"";
         } else if (!strcmp(a, "--help") || !strcmp(a, "-h")) {
             fputs(kUsage, stdout);
             return 0;
@@ -227,7 +245,7 @@ int main(int argc, char** argv) {
     for (const std::string& line : g_earlyLines) ReportMessage(MSG_ERROR, "%s", line.c_str());
     if (!g_installation.ntFamily)
         ReportMessage(MSG_WARNING, "Registry not examined: the registry of a 9x installation is not read offline\r\n");
-    int result = Scan();
+    int result = g_runOptions.undo ? RestoreOfflineJournal(g_installation.letter, g_runOptions.undo) : Scan();
     if (log) fclose(log);
     g_report.logFile = nullptr;
     CloseHives();

@@ -39,7 +39,7 @@ def snapshot(root):
                 seen[rel] = ("link", os.readlink(full))
             elif os.path.isfile(full):
                 with open(full, "rb") as f:
-                    seen[rel] = (hashlib.sha256(f.read()).hexdigest(), os.stat(full).st_mtime_ns)
+                    seen[rel] = (hashlib.sha256(f.read()).hexdigest(), os.stat(full).st_mtime_ns // 100)
     return seen
 
 
@@ -186,6 +186,22 @@ def main():
               "the other control set is left alone")
         leftovers = [n for n in os.listdir(os.path.dirname(system)) if n not in ("SOFTWARE", "SYSTEM")]
         check(leftovers == [], "nothing is left beside the hives: %s" % leftovers)
+        journals = os.listdir(os.path.join(root, "Mendrix", "Undo"))
+        check(len(journals) == 1 and "Undo journal: C:\\Mendrix\\Undo\\" + journals[0] in lines,
+              "the log names the run's undo journal")
+
+        # --undo puts every file back with its bytes and times, the hives
+        # byte for byte; a second one changes nothing.
+        code, out = run(root, "--undo")
+        check(code == 0, "undo exits 0, not %d" % code)
+        check("6 restored, 0 not restored" in out, "undo restores 4 files and 2 hives: " + out)
+        restored = snapshot(top)
+        differ = sorted(k for k in set(before) | set(restored)
+                        if before.get(k) != restored.get(k) and not k.startswith("c/Mendrix")
+                        and k != "c/mendrix.log")
+        check(differ == [], "undo puts the installation back as it was: %s" % differ)
+        code, out = run(root, "--undo")
+        check(code == 1 and "restored on" in out, "a restored journal is not restored again")
     finally:
         shutil.rmtree(top)
     if failures:
