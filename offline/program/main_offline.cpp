@@ -20,6 +20,7 @@
 #include "app/run_options.h"
 #include "app/summary.h"
 #include "disk/directory_list.h"
+#include "offline/embedded_data.h"
 #include "offline/hive_registry.h"
 #include "offline/installation.h"
 #include "offline/mounted_file.h"
@@ -45,7 +46,8 @@ void SetTestWindowsDirectory(const char* dir);
 namespace {
 
 const char kUsage[] =
-    "Usage: mendrix-offline --root=FOLDER [--drive=D:FOLDER ...] [-df=DATAFILE] [-lf=LOGFILE] [-noc] [-v]\n"
+    "Usage: mendrix-offline --root=FOLDER [--drive=D:FOLDER ...] [-df=DATAFILE | --from-exe=PROGRAM]\n"
+    "                       [-lf=LOGFILE] [-noc] [-v]\n"
     "                       [-all] [-reportonly] [-noundo] [-json=REPORT]\n"
     "       mendrix-offline --root=FOLDER --undo[=JOURNAL]\n"
     "Runs a data file against the Windows installation mounted at FOLDER, as the console program\n"
@@ -181,6 +183,7 @@ bool AddDrive(const char* text) {
 
 int main(int argc, char** argv) {
     std::string root, commandLine;
+    const char* fromExe = nullptr;
     std::vector<const char*> drives;
     for (int i = 1; i < argc; ++i) {
         const char* a = argv[i];
@@ -188,6 +191,8 @@ int main(int argc, char** argv) {
             root = a + 7;
         } else if (!strncmp(a, "--drive=", 8)) {
             drives.push_back(a + 8);
+        } else if (!strncmp(a, "--from-exe=", 11)) {
+            fromExe = a + 11;
         } else if (!strcmp(a, "--undo") || !strncmp(a, "--undo=", 7)) {
             commandLine += std::string(commandLine.empty() ? "" : " ") + "\"-" + (a + 2) + "\"";
         } else if (!strcmp(a, "--help") || !strcmp(a, "-h")) {
@@ -226,6 +231,19 @@ int main(int argc, char** argv) {
     ParseCommandLine(text.data(), [](const char* token) {
         fprintf(stderr, "Unknown option ignored: \"%s\"\r\n", token);
     });
+    // The data a built program carries stands in for -df=.
+    static std::string embedded;
+    if (fromExe) {
+        std::string image, problem;
+        if (ReadMountedFile(fromExe, &image) != 0 || !FindEmbeddedData(image, 101, &embedded, &problem)) {
+            fprintf(stderr, "mendrix-offline: no data file in %s: %s\n", fromExe,
+                    problem.empty() ? "it cannot be read" : problem.c_str());
+            return RESULT_NO_DATA;
+        }
+        g_resourceData = reinterpret_cast<const unsigned char*>(embedded.data());
+        g_resourceSize = static_cast<uint32_t>(embedded.size());
+        g_runOptions.dataFile = nullptr;
+    }
     g_runOptions.secondOutput = stdout;
     InstallRunOptions(&g_runOptions);
     g_report.sinks = &kSinks;

@@ -3,7 +3,8 @@ the project's sample threat and copied; the data file runs in the prefix
 under Wine (online) and, on the copy, through mendrix-offline, after the
 copy's registry is turned into hive files (empty hives of our own, filled
 through the hive library from regedit exports of the keys the run reads).
-Afterwards both have the same files removed, the same registry values and
+The offline run takes its data from the console program itself
+(--from-exe). Afterwards both have the same files removed, the same registry values and
 service key gone, and the offline log's found and changed lines are the
 online log's.
 
@@ -151,7 +152,8 @@ def main():
         settle(online)
         make_hives(offline)
         o = os.path.join(offline, "drive_c")
-        result = subprocess.run([OFFLINE, "--root=" + o, "-df=" + os.path.join(o, "mendrix", "sample.dat"), "-noc"],
+        # Offline, the data comes from the console program that carries it.
+        result = subprocess.run([OFFLINE, "--root=" + o, "--from-exe=" + os.path.join(TREE, "mendrix-cli.exe"), "-noc"],
                                 capture_output=True, timeout=120)
         check(result.returncode == code, "offline exits as online: %d, %d" % (result.returncode, code))
 
