@@ -6,7 +6,8 @@ through the hive library from regedit exports of the keys the run reads).
 The offline run takes its data from the console program itself
 (--from-exe). Afterwards both have the same files removed, the same registry values and
 service key gone, and the offline log's found and changed lines are the
-online log's.
+online log's; the console program's -undo then restores the offline run's
+journal on the copy, hives byte for byte.
 
 offline_differential_test.py MENDRIX_OFFLINE MAKE_EMPTY_HIVE DATA_FILE WIN_TREE WINE_SCRIPTS"""
 import os
@@ -118,6 +119,14 @@ def make_hives(prefix):
         hive.commit()
 
 
+def state(path):
+    """A file's bytes and its last-written time to the 100 ns Windows keeps."""
+    if not os.path.exists(path):
+        return None
+    with open(path, "rb") as f:
+        return f.read(), os.stat(path).st_mtime_ns // 100
+
+
 def found_and_changed(log_path):
     with open(log_path, "rb") as f:
         lines = f.read().decode("latin-1").split("\r\n")
@@ -152,6 +161,9 @@ def main():
         settle(online)
         make_hives(offline)
         o = os.path.join(offline, "drive_c")
+        changed = ["windows/mxsample.exe", "users/root/Temp/mxsample.txt", "windows/system32/config/SYSTEM",
+                   "users/root/NTUSER.DAT", "windows/system32/config/SOFTWARE"]
+        before = {rel: state(os.path.join(o, rel)) for rel in changed}
         # Offline, the data comes from the console program that carries it.
         result = subprocess.run([OFFLINE, "--root=" + o, "--from-exe=" + os.path.join(TREE, "mendrix-cli.exe"), "-noc"],
                                 capture_output=True, timeout=120)
@@ -181,6 +193,14 @@ def main():
         check(online_log == offline_log, "the logs' found and changed lines agree:\n  online:  %s\n  offline: %s"
               % (online_log, offline_log))
         check(len(online_log) >= 8, "the online run found and changed: %s" % online_log)
+
+        # The console program's -undo, on the copy under Wine, restores the
+        # offline run's journal: files and hives with their bytes and times.
+        code = wine(offline, "C:\\mendrix\\mendrix-cli.exe", "-undo", cwd=os.path.join(o, "mendrix"))
+        settle(offline)
+        check(code == 0, "the online undo of the offline journal exits 0, not %d" % code)
+        for rel in changed:
+            check(state(os.path.join(o, rel)) == before[rel], rel + " is back as it was, bytes and time")
     finally:
         settle(online)
         shutil.rmtree(top, ignore_errors=True)
