@@ -56,6 +56,7 @@ def make_installation(top):
     profiles = "Microsoft\\Windows NT\\CurrentVersion\\ProfileList\\"
     software.sz(profiles + "S-1-5-21-1-2-3-1000", "ProfileImagePath", "%SystemDrive%\\Users\\ann", 2)
     software.sz(profiles + "S-1-5-21-1-2-3-1001", "ProfileImagePath", "%SystemDrive%\\Users\\bob", 2)
+    software.sz(profiles + "S-1-5-21-1-2-3-1002", "ProfileImagePath", "%SystemDrive%\\Users\\cat", 2)
     software.sz(profiles, "ProgramData", "%SystemDrive%\\ProgramData", 2)
     shell = "Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders"
     software.sz(shell, "Common Desktop", "%PUBLIC%\\Desktop", 2)
@@ -77,6 +78,9 @@ def make_installation(top):
     ann.sz(WINDOWS_KEY, "load", "mxsample.exe")
     ann.sz("Environment", "TEMP", "%USERPROFILE%\\AppData\\Local\\Temp", 2)
     ann.commit()
+    cat = Hive(MAKER, os.path.join(root, "Users", "cat", "NTUSER.DAT"))
+    cat.sz(RUN_KEY, "MxSample", "C:\\Users\\cat\\mxsample.exe")
+    cat.commit()
     # bob's hive is not a hive: it is said, and left as it is.
     os.makedirs(os.path.join(root, "Users", "bob"))
     with open(os.path.join(root, "Users", "bob", "NTUSER.DAT"), "wb") as f:
@@ -150,13 +154,15 @@ def main():
             "Scanning C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\Startup",
             ">>>Trojan 'Mendrix.Sample.B' found in file "
             "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\Startup\\MxSample.exe",
-            "Deleted registry value HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\MxSample",
+            # Each user's hive, the user named.
+            "Deleted registry value HKU\\S-1-5-21-1-2-3-1000\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\MxSample",
+            "Deleted registry value HKU\\S-1-5-21-1-2-3-1002\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\MxSample",
             "Removing Mendrix.Sample entries from C:\\Windows\\win.ini",
             "Entry successfully removed from C:\\Windows\\win.ini",
             "MxSample removed",
             "\tServices removed                    : 1",
             "\tIni file entries changed            : 1",
-            "\tRegistry keys changed               : 1",
+            "\tRegistry keys changed               : 2",
             "\tFiles deleted                       : 4",
         ]
         at = 0
@@ -179,6 +185,8 @@ def main():
         run_values = read_values(ann, RUN_KEY)
         check(run_values is not None and sorted(run_values) == ["Other"], "the Run value goes, the other stays")
         check(read_values(ann, WINDOWS_KEY) == {}, "the mapped win.ini entry goes from the profile's key")
+        cat = os.path.join(root, "Users", "cat", "NTUSER.DAT")
+        check(read_values(cat, RUN_KEY) == {}, "the Run value goes from the second user's hive too")
         system = os.path.join(root, "Windows", "System32", "config", "SYSTEM")
         check(read_values(system, "ControlSet002\\Services\\MxSample") is None,
               "the service's key goes from the current control set")
@@ -194,7 +202,7 @@ def main():
         # byte for byte; a second one changes nothing.
         code, out = run(root, "--undo")
         check(code == 0, "undo exits 0, not %d" % code)
-        check("6 restored, 0 not restored" in out, "undo restores 4 files and 2 hives: " + out)
+        check("7 restored, 0 not restored" in out, "undo restores 4 files and 3 hives: " + out)
         restored = snapshot(top)
         differ = sorted(k for k in set(before) | set(restored)
                         if before.get(k) != restored.get(k) and not k.startswith("c/Mendrix")
