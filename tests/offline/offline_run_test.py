@@ -9,6 +9,7 @@ were.
 
 offline_run_test.py MENDRIX_OFFLINE MAKE_EMPTY_HIVE DATA_FILE"""
 import hashlib
+import json
 import os
 import shutil
 import subprocess
@@ -135,8 +136,15 @@ def main():
         check(changed == ["c/mendrix.log"], "report-only run changes only the log: %s" % changed)
         os.remove(os.path.join(root, "mendrix.log"))
 
-        code, out = run(root, "-v")
+        report = os.path.join(top, "report.json")
+        code, out = run(root, "-v", "-json=" + report)
         check(code == 0, "run exits 0, not %d" % code)
+        with open(report, encoding="utf-8") as f:
+            facts = json.load(f)
+        unexamined = [(n["kind"], n["subject"], n["reason"]) for n in facts["notExamined"]]
+        check(("process", "Memory", "nothing runs in an offline installation") in unexamined,
+              "the run report names memory as not examined: %s" % unexamined)
+        check(facts["complete"] is False, "an offline run that could not look at memory is not complete")
         lines = log_lines(root)
         expected = [
             "Could not read the registry hive C:\\Users\\bob\\NTUSER.DAT: it is not a registry hive, "
@@ -206,7 +214,7 @@ def main():
         restored = snapshot(top)
         differ = sorted(k for k in set(before) | set(restored)
                         if before.get(k) != restored.get(k) and not k.startswith("c/Mendrix")
-                        and k != "c/mendrix.log")
+                        and k not in ("c/mendrix.log", "report.json"))
         check(differ == [], "undo puts the installation back as it was: %s" % differ)
         code, out = run(root, "--undo")
         check(code == 1 and "restored on" in out, "a restored journal is not restored again")
