@@ -123,6 +123,32 @@ def log_lines(root):
         return f.read().decode("latin-1").split("\r\n")
 
 
+def nine_x(top):
+    """A 9x installation: files and INI entries are cleaned in the files
+    themselves, the registry is said once not to be examined, and undo
+    puts the INI file back byte for byte."""
+    root = os.path.join(top, "nine")
+    windows = os.path.join(root, "WINDOWS")
+    os.makedirs(os.path.join(windows, "TEMP"))
+    ini = b"[windows]\r\nload=mxsample.exe\r\nrun=\r\n"
+    for name, data in {"SYSTEM.DAT": b"a 9x registry", "WIN.INI": ini, "MXSAMPLE.EXE": MARKER}.items():
+        with open(os.path.join(windows, name), "wb") as f:
+            f.write(data)
+    before = snapshot(root)
+    code, out = run(root)
+    check(code == 0, "9x run exits 0, not %d" % code)
+    lines = log_lines(root)
+    check(lines.count("Registry not examined: the registry of a 9x installation is not read offline") == 1,
+          "9x: the registry is said once not to be examined")
+    check("Entry successfully removed from C:\\WINDOWS\\win.ini" in lines, "9x: the win.ini entry is removed")
+    with open(os.path.join(windows, "WIN.INI"), "rb") as f:
+        check(f.read() == b"[windows]\r\nrun=\r\n", "9x: only the entry's line leaves the file")
+    check(not os.path.exists(os.path.join(windows, "MXSAMPLE.EXE")), "9x: the threat's file is removed")
+    code, out = run(root, "--undo")
+    after = {k: v for k, v in snapshot(root).items() if not k.startswith("Mendrix") and k != "mendrix.log"}
+    check(code == 0 and after == before, "9x: undo puts the INI file and the file back: %s" % out)
+
+
 def main():
     top = tempfile.mkdtemp(prefix="mendrix-offline-run-")
     try:
@@ -218,6 +244,7 @@ def main():
         check(differ == [], "undo puts the installation back as it was: %s" % differ)
         code, out = run(root, "--undo")
         check(code == 1 and "restored on" in out, "a restored journal is not restored again")
+        nine_x(top)
     finally:
         shutil.rmtree(top)
     if failures:
