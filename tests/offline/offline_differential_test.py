@@ -9,7 +9,10 @@ service key gone, and the offline log's found and changed lines are the
 online log's; the console program's -undo then restores the offline run's
 journal on the copy, hives byte for byte.
 
-offline_differential_test.py MENDRIX_OFFLINE MAKE_EMPTY_HIVE DATA_FILE WIN_TREE WINE_SCRIPTS"""
+It runs in the 32-bit tree; on a machine that cannot run 32-bit code, in
+the 64-bit one, and says so (the two programs do the same work).
+
+offline_differential_test.py MENDRIX_OFFLINE MAKE_EMPTY_HIVE DATA_FILE WIN_TREE WIN64_TREE WINE_SCRIPTS RUNS_32BIT"""
 import os
 import re
 import shutil
@@ -20,7 +23,12 @@ import tempfile
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from installation import Hive, read_values  # noqa: E402
 
-OFFLINE, MAKER, DATA, TREE, SCRIPTS = sys.argv[1:6]
+OFFLINE, MAKER, DATA, WIN_TREE, WIN64_TREE, SCRIPTS, RUNS_32BIT = sys.argv[1:8]
+RUNS32 = subprocess.run(["bash", RUNS_32BIT], capture_output=True, text=True).stdout.strip()
+TREE = WIN_TREE if RUNS32 == "yes" else WIN64_TREE
+with open(os.path.join(TREE, "wine-arch")) as arch_file:
+    ARCH = arch_file.read().strip()
+LOADER = "/usr/lib/wine/wine" if ARCH == "win32" else "/usr/lib/wine/wine64"
 failures = []
 MARKER = b"MENDRIX-SAMPLE-MARKER"
 RUN_KEY = "Software\\Microsoft\\Windows\\CurrentVersion\\Run"
@@ -44,9 +52,9 @@ def check(condition, what):
 
 
 def wine(prefix, *args, cwd=None):
-    env = dict(os.environ, WINEPREFIX=prefix, WINEARCH="win32", WINEDEBUG="-all",
+    env = dict(os.environ, WINEPREFIX=prefix, WINEARCH=ARCH, WINEDEBUG="-all",
                WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d")
-    result = subprocess.run(["/usr/lib/wine/wine"] + list(args), env=env, cwd=cwd, capture_output=True,
+    result = subprocess.run([LOADER] + list(args), env=env, cwd=cwd, capture_output=True,
                             timeout=120)
     return result.returncode
 
@@ -136,6 +144,8 @@ def found_and_changed(log_path):
 
 
 def main():
+    if TREE != WIN_TREE:
+        print("differential test in %s: this machine does not run 32-bit code (%s)" % (TREE, RUNS32))
     subprocess.run([os.path.join(SCRIPTS, "make-template-prefix.sh"), TREE], check=True)
     top = tempfile.mkdtemp(prefix="mendrix-differential-")
     online, offline = os.path.join(top, "online"), os.path.join(top, "offline")
