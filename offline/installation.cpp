@@ -154,7 +154,9 @@ void LoadInstallation(Installation* installation, void (*report)(const std::stri
     if (!installation->ntFamily) return;
     SetMachineHives(OpenHive(config + "SOFTWARE", report), OpenHive(config + "SYSTEM", report));
     std::string root = TextValue(kLocalMachine, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", "SystemRoot");
-    if (!root.empty()) {
+    // The registry's spelling of the folder, when it names the drive the run
+    // mounted as the installation's (--drive= gives another letter).
+    if (root.size() > 2 && root[1] == ':' && (root[0] & ~0x20) == installation->letter) {
         installation->windowsFolder = root;
         installation->systemFolder = root + "\\system32";
         installation->tempFolder = root + "\\TEMP\\";
