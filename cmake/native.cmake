@@ -38,7 +38,8 @@ add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/sample.dat
 add_custom_target(offline-sample-dat ALL DEPENDS ${CMAKE_BINARY_DIR}/sample.dat)
 add_test(NAME native.offline.run
   COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tests/offline/offline_run_test.py
-          $<TARGET_FILE:mendrix-offline> $<TARGET_FILE:make-empty-hive> ${CMAKE_BINARY_DIR}/sample.dat)
+          $<TARGET_FILE:mendrix-offline> $<TARGET_FILE:make-empty-hive> ${CMAKE_BINARY_DIR}/sample.dat
+          $<TARGET_FILE:mendrix-dat>)
 set_tests_properties(native.offline.run PROPERTIES TIMEOUT 120)
 
 add_library(mendrix_dat_lib STATIC ${DAT_TOOL_SOURCES})

@@ -7,7 +7,10 @@ is not a hive, a folder link leading back up and one leading out, a name
 not valid in the mount's character set) are each said and left as they
 were.
 
-offline_run_test.py MENDRIX_OFFLINE MAKE_EMPTY_HIVE DATA_FILE"""
+UNREGDLL, EXECUTE and network shares are each one line and an item of the
+run report's notExamined.
+
+offline_run_test.py MENDRIX_OFFLINE MAKE_EMPTY_HIVE DATA_FILE MENDRIX_DAT"""
 import hashlib
 import json
 import os
@@ -19,7 +22,7 @@ import tempfile
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from installation import Hive, read_values, text  # noqa: E402
 
-OFFLINE, MAKER, DATA = sys.argv[1:4]
+OFFLINE, MAKER, DATA, DAT_TOOL = sys.argv[1:5]
 failures = []
 
 
@@ -121,6 +124,35 @@ def run(root, *options):
 def log_lines(root):
     with open(os.path.join(root, "mendrix.log"), "rb") as f:
         return f.read().decode("latin-1").split("\r\n")
+
+
+COMMANDS = """<?xml version="1.0" encoding="ISO-8859-1"?>
+<CLEANER DataFile="Mendrix.Commands" Version="1.0" Type="Trojan">
+  <IDENTITY GenericName="Mendrix.Commands">
+    <UNREGDLL>system\\evil.dll</UNREGDLL>
+    <EXECUTE>"windows\\regsvr32.exe /u x.dll"</EXECUTE>
+    <EXECUTE>removeShares</EXECUTE>
+  </IDENTITY>
+</CLEANER>
+"""
+
+
+def nothing_runs(top, root):
+    """Work that needs the installation running is one line each, at the
+    warning level, and an item of notExamined."""
+    xml, data, report = (os.path.join(top, n) for n in ("commands.xml", "commands.dat", "commands.json"))
+    with open(xml, "w") as f:
+        f.write(COMMANDS)
+    subprocess.run([DAT_TOOL, "build", xml, data], check=True, capture_output=True)
+    result = subprocess.run([OFFLINE, "--root=" + root, "-df=" + data, "-noc", "-s", "-lf=/dev/null",
+                             "-json=" + report], capture_output=True, timeout=60)
+    out = result.stdout.decode("latin-1").split("\r\n")
+    subjects = ["C:\\Windows\\system32\\evil.dll", "C:\\Windows\\regsvr32.exe /u x.dll", "Network shares"]
+    for subject in subjects:
+        check(subject + " not examined: nothing runs in an offline installation" in out, subject + " is said not run")
+    with open(report, encoding="utf-8") as f:
+        items = [(n["kind"], n["subject"]) for n in json.load(f)["notExamined"]]
+    check(items == list(zip(["comServer", "command", "share"], subjects)), "notExamined names them: %s" % items)
 
 
 def nine_x(top):
@@ -245,6 +277,7 @@ def main():
         check(differ == [], "undo puts the installation back as it was: %s" % differ)
         code, out = run(root, "--undo")
         check(code == 1 and "restored on" in out, "a restored journal is not restored again")
+        nothing_runs(top, root)
         nine_x(top)
     finally:
         shutil.rmtree(top)
