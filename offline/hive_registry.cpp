@@ -1,26 +1,15 @@
 #include "offline/hive_registry.h"
 
-#include <errno.h>
-#include <fcntl.h>
 #include <hivex.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <vector>
 
 #include "offline/ansi_names.h"
+#include "offline/hive_file.h"
 #include "offline/hive_text.h"
-
-struct HiveFile {
-    hive_h* h;
-    std::string path;
-    std::string windowsPath;
-    bool changed;
-    HiveFile* next;
-};
 
 namespace {
 
@@ -33,7 +22,6 @@ const int32_t kAccessDenied = 5;
 const int32_t kNoMoreItems = 259;
 const int32_t kBadHive = 1009;  // ERROR_BADDB
 
-HiveFile* g_hives;  // every hive opened, for the commit
 HiveFile* g_software;
 HiveFile* g_system;
 OfflineProfile* g_profiles;
@@ -295,23 +283,6 @@ void ReadCurrentControlSet() {
 
 }  // namespace
 
-HiveFile* OpenHiveFile(const std::string& path, const std::string& windowsPath, std::string* problem) {
-    struct stat st;
-    if (lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
-        *problem = "it is not a file";
-        return nullptr;
-    }
-    hive_h* h = hivex_open(path.c_str(), HIVEX_OPEN_WRITE);
-    if (!h) {
-        *problem = errno == ENOTSUP || errno == EINVAL ? "it is not a registry hive, or it is damaged"
-                                                         : std::string("it could not be read (") + strerror(errno) + ")";
-        return nullptr;
-    }
-    HiveFile* hive = new HiveFile{h, path, windowsPath, false, g_hives};
-    g_hives = hive;
-    return hive;
-}
-
 void SetMachineHives(HiveFile* software, HiveFile* system) {
     g_software = software;
     g_system = system;
@@ -356,49 +327,8 @@ int32_t DeleteKeyTree(uint32_t root, const char* path) {
     return REGISTRY_OK;
 }
 
-int CommitHives(bool (*saveOld)(const std::string& path, const std::string& windowsPath),
-                void (*report)(const std::string& line)) {
-    int failed = 0;
-    for (HiveFile* hive = g_hives; hive; hive = hive->next) {
-        if (!hive->changed) continue;
-        if (!saveOld(hive->path, hive->windowsPath)) {
-            report("Could not write the registry hive " + hive->windowsPath +
-                   ": it could not be saved for undo, so it is left as it was\r\n");
-            ++failed;
-            continue;
-        }
-        // A name of our own making beside the hive: one a user left there
-        // (a link above all) is never written through.
-        std::string beside = hive->path + ".XXXXXX";
-        int fd = mkstemp(&beside[0]);
-        bool written = fd >= 0;
-        if (fd >= 0) close(fd);
-        written = written && hivex_commit(hive->h, beside.c_str(), 0) == 0;
-        int error = errno;
-        if (written) {
-            struct stat st;
-            if (stat(hive->path.c_str(), &st) == 0) chmod(beside.c_str(), st.st_mode & 07777);
-            written = rename(beside.c_str(), hive->path.c_str()) == 0;
-            error = errno;
-        }
-        if (!written) {
-            if (fd >= 0) unlink(beside.c_str());
-            report("Could not write the registry hive " + hive->windowsPath + ": " + strerror(error) + "\r\n");
-            ++failed;
-            continue;
-        }
-        hive->changed = false;
-    }
-    return failed;
-}
-
 void CloseHives() {
-    while (g_hives) {
-        HiveFile* next = g_hives->next;
-        hivex_close(g_hives->h);
-        delete g_hives;
-        g_hives = next;
-    }
+    CloseHiveFiles();
     while (g_profiles) {
         OfflineProfile* next = g_profiles->next;
         delete g_profiles;
