@@ -4,10 +4,12 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <string.h>
+#include <strings.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "offline/mounted_file.h"
@@ -303,8 +305,38 @@ void EndOfflineJournal() {
     FreeJournalItems(&g_journal.journal);
 }
 
+// -undo=list: each journal of the installation, the oldest first.
+int ListOfflineJournals(char driveLetter) {
+    std::vector<std::string> names = JournalFolders(driveLetter);
+    std::vector<std::string> journals;
+    for (const std::string& name : names)
+        if (IsJournalFolderName(name)) journals.push_back(name);
+    std::sort(journals.begin(), journals.end());
+    std::string root = UndoRoot(driveLetter);
+    if (journals.empty()) {
+        ReportMessage(MSG_INFO, "No undo journals in %s\r\n", root.c_str());
+        return 0;
+    }
+    ReportMessage(MSG_INFO, "Undo journals in %s:\r\n", root.c_str());
+    for (const std::string& name : journals) {
+        Journal journal = {};
+        std::string posix, text, problem;
+        if (ResolveMountedPath((root + "\\" + name + "\\manifest.json").c_str(), &posix) == MOUNTED_FOUND &&
+            ReadMountedFile(posix, &text) == 0 && ParseManifest(text, &journal, &problem))
+            ReportMessage(MSG_INFO, "%s\r\n", JournalListLine(name, journal).c_str());
+        else
+            ReportMessage(MSG_INFO, "%s  (cannot be read: %s)\r\n", name.c_str(),
+                          problem.empty() ? "its manifest cannot be read" : problem.c_str());
+        FreeJournalItems(&journal);
+    }
+    return 0;
+}
+
 int RestoreOfflineJournal(char driveLetter, const char* which) {
+    if (which && strcasecmp(which, "list") == 0) return ListOfflineJournals(driveLetter);
     std::string folder = which && *which ? which : "";
+    // A journal's name alone is one of the installation's.
+    if (!folder.empty() && folder.find('\\') == std::string::npos) folder = UndoRoot(driveLetter) + "\\" + folder;
     if (folder.empty()) {
         std::string latest = LatestJournalFolder(JournalFolders(driveLetter));
         if (latest.empty()) {

@@ -265,9 +265,13 @@ def main():
         check(len(journals) == 1 and "Undo journal: C:\\Mendrix\\Undo\\" + journals[0] in lines,
               "the log names the run's undo journal")
 
+        code, out = run(root, "-undo=list")
+        check(code == 0 and "Undo journals in C:\\Mendrix\\Undo:" in out and journals[0] in out,
+              "-undo=list names the journal: " + out)
+
         # --undo puts every file back with its bytes and times, the hives
         # byte for byte; a second one changes nothing.
-        code, out = run(root, "--undo")
+        code, out = run(root, "--undo=" + journals[0])
         check(code == 0, "undo exits 0, not %d" % code)
         check("7 restored, 0 not restored" in out, "undo restores 4 files and 3 hives: " + out)
         restored = snapshot(top)
