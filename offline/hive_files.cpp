@@ -40,7 +40,7 @@ int CommitHives(bool (*saveOld)(const std::string& path, const std::string& wind
         if (!hive->changed) continue;
         if (!saveOld(hive->path, hive->windowsPath)) {
             report("Could not write the registry hive " + hive->windowsPath +
-                   ": it could not be saved for undo, so it is left as it was\r\n");
+                   ": it could not be saved for undo; the changes above to its keys were not made\r\n");
             ++failed;
             continue;
         }
@@ -60,7 +60,8 @@ int CommitHives(bool (*saveOld)(const std::string& path, const std::string& wind
         }
         if (!written) {
             if (fd >= 0) unlink(beside.c_str());
-            report("Could not write the registry hive " + hive->windowsPath + ": " + strerror(error) + "\r\n");
+            report("Could not write the registry hive " + hive->windowsPath + ": " + strerror(error) +
+                   "; the changes above to its keys were not made\r\n");
             ++failed;
             continue;
         }

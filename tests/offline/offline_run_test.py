@@ -195,6 +195,21 @@ def main():
         changed = sorted(k for k in after if before.get(k) != after[k])
         check(changed == ["d/run.log"], "report-only run changes only its log, on D:: %s" % changed)
 
+        # A journal folder a user made a link (to a folder of the rescue
+        # system): nothing can be saved, so nothing is changed, and each
+        # change says so.
+        os.symlink(os.path.join(top, "outside"), os.path.join(root, "Mendrix"))
+        code, out = run(root, "-lf=/dev/null")
+        out = out.split("\r\n")
+        check(out.count("File left unchanged: could not save it for undo (the journal folder cannot be made)") == 4,
+              "each file is left unchanged for want of a journal")
+        check("Could not write the registry hive C:\\Windows\\System32\\config\\SYSTEM: it could not be saved "
+              "for undo; the changes above to its keys were not made" in out, "the hive is not written")
+        after = snapshot(top)
+        changed = sorted(k for k in after if before.get(k) != after[k])
+        check(changed == ["c/Mendrix", "d/run.log"], "a run that cannot save changes nothing: %s" % changed)
+        os.remove(os.path.join(root, "Mendrix"))
+
         report = os.path.join(top, "report.json")
         code, out = run(root, "-v", "-json=" + report)
         check(code == 0, "run exits 0, not %d" % code)
