@@ -65,5 +65,7 @@ const char kConsoleUsage[] =
     "  9   the data file is not well-formed XML\r\n"
     "  10  the compressed data is corrupt\r\n"
     "  12  memory ran out\r\n"
+    "  3010  the script ran to its end, and files that were in use will be\r\n"
+    "      removed (or moved) when Windows restarts: restart to finish\r\n"
     "With -undo: 0 when every item came back, 1 when any did not (each one\r\n"
     "is named with the reason) or there was no journal to restore.\r\n";

@@ -1,7 +1,8 @@
 // The console front end: the same command line as the windowed program, no
 // window. Messages that would reach the log also go to standard output, the
 // questions are asked on the console, and the exit code is the run's result
-// code (0, 1, 3, 9, 10 or 12). Asked for help or its version, it answers
+// code (0, 1, 3, 9, 10 or 12), or 3010 when the run succeeded and left files
+// for Windows to remove when it restarts. Asked for help or its version, it answers
 // and exits with 0 before any scan; a token it does not know is named on
 // standard error and the scan goes on without it.
 #include <windows.h>
@@ -16,6 +17,7 @@
 #include "app/scan_run.h"
 #include "app/undo_command.h"
 #include "disk/cleaning_win.h"
+#include "report/counters.h"
 #include "report/message.h"
 #include "report/prompts.h"
 #include "report/sinks_win.h"
@@ -37,6 +39,8 @@ static char* ArgumentsOf(char* commandLine) {
 }
 
 static HWND g_noWindow = nullptr;
+// ERROR_SUCCESS_REBOOT_REQUIRED, as installers exit.
+static const DWORD kRestartNeeded = 3010;
 // The first help or version word of the command line.
 static ConsoleRequest g_request = CONSOLE_SCAN;
 
@@ -98,6 +102,9 @@ int main() {
     DWORD result = 1;
     GetExitCodeThread(worker, &result);
     CloseHandle(worker);
+    // What installers answer for "done, restart needed", so that whatever
+    // runs the program unattended knows the machine wants a restart.
+    if (result == RESULT_OK && g_filesScheduled != 0) result = kRestartNeeded;
     FreeVariants();
     free(commandLine);
     return static_cast<int>(result);

@@ -8,6 +8,7 @@
 #include "script/local_time.h"
 #include "script/parse_context.h"
 #include "script/settings.h"
+#include "script/function_lookup_win.h"
 #include "script/text_util.h"
 
 static void TakeTime(int32_t* moment) {
@@ -31,11 +32,23 @@ static void NoteWindowsVersion() {
     CopyBounded(g_runFacts.servicePack, sizeof g_runFacts.servicePack, info.szCSDVersion);
 }
 
+// The name fleet tools tell machines apart by. Looked up at run time, as
+// every kernel32 function beyond the program's fixed list is.
+static void NoteComputerName() {
+    typedef BOOL(WINAPI * GetComputerNameFunction)(LPSTR, LPDWORD);
+    GetComputerNameFunction getName;
+    if (!LookUpFunction(GetModuleHandleA("kernel32.dll"), "GetComputerNameA", &getName)) return;
+    char name[MAX_COMPUTERNAME_LENGTH + 1] = "";
+    DWORD size = sizeof name;
+    if (getName(name, &size)) CopyBounded(g_runFacts.computerName, sizeof g_runFacts.computerName, name);
+}
+
 void BeginRunFacts(const char* mode) {
     FreeRunItems();
     ResetRunFacts(mode);
     TakeTime(g_runFacts.started);
     NoteWindowsVersion();
+    NoteComputerName();
     g_runFacts.wow64 = RunningUnderWow64();
 }
 

@@ -36,6 +36,7 @@ void WriteSummary(uint32_t runFlags, int32_t threatType, bool reportOnly) {
         if (c[COUNT_FILES_CHANGED] != 0)
             Line(virus ? "\tInfected files disinfected          : %d\r\n" : "\tFiles changed                       : %d\r\n",
                  c[COUNT_FILES_CHANGED]);
+        if (g_filesScheduled != 0) Line("\tFiles to be removed at restart      : %d\r\n", g_filesScheduled);
     }
     if (reportOnly)
         ReportMessage(MSG_INFO, "\r\nReport-only run: nothing on this machine was changed\r\n");

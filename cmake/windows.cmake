@@ -174,4 +174,8 @@ if(MENDRIX_WIN_BITS EQUAL 32)
   add_test(NAME wine.wow64_notice
     COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/wow64_notice_test.sh ${CMAKE_BINARY_DIR} ${MENDRIX_WIN64_TREE})
   set_tests_properties(wine.wow64_notice PROPERTIES TIMEOUT 300)
+  add_test(NAME wine.wow64_restart
+    COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/wow64_restart_test.sh ${CMAKE_BINARY_DIR} ${MENDRIX_WIN64_TREE}
+            ${MENDRIX_HOST_DAT})
+  set_tests_properties(wine.wow64_restart PROPERTIES TIMEOUT 300)
 endif()

@@ -101,6 +101,18 @@ void WouldMove(const char* path, const FileRecord* record, uint32_t size) {
 
 enum { NOT_SAVED = -1 };
 
+// What a row leaves to Windows at its next start when the file is in use:
+// the line that says so, or null where it cannot wait (a cut's bytes cannot
+// be cleaned while Windows starts).
+struct AtRestart {
+    const char* scheduledLine;
+    const char* wouldLine;  // a report-only run's, after its "Would ..." line
+};
+const AtRestart kDeleteAtRestart = {"File will be removed when Windows restarts\r\n",
+                                    "remove the file when Windows restarts, since it is in use"};
+const AtRestart kMoveAtRestart = {"File will be moved when Windows restarts\r\n",
+                                  "move the file when Windows restarts, since it is in use"};
+
 struct KeywordRow {
     const char* keyword;  // compared without regard to case
     bool needsDestination;
@@ -109,18 +121,32 @@ struct KeywordRow {
     bool (*act)(const char* path, FileRecord* record, uint32_t size, HeldFile* held, uint32_t* error);
     // A report-only run's line instead; null where nothing would change.
     void (*would)(const char* path, const FileRecord* record, uint32_t size);
+    const AtRestart* atRestart;  // null: a failure stays a failure
     const char* effect;
 };
 
 const KeywordRow kKeywords[] = {
-    {"delete", false, true, UNDO_SAVE_DELETE, DeleteAction, WouldDelete, "deletes the file"},
-    {"copy", true, false, NOT_SAVED, CopyAction, WouldCopy, "copies the file to destination, replacing a file there"},
-    {"cut", false, true, UNDO_SAVE_CUT, CutAction, WouldCut,
+    {"delete", false, true, UNDO_SAVE_DELETE, DeleteAction, WouldDelete, &kDeleteAtRestart, "deletes the file"},
+    {"copy", true, false, NOT_SAVED, CopyAction, WouldCopy, nullptr,
+     "copies the file to destination, replacing a file there"},
+    {"cut", false, true, UNDO_SAVE_CUT, CutAction, WouldCut, nullptr,
      "removes the bytes from start to end (or length bytes from start) out of the file"},
-    {"move", true, false, UNDO_SAVE_MOVE, MoveAction, WouldMove, "moves the file to destination"},
-    {"store", false, false, NOT_SAVED, StoreAction, nullptr,
+    {"move", true, false, UNDO_SAVE_MOVE, MoveAction, WouldMove, &kMoveAtRestart, "moves the file to destination"},
+    {"store", false, false, NOT_SAVED, StoreAction, nullptr, nullptr,
      "only keeps the file's name in the store; the file stays"},
 };
+
+// The Windows errors of a file that another program has open or locked, or
+// that Windows will not let go of while it runs (a loaded program or
+// library answers access denied): the errors a restart can get past. The
+// platform makes sure an access denied is not about a file that is gone.
+const uint32_t kInUseErrors[] = {5 /* access denied */, 32 /* sharing violation */, 33 /* lock violation */};
+
+bool InUseError(uint32_t error) {
+    for (uint32_t e : kInUseErrors)
+        if (error == e) return true;
+    return false;
+}
 
 // Saves the file for undo before a row that changes it, reading it through
 // the held file where there is one. False when the saving failed: the file
@@ -304,6 +330,19 @@ int32_t OutcomeOfRow(const KeywordRow* row, bool changed, uint32_t error) {
     return OutcomeOf(changed);
 }
 
+// After the row's work failed with error: leaves a file in use to Windows
+// at its next start where the row allows, says so and counts it. True when
+// it was scheduled, with its pending operation in entry.
+bool LeftForRestart(const char* path, const ActionRecord* action, const KeywordRow* row, HeldFile* held,
+                    uint32_t error, char* entry) {
+    if (!row->atRestart || !InUseError(error)) return false;
+    const char* destination = row->needsDestination ? action->destination : nullptr;
+    if (!PlatformScheduleAtRestart(path, destination, held, entry)) return false;
+    ReportMessage(MSG_INFO, "%s", row->atRestart->scheduledLine);
+    ++g_filesScheduled;
+    return true;
+}
+
 // ActOnFile from the question on, with the file held as the platform holds it.
 void ActOnHeldFile(const char* path, const char* displayName, FileRecord* record, uint32_t size,
                    const KeywordRow* row, HeldFile* held, bool reportOnly) {
@@ -317,6 +356,7 @@ void ActOnHeldFile(const char* path, const char* displayName, FileRecord* record
     if (row && row->needsDestination && !action->destination) row = nullptr;
     if (reportOnly) {
         if (row && row->would) row->would(path, record, size);
+        if (row && row->atRestart && PlatformFileInUse(path)) ReportWouldDo("%s", row->atRestart->wouldLine);
         RecordFile(path, record, row && row->would ? OUTCOME_WOULD : OUTCOME_FOUND, 0);
         return;
     }
@@ -332,8 +372,17 @@ void ActOnHeldFile(const char* path, const char* displayName, FileRecord* record
     if (row) {
         uint32_t error = 0;
         bool changed = row->act(path, record, size, held, &error);
-        if (opened && row->undoChange != NOT_SAVED) UndoChangeDone(changed);
-        RecordFile(path, record, OutcomeOfRow(row, changed, error), error);
+        // Only a file that was saved (or needs no saving) waits for the next
+        // start: -undo must be able to bring back what Windows removes then.
+        char entry[RESTART_ENTRY_SIZE] = "";
+        bool scheduled = !changed && opened && LeftForRestart(path, action, row, held, error, entry);
+        if (opened && row->undoChange != NOT_SAVED) {
+            if (scheduled)
+                UndoChangeScheduled(entry);
+            else
+                UndoChangeDone(changed);
+        }
+        RecordFile(path, record, scheduled ? OUTCOME_SCHEDULED : OutcomeOfRow(row, changed, error), error);
     } else {
         // Nothing stands behind a keyword of no row: the file stays.
         PluginAction(action->keyword, path, record);

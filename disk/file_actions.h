@@ -78,12 +78,40 @@ bool PlatformDeleteFile(const char* path, HeldFile* held);
 bool PlatformCopyFile(const char* from, const char* to, HeldFile* held);  // replaces an existing file
 bool PlatformMoveFile(const char* from, const char* to, HeldFile* held);
 
+// After a delete (destination null) or a move failed because the file is
+// in use, leaves the change to Windows at its next start. True when it is
+// scheduled; entry then holds the pending operation as it was written, for
+// -undo to take back (RESTART_ENTRY_SIZE bytes). False, and nothing
+// written, when the path no longer names the file that was checked (or
+// nothing at all), or when it cannot be scheduled (a path that is not on a
+// drive, a destination that has no short name, no right to write the
+// pending operations).
+enum { RESTART_ENTRY_SIZE = 600 };
+bool PlatformScheduleAtRestart(const char* path, const char* destination, HeldFile* held, char* entry);
+// For a report-only run: whether an open that changes nothing shows the
+// file in use now, so that a real run would have to leave it for the next
+// start.
+bool PlatformFileInUse(const char* path);
+
 // Native builds only: the stand-ins touch no file. Each call appends a line
 // to g_fileOpTrace ("delete PATH", "copy FROM > TO", ...) and answers false
 // when its bit (1 << FileOp) is set in g_failingFileOps. With the bit of
 // FILE_OP_HOLD set, PlatformHoldFile answers a file that could not be
-// opened (and notes nothing).
-enum FileOp { FILE_OP_ATTRIBUTES, FILE_OP_DELETE, FILE_OP_COPY, FILE_OP_MOVE, FILE_OP_CUT, FILE_OP_HOLD };
+// opened (and notes nothing). Only with the bit of FILE_OP_IN_USE set is the
+// file in use: PlatformFileInUse says so and PlatformScheduleAtRestart
+// notes "restart delete PATH" or "restart move FROM > TO" (answering false
+// when FILE_OP_SCHEDULE is set too); without it neither notes anything and
+// nothing can be scheduled.
+enum FileOp {
+    FILE_OP_ATTRIBUTES,
+    FILE_OP_DELETE,
+    FILE_OP_COPY,
+    FILE_OP_MOVE,
+    FILE_OP_CUT,
+    FILE_OP_HOLD,
+    FILE_OP_IN_USE,
+    FILE_OP_SCHEDULE
+};
 enum { FILE_OP_TRACE_SIZE = 4096 };
 extern char g_fileOpTrace[FILE_OP_TRACE_SIZE];
 extern uint32_t g_failingFileOps;

@@ -54,6 +54,18 @@ bool PlatformMoveFile(const char* from, const char* to, HeldFile* held) {
     return Note(FILE_OP_MOVE, "move", from, to) && Reaches(held);
 }
 
+bool PlatformFileInUse(const char*) { return (g_failingFileOps & (1u << FILE_OP_IN_USE)) != 0; }
+
+// Only a file in use can be left for the next start. The entry is the
+// trace's own line, so that a test sees what undo would be told.
+bool PlatformScheduleAtRestart(const char* path, const char* destination, HeldFile* held, char* entry) {
+    if (!PlatformFileInUse(path) || !Reaches(held)) return false;
+    bool scheduled = destination ? Note(FILE_OP_SCHEDULE, "restart move", path, destination)
+                                 : Note(FILE_OP_SCHEDULE, "restart delete", path, nullptr);
+    if (scheduled) snprintf(entry, RESTART_ENTRY_SIZE, "%s%s%s", path, destination ? " > " : "", destination ? destination : "");
+    return scheduled;
+}
+
 // The range is worked out as the real cut does, so a range the cut would
 // refuse fails here too.
 bool CutFile(const char* path, FileRecord* record, uint32_t size, HeldFile* held) {

@@ -18,16 +18,6 @@ bool Grants(DWORD held, DWORD wanted) {
     return (held & wanted) == wanted;
 }
 
-// Whether a fresh handle names the held file; one that does not is closed.
-bool IsTheHeldFile(HANDLE handle, const HeldFile* held) {
-    if (handle == INVALID_HANDLE_VALUE) return false;
-    FileIdentity identity;
-    if (held->identified && ReadFileIdentity(handle, &identity) && SameFile(identity, held->identity)) return true;
-    CloseHandle(handle);
-    SetLastError(ERROR_NOT_THE_CHECKED_FILE);
-    return false;
-}
-
 // Opens path with access and keeps the handle only when it is the held
 // file. held->handle is closed on entry.
 bool Reopen(HeldFile* held, const char* path, DWORD access) {
@@ -39,6 +29,15 @@ bool Reopen(HeldFile* held, const char* path, DWORD access) {
 }
 
 }  // namespace
+
+bool IsTheHeldFile(HANDLE handle, const HeldFile* held) {
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    FileIdentity identity;
+    if (held->identified && ReadFileIdentity(handle, &identity) && SameFile(identity, held->identity)) return true;
+    CloseHandle(handle);
+    SetLastError(ERROR_NOT_THE_CHECKED_FILE);
+    return false;
+}
 
 bool OpenHeldFile(const char* path, HeldFile* held, const ListedPlace* place) {
     held->place = place && CanOpenListed() ? *place : ListedPlace{nullptr, nullptr, 0};

@@ -45,6 +45,10 @@ bool GainAccess(HeldFile* held, const char* path, DWORD access);
 // it); else false with ERROR_FILE_INVALID or the open's error.
 bool PathStillNames(const char* path, const HeldFile* held, HANDLE* fresh);
 
+// Whether a fresh handle names the held file; one that does not (or that
+// could not be read) is closed, with ERROR_NOT_THE_CHECKED_FILE.
+bool IsTheHeldFile(HANDLE handle, const HeldFile* held);
+
 // Written to the thread's last error when a path no longer names the file
 // that was checked.
 enum : DWORD { ERROR_NOT_THE_CHECKED_FILE = ERROR_FILE_INVALID };

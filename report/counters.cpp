@@ -5,6 +5,7 @@
 #include "report/message.h"
 
 int32_t g_counters[COUNTER_COUNT];
+int32_t g_filesScheduled;
 
 namespace {
 
@@ -42,7 +43,10 @@ int32_t Wrapped(uint32_t value) { return (int32_t)value; }
 
 }  // namespace
 
-void ResetCounters() { memset(g_counters, 0, sizeof g_counters); }
+void ResetCounters() {
+    memset(g_counters, 0, sizeof g_counters);
+    g_filesScheduled = 0;
+}
 
 void CountEvent(int code) {
     const EventRow* row = nullptr;

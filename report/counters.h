@@ -43,5 +43,11 @@ enum CounterIndex {
 
 extern int32_t g_counters[COUNTER_COUNT];
 
+// Files that could not be deleted or moved now and were left to Windows to
+// remove at its next start. Counted apart from the fifteen: no window
+// control shows it, and the summary names it only when it is not 0.
+extern int32_t g_filesScheduled;
+
+// Clears the fifteen counters and the files scheduled for the next start.
 void ResetCounters();
 void CountEvent(int code);

@@ -104,6 +104,7 @@ std::string RunReportJson() {
     report["format"] = "mendrix-run-report";
     report["formatVersion"] = static_cast<int>(RUN_REPORT_FORMAT_VERSION);
     report["program"] = {{"name", "mendrix"}, {"version", MENDRIX_VERSION}, {"build", sizeof(void*) == 8 ? "64-bit" : "32-bit"}};
+    report["computerName"] = f.computerName[0] ? Text(f.computerName) : json(nullptr);
     report["windows"] = Windows();
     report["dataFile"] = DataFile();
 
@@ -137,12 +138,13 @@ std::string RunReportJson() {
         notExamined.push_back(Item(item, false));
 
     // Complete: the whole script ran and everything it named was looked at.
-    // Clean: complete, and nothing found was left as it was.
+    // Clean: complete, and nothing found was left as it was; a file that
+    // waits for the next start is still there until then.
     bool scanSkipped = f.skipMode && std::string(f.mode ? f.mode : "scan") == "scan";
     bool complete = f.result == RESULT_OK && f.dataError == 0 && !scanSkipped && notExamined.empty() &&
                     g_runItems.droppedItems == 0;
     bool leftAlone = outcomes[OUTCOME_FAILED] + outcomes[OUTCOME_WOULD] + outcomes[OUTCOME_DECLINED] +
-                         outcomes[OUTCOME_NOT_SAVED] !=
+                         outcomes[OUTCOME_NOT_SAVED] + outcomes[OUTCOME_SCHEDULED] !=
                      0;
     json totals;
     totals["items"] = static_cast<int>(items.size());
@@ -152,6 +154,8 @@ std::string RunReportJson() {
     report["totals"] = totals;
     report["complete"] = complete;
     report["clean"] = complete && !leftAlone;
+    // The count stands even where an item was lost for want of memory.
+    report["rebootRequired"] = outcomes[OUTCOME_SCHEDULED] != 0 || g_filesScheduled != 0;
     report["items"] = items;
     report["notExamined"] = notExamined;
     // Text that is not UTF-8 after conversion is replaced, not refused: a

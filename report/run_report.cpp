@@ -25,7 +25,7 @@ const char* const kKindNames[ITEM_KIND_COUNT] = {
 };
 
 const char* const kOutcomeNames[OUTCOME_COUNT] = {
-    "done", "failed", "wouldDo", "declined", "notSaved", "found",
+    "done", "failed", "wouldDo", "declined", "notSaved", "found", "scheduled",
 };
 
 char* CopyOrEmpty(const char* text) {
@@ -74,7 +74,8 @@ void RecordItem(int32_t kind, const char* subject, const char* matched, const ch
         return;
     }
     item->outcome = outcome;
-    item->error = outcome == OUTCOME_FAILED ? error : 0;
+    // A file left for the next start keeps the error that kept it now.
+    item->error = outcome == OUTCOME_FAILED || outcome == OUTCOME_SCHEDULED ? error : 0;
     item->processId = processId;
     item->threadId = threadId;
     *g_runItems.itemsTail = item;

@@ -29,6 +29,7 @@ enum ItemOutcome {
     OUTCOME_DECLINED,   // the user answered No
     OUTCOME_NOT_SAVED,  // left as it was: it could not be saved for undo
     OUTCOME_FOUND,      // found; its ACTION asks for no change
+    OUTCOME_SCHEDULED,  // in use: Windows removes or moves it when it next starts
     OUTCOME_COUNT
 };
 
@@ -79,6 +80,7 @@ struct RunFacts {
     int32_t dataErrorLine;      // where the parser was then, or 0
     int32_t skipMode;           // the script's cleaning elements were skipped
     char undoJournal[260];      // the journal this run wrote or put back, or ""
+    char computerName[64];      // the machine's name, or "" when not known
 };
 extern RunFacts g_runFacts;
 void ResetRunFacts(const char* mode);

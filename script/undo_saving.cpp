@@ -26,4 +26,8 @@ void UndoChangeDone(bool made) {
     if (g_undoSaving) g_undoSaving->changeDone(made);
 }
 
+void UndoChangeScheduled(const char* entry) {
+    if (g_undoSaving) g_undoSaving->changeScheduled(entry);
+}
+
 const char* UndoSaveProblem() { return g_undoSaving ? g_undoSaving->lastProblem() : ""; }

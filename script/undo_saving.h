@@ -20,6 +20,10 @@ struct UndoSaving {
     bool (*saveService)(const char* name);
     void (*changeDone)(bool made);
     const char* (*lastProblem)();
+    // The change could not be made now and was left to Windows at its next
+    // start: entry is the pending operation as it was written, which -undo
+    // takes back out. The change counts as made.
+    void (*changeScheduled)(const char* entry);
 };
 
 extern const UndoSaving* g_undoSaving;
@@ -37,5 +41,7 @@ bool SaveRegistryKeyForUndo(uint32_t root, const char* key);
 bool SaveIniEntryForUndo(const char* file, const char* section, const char* name, const char* newText);
 bool SaveServiceForUndo(const char* name);
 void UndoChangeDone(bool made);
+// Said in place of UndoChangeDone when the change waits for the next start.
+void UndoChangeScheduled(const char* entry);
 // Why the last save failed.
 const char* UndoSaveProblem();

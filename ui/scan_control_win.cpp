@@ -1,5 +1,9 @@
 #include "ui/scan_control_win.h"
 
+#include <stdio.h>
+
+#include "report/counters.h"
+#include "report/prompts.h"
 #include "report/sinks_win.h"
 #include "ui/resource_ids.h"
 #include "ui/scan_entry_win.h"
@@ -58,10 +62,29 @@ void StartScan(HWND mainWindow) {
 
 void StartUndo(HWND mainWindow) { StartWorker(mainWindow, g_scanEntry->undoRun); }
 
+namespace {
+
+// A scan that left files in use to Windows says so where the user looks
+// last: the status line, which the scan itself has just cleared, and a box.
+void TellRestartNeeded(HWND mainWindow) {
+    if (g_filesScheduled == 0) return;
+    // After the window's "Scanning:" label.
+    SetDlgItemTextA(mainWindow, IDC_MAIN_STATUS, "done; restart Windows to finish removing the files in use");
+    char text[256];
+    snprintf(text, sizeof text,
+             "Files to be removed at restart: %d\r\n\r\nSome files were in use and could not be removed now. "
+             "Windows will remove them when it restarts.\r\n\r\nRestart Windows to finish the removal.",
+             static_cast<int>(g_filesScheduled));
+    MessageBoxA(mainWindow, text, kCaption, MB_OK | MB_ICONINFORMATION);
+}
+
+}  // namespace
+
 void OnScanFinished(HWND mainWindow) {
     g_finishedWorker = g_worker;
     g_worker = nullptr;
     SetCommandsScanning(mainWindow, false);
+    TellRestartNeeded(mainWindow);
 }
 
 DWORD LastScanResult() {

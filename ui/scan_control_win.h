@@ -9,7 +9,9 @@ bool IsScanning();
 void StartScan(HWND mainWindow);
 // The same for "Undo last run": its worker puts back the latest journal.
 void StartUndo(HWND mainWindow);
-// The end-of-run message: the commands come back.
+// The end-of-run message: the commands come back, and a scan that left
+// files for Windows to remove when it restarts says so on the status line
+// and in a message box.
 void OnScanFinished(HWND mainWindow);
 // The result code of the last scan that finished, 0 when none ran. Waits
 // for that worker to return, which it does right after its last message.

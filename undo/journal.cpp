@@ -89,6 +89,7 @@ json ItemJson(const UndoItem& item) {
             j["afterSize"] = item.afterSize;
             j["afterWritten"] = item.afterWritten;
         }
+        if (!item.scheduled.empty()) j["scheduled"] = item.scheduled;
         break;
     case UNDO_REGISTRY_VALUE:
         j["root"] = item.root;
@@ -197,6 +198,7 @@ bool ReadItemFields(const json& j, UndoItem* item) {
         if (item->change == UNDO_CUT &&
             !(Number(j, "afterSize", &item->afterSize) && Number(j, "afterWritten", &item->afterWritten)))
             return false;
+        if (j.contains("scheduled") && !Text(j, "scheduled", &item->scheduled)) return false;
         return Text(j, "path", &item->path) && Text(j, "saved", &item->saved) &&
                Number32(j, "attributes", &item->attributes) && Number(j, "size", &item->size) &&
                Number(j, "created", &item->created) && Number(j, "accessed", &item->accessed) &&

@@ -53,6 +53,9 @@ struct UndoItem {
     uint64_t size, created, accessed, written;  // FILETIME values
     // A cut file as the cut left it: it is put back only while it is so.
     uint64_t afterSize, afterWritten;
+    // A file in use, deleted or moved by Windows when it next starts: the
+    // pending operation as it was written; empty for a change made at once.
+    std::string scheduled;
     uint32_t root;
     std::string section;  // INI entries
     std::string name;     // registry value or INI entry

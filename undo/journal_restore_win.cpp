@@ -4,6 +4,7 @@
 
 #include <string.h>
 
+#include "disk/restart_removal_win.h"
 #include "report/message.h"
 #include "report/run_report.h"
 #include "script/text_util.h"
@@ -129,7 +130,30 @@ Result RestoreCutFile(HANDLE copy, const UndoItem& item) {
     return result;
 }
 
+// A file left for the next start is put back by taking the pending
+// operation out while it still waits: the file never left its place, and
+// only its attributes, cleared before the change, come back. Answers false
+// when the file is to be restored from its copy as usual (Windows has
+// started since, or the file went meanwhile).
+bool TookBackScheduled(const UndoItem& item, Result* result) {
+    switch (TakeBackAtRestart(item.scheduled.c_str(), item.change == UNDO_MOVE)) {
+    case RESTART_TAKEN_BACK:
+        if (!Exists(item.path)) return false;
+        SetFileAttributesA(item.path.c_str(), item.attributes);
+        *result = Restored();
+        return true;
+    case RESTART_NOT_PENDING:
+        return false;
+    case RESTART_CANNOT_TAKE_BACK:
+        break;
+    }
+    *result = Failed("what was to happen to it when Windows restarts cannot be taken back");
+    return true;
+}
+
 Result RestoreFile(const std::string& folder, const UndoItem& item) {
+    Result waiting;
+    if (!item.scheduled.empty() && TookBackScheduled(item, &waiting)) return waiting;
     HANDLE copy = OpenSavedCopy(folder, item);
     if (copy == INVALID_HANDLE_VALUE) return Failed("its saved copy is missing or damaged");
     Result result;

@@ -283,8 +283,19 @@ void ChangeDone(bool made) {
 
 const char* LastProblem() { return g_save.problem.c_str(); }
 
+// The change waits for the next start: the item stays, naming the pending
+// operation that -undo takes back out.
+void ChangeScheduled(const char* entry) {
+    if (g_save.pending) {
+        g_save.pending->scheduled = entry;
+        std::string problem;
+        WriteManifest(g_save.folder, g_save.journal, &problem);
+    }
+    ChangeDone(true);
+}
+
 const UndoSaving kSaving = {SaveFile, SaveRegistryValue, SaveRegistryKey, SaveIniEntry,
-                            SaveService, ChangeDone, LastProblem};
+                            SaveService, ChangeDone, LastProblem, ChangeScheduled};
 
 }  // namespace
 

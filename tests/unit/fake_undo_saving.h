@@ -37,10 +37,12 @@ struct FakeUndoSaving {
     static bool SaveService(const char* name) { return Record(std::string("service ") + name); }
     static void Done(bool made) { Calls().push_back(made ? "made" : "not made"); }
     static const char* Problem() { return "the disk is full"; }
+    static void Scheduled(const char* entry) { Calls().push_back(std::string("scheduled ") + entry); }
 
     // Installs the saver with the answer its saves give.
     static void Install(bool answer) {
-        static const UndoSaving kSaving = {SaveFile, SaveValue, SaveKey, SaveIni, SaveService, Done, Problem};
+        static const UndoSaving kSaving = {SaveFile, SaveValue, SaveKey, SaveIni, SaveService, Done, Problem,
+                                                  Scheduled};
         Calls().clear();
         Answer() = answer;
         g_undoSaving = &kSaving;

@@ -576,6 +576,53 @@ TEST_F(ActOnFileTest, FileThatCannotBeHeldFailsItsAction) {
     FreeRunItems();
 }
 
+// What the restart test under Wine does not show: only a failure of a file
+// in use waits for the restart, a schedule that fails leaves the failure as
+// it was, and a copy never waits. The undo item is told what was scheduled.
+TEST_F(ActOnFileTest, OnlyFilesInUseWaitForTheRestart) {
+    const uint32_t kInUse = 1u << FILE_OP_IN_USE;
+    struct Row {
+        int row;
+        const char* keyword;
+        uint32_t failing;
+        uint32_t error;
+        const char* undoCalls;
+        int32_t outcome;
+    } rows[] = {
+        {1, "delete", kFailDelete | kInUse, 33, "file 0 C:\\DIR\\EVIL.EXE\nscheduled C:\\DIR\\EVIL.EXE\n", OUTCOME_SCHEDULED},
+        {2, "delete", kFailDelete | kInUse, 2, "file 0 C:\\DIR\\EVIL.EXE\nnot made\n", OUTCOME_FAILED},  // gone
+        {3, "delete", kFailDelete | kInUse | (1u << FILE_OP_SCHEDULE), 32, "file 0 C:\\DIR\\EVIL.EXE\nnot made\n",
+         OUTCOME_FAILED},
+        {4, "copy", kFailCopy | kInUse, 32, "", OUTCOME_FAILED},
+    };
+    for (const Row& r : rows) {
+        Reset();
+        FreeRunItems();
+        g_settings.confirmation = 0;
+        g_failingFileOps = r.failing;
+        g_fakeLastError = r.error;
+        FakeUndoSaving::Install(true);
+        FileRecord* file = NewFile({});
+        file->action->keyword = Dup(r.keyword);
+        file->action->destination = Dup(strcmp(r.keyword, "copy") == 0 ? "D:\\Q\\E.VIR" : nullptr);
+        ActOnFile(kPath, kShown, file, 0x100);
+        FakeUndoSaving::Remove();
+        std::string calls;
+        for (const std::string& c : FakeUndoSaving::Calls()) calls += c + "\n";
+        EXPECT_EQ(r.undoCalls, calls) << "row " << r.row;
+        bool scheduled = r.outcome == OUTCOME_SCHEDULED;
+        EXPECT_EQ(scheduled, g_log.find("File will be removed when Windows restarts\r\n") != std::string::npos)
+            << "row " << r.row << g_log;
+        EXPECT_EQ(scheduled ? 1 : 0, g_filesScheduled) << "row " << r.row;
+        ASSERT_TRUE(g_runItems.items) << "row " << r.row;
+        EXPECT_EQ(r.outcome, g_runItems.items->outcome) << "row " << r.row;
+        EXPECT_EQ(r.error, g_runItems.items->error) << "row " << r.row;
+        FreeFileList(file);
+    }
+    g_fakeLastError = 0;
+    FreeRunItems();
+}
+
 struct FoundRow {
     int row;
     const char* virusName;

@@ -168,6 +168,7 @@ TEST_F(RunReportTest, CompleteAndCleanFollowWhatTheRunLeft) {
         {12, "scan", 10, 0, 1, -1, false, false, false},
         {13, "restoreShares", 0, 0, 1, OUTCOME_DONE, false, true, true},
         {14, "undo", 1, 0, 0, OUTCOME_FAILED, false, false, false},
+        {15, "scan", 0, 0, 0, OUTCOME_SCHEDULED, false, true, false},  // still there until the restart
     };
     for (const Row& w : rows) {
         FreeRunItems();
@@ -181,6 +182,7 @@ TEST_F(RunReportTest, CompleteAndCleanFollowWhatTheRunLeft) {
         json r = Report();
         EXPECT_EQ(w.complete, r["complete"]) << "row " << w.row;
         EXPECT_EQ(w.clean, r["clean"]) << "row " << w.row;
+        EXPECT_EQ(w.outcome == OUTCOME_SCHEDULED, r["rebootRequired"]) << "row " << w.row;
         EXPECT_EQ(w.mode, r["run"]["mode"]) << "row " << w.row;
         EXPECT_EQ(w.skipMode != 0, r["run"]["skipMode"]) << "row " << w.row;
         if (w.dataError)

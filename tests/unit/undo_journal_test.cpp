@@ -30,6 +30,7 @@ void FillJournal(Journal* j) {
     file->created = 0x01DB000000000001ull;
     file->accessed = 0xFFFFFFFFFFFFFFFFull;
     file->written = 1;
+    file->scheduled = "\\??\\C:\\DIR\\EVIL.EXE";  // in use: moved when Windows restarts
     AddUndoItem(j, file);
     UndoItem* cut = NewUndoItem(UNDO_FILE, UNDO_CUT, "C:\\cut.exe");
     cut->saved = "0002.sav";
@@ -86,6 +87,7 @@ TEST(UndoManifest, EveryKindReadsBackAsItWasWritten) {
         EXPECT_EQ(w->written, i->written) << n;
         EXPECT_EQ(w->afterSize, i->afterSize) << n;
         EXPECT_EQ(w->afterWritten, i->afterWritten) << n;
+        EXPECT_EQ(w->scheduled, i->scheduled) << n;
         EXPECT_EQ(w->root, i->root) << n;
         EXPECT_EQ(w->section, i->section) << n;
         EXPECT_EQ(w->name, i->name) << n;
@@ -178,6 +180,9 @@ TEST(UndoManifest, DamagedItemsStandAloneAndAreKept) {
         {9, "{\"kind\":\"registryValue\",\"change\":\"delete\",\"root\":-1,\"key\":\"K\",\"name\":\"v\",\"type\":1,"
             "\"data\":\"00\"}",
          "damaged registryValue item", "K"},
+        {10, "{\"kind\":\"file\",\"change\":\"delete\",\"path\":\"C:\\\\x\",\"saved\":\"s\",\"attributes\":0,\"size\":0,"
+             "\"created\":0,\"accessed\":0,\"written\":0,\"scheduled\":1}",
+         "damaged file item", "C:\\x"},
     };
     for (const Row& r : rows) {
         Owned read;

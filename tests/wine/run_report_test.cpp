@@ -595,15 +595,17 @@ TEST_F(RunReport, RunThatFindsNothingIsCompleteAndClean) {
     EXPECT_EQ(true, r.value("clean", false));
 }
 
-// 3c: a file held open without delete sharing, a key with a subkey (which
+// 3c: a file held open with no sharing at all, a key with a subkey (which
 // the NT family does not delete) and a service that never stops. The
-// report says which failed and why; the machine is not clean.
+// report says which failed and why; the machine is not clean. (A file that
+// others may still read is left for the restart instead: that is the
+// restart test's. This one cannot even be read, so it can be neither saved
+// for undo nor left for the restart.)
 TEST_F(RunReport, RunThatFailsPartOfTheWayIsNotClean) {
     std::string lockedPath = In(kMachine, "rrlocked.exe");
     ASSERT_TRUE(WriteWholeFile(lockedPath, "MZ in use"));
     ASSERT_TRUE(WriteWholeFile(In(kMachine, kDeleted), "MZ"));
-    locked = CreateFileA(lockedPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                         0, nullptr);
+    locked = CreateFileA(lockedPath.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, locked);
     ASSERT_EQ("", InstallService("RRHung", "\"" + In(kBin, "standin_service.exe") + "\" never-stop", true));
     const std::string nested = std::string(kOwnKey) + "\\Nested";

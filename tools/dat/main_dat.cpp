@@ -10,6 +10,7 @@
 #include "tools/dat/check.h"
 #include "tools/dat/codec.h"
 #include "tools/dat/file_io.h"
+#include "tools/dat/fleet.h"
 #include "tools/dat/grammar_text.h"
 #include "tools/dat/new_file.h"
 #include "tools/dat/warnings.h"
@@ -30,7 +31,12 @@ static const char kUsage[] =
     "       mendrix-dat grammar [--markdown]   every element, where it stands, its attributes and\n"
     "                                          text, and the ACTION keywords\n"
     "       mendrix-dat new NAME [OUT.xml]     a starting data file for the threat NAME\n"
-    "                                          (default OUT: NAME.xml; never replaces a file)\n";
+    "                                          (default OUT: NAME.xml; never replaces a file)\n"
+    "       mendrix-dat fleet [--csv OUT.csv] [--html OUT.html] REPORT.json|FOLDER...\n"
+    "                                          one line per machine from run reports (-json=), the\n"
+    "                                          latest of each machine, with totals; a folder gives\n"
+    "                                          its *.json files; reports that cannot be read are\n"
+    "                                          named with why; exit 1 when none could be read\n";
 
 static int Error(const std::string& message) {
     fprintf(stderr, "mendrix-dat: %s\n", message.c_str());
@@ -159,6 +165,35 @@ static int New(const std::string& name, const std::string& out) {
     return EXIT_OK;
 }
 
+static bool WriteText(const std::string& path, const std::string& text) {
+    std::string error;
+    if (WriteFileReplacing(path, std::vector<uint8_t>(text.begin(), text.end()), &error)) return true;
+    Error(error);
+    return false;
+}
+
+// Options may stand anywhere among the reports.
+static int FleetCommand(int argc, char** argv) {
+    std::string csv, html;
+    std::vector<std::string> reports;
+    for (int i = 2; i < argc; ++i) {
+        std::string word = argv[i];
+        if ((word == "--csv" || word == "--html") && i + 1 < argc)
+            (word == "--csv" ? csv : html) = argv[++i];
+        else if (word == "--csv" || word == "--html")
+            return Error("'" + word + "' needs a file name after it");
+        else
+            reports.push_back(word);
+    }
+    if (reports.empty()) return Error("no run report or folder named");
+    Fleet fleet = ReadFleet(reports);
+    fputs(FleetText(fleet).c_str(), stdout);
+    bool written = (csv.empty() || WriteText(csv, FleetCsv(fleet))) && (html.empty() || WriteText(html, FleetHtml(fleet)));
+    if (!written) return EXIT_ERROR;
+    if (fleet.machines.empty()) return Error("no run report could be read");
+    return EXIT_OK;
+}
+
 int main(int argc, char** argv) {
     if (argc == 2 && (strcmp(argv[1], "-h") == 0 || strcmp(argv[1], "--help") == 0)) {
         fputs(kUsage, stdout);
@@ -175,12 +210,13 @@ int main(int argc, char** argv) {
         fputs(DescribeGrammar(argc == 3 ? GRAMMAR_MARKDOWN : GRAMMAR_TEXT).c_str(), stdout);
         return EXIT_OK;
     }
+    if (command == "fleet") return FleetCommand(argc, argv);
     if (command == "new" && (argc == 3 || argc == 4)) return New(argv[2], argc == 4 ? argv[3] : std::string(argv[2]) + ".xml");
 
     if (command.empty())
         fputs("mendrix-dat: no command given\n", stderr);
     else if (command != "build" && command != "unpack" && command != "info" && command != "check" &&
-             command != "grammar" && command != "new")
+             command != "grammar" && command != "new" && command != "fleet")
         fprintf(stderr, "mendrix-dat: unknown command '%s'\n", command.c_str());
     else
         fprintf(stderr, "mendrix-dat: wrong number of arguments for '%s'\n", command.c_str());

@@ -1,6 +1,7 @@
 # The memory target stand-in: a harmless program with its own library,
-# built for this tree's bitness and embedded in memory_test and
-# memory_report_test, which write both into their prefix. Included from cmake/windows.cmake after the test
+# built for this tree's bitness and embedded in memory_test,
+# memory_report_test and restart_removal_test, which write both into their
+# prefix. Included from cmake/windows.cmake after the test
 # programs are defined.
 set(TARGET_DIR ${CMAKE_SOURCE_DIR}/tests/standin/memory_target)
 set(TARGET_OUT ${CMAKE_BINARY_DIR}/standin)
@@ -45,7 +46,7 @@ file(WRITE ${TARGET_RC}.in "${TARGET_RC_TEXT}")
 configure_file(${TARGET_RC}.in ${TARGET_RC} @ONLY)
 set_source_files_properties(${TARGET_RC} PROPERTIES OBJECT_DEPENDS "${TARGET_FILES}")
 
-foreach(t memory_test memory_report_test)
+foreach(t memory_test memory_report_test restart_removal_test)
   if(TARGET ${t})
     target_sources(${t} PRIVATE ${TARGET_DIR}/target_control_win.cpp ${TARGET_RC})
     target_include_directories(${t} PRIVATE ${TARGET_DIR})

@@ -1,6 +1,7 @@
 // A harmless process for the memory tests: it loads its own library, starts
 // two threads there and one in itself, keeps known bytes at places it
-// reports, pumps its message queue and reports every message it receives.
+// reports, pumps its message queue and reports every message it receives;
+// named in TARGET_HOLD_FILE, it keeps a file open as a program in use would.
 // Usage: memory_target.exe [report path]; without one it reports to
 // memory_target.restarted beside itself.
 #include "target_common.h"
@@ -29,6 +30,11 @@ int main(int argc, char** argv) {
     lstrcpyA(slash ? slash + 1 : libraryPath, "target_lib.dll");
     HMODULE library = LoadLibraryA(libraryPath);
     if (!library) return 2;
+    char held[MAX_PATH];
+    DWORD heldLength = GetEnvironmentVariableA(TARGET_HOLD_FILE, held, sizeof held);
+    if (heldLength > 0 && heldLength < sizeof held &&
+        CreateFileA(held, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr) == INVALID_HANDLE_VALUE)
+        return 3;
     SetPathFn setPath = reinterpret_cast<SetPathFn>(GetProcAddress(library, "TargetSetReportPath"));
     LPTHREAD_START_ROUTINE thread = reinterpret_cast<LPTHREAD_START_ROUTINE>(GetProcAddress(library, "TargetThread"));
     typedef volatile LONG* (*TicksFn)();

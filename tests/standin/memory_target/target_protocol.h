@@ -10,3 +10,7 @@
 // An environment variable of the target: milliseconds its library holds
 // an unload in DllMain.
 #define TARGET_DETACH_DELAY "TARGET_DETACH_DELAY"
+// An environment variable of the target: a file it keeps open from its start
+// for reading, sharing only reading, so that nobody may write, delete or
+// move the file while the target runs.
+#define TARGET_HOLD_FILE "TARGET_HOLD_FILE"

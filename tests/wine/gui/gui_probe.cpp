@@ -10,6 +10,9 @@
 //   gui_probe dump TITLE                    every control: id.text=, .checked=,
 //                                           .enabled=, list items, toolbar states
 //   gui_probe rect TITLE ID                 screen rectangle of a control
+//   gui_probe hold FILE SECONDS             keeps FILE open as a program in use
+//                                           does (others may only read it),
+//                                           writes FILE.held once it holds it
 // Exit code 0 on success, 1 when a wait ran out or the window is missing.
 #include <windows.h>
 #include <commctrl.h>
@@ -157,8 +160,19 @@ int Rect(HWND window, int id) {
     return 0;
 }
 
+int Hold(const char* file, double seconds) {
+    HANDLE held = CreateFileA(file, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (held == INVALID_HANDLE_VALUE) return 1;
+    std::string flag = std::string(file) + ".held";
+    HANDLE mark = CreateFileA(flag.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (mark != INVALID_HANDLE_VALUE) CloseHandle(mark);
+    Sleep(static_cast<DWORD>(seconds * 1000));
+    CloseHandle(held);
+    return 0;
+}
+
 int Usage() {
-    fprintf(stderr, "usage: gui_probe wait|gone|finished|dump|rect TITLE ...\n");
+    fprintf(stderr, "usage: gui_probe wait|gone|finished|dump|rect TITLE ... | hold FILE SECONDS\n");
     return 2;
 }
 
@@ -182,6 +196,7 @@ int main(int argc, char** argv) {
                    ? 0
                    : 1;
     }
+    if (command == "hold" && argc == 4) return Hold(argv[2], atof(argv[3]));
     HWND window = FindTitled(title);
     if (!window) {
         fprintf(stderr, "gui_probe: no window titled \"%s\"\n", title);

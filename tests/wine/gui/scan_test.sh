@@ -1,6 +1,7 @@
 # Scans from the main window with a data file of type 4: its title and
-# labels, a scan from the menu, a second one from the toolbar, and a long
-# one during which Escape, Exit and Configuration do nothing.
+# labels, a scan from the menu, a second one from the toolbar, one that
+# leaves a file in use for the restart, and a long one during which Escape,
+# Exit and Configuration do nothing.
 MAIN="Mendrix for X"
 "$HOST_DAT" build "$(dirname "$GROUP")/data/application.xml" application.dat >/dev/null
 plant() { for d in "$@"; do mkdir -p "scratch/files/$d" && echo marker >"scratch/files/$d/marker.txt"; done; }
@@ -37,6 +38,27 @@ dump "$MAIN"
 expect 1029.text=2 1032.text=2 "1010.item.0=MENDRIX Version 1.07"
 (($(value 1010.count) > entries)) || fail "the list lost entries"
 
+step "a file in use is left for the restart: the status line and a box say so"
+plant a
+wine "$PROBE" hold 'C:\mendrix\scratch\files\a\marker.txt' 60 >/dev/null 2>&1 &
+holder=$!
+for _ in $(seq 100); do [ -e scratch/files/a/marker.txt.held ] && break; sleep 0.1; done
+[ -e scratch/files/a/marker.txt.held ] || fail "the marker is not held"
+keys "$MAIN" alt+f g
+wait_window Mendrix
+dump Mendrix
+grep -qF "Files to be removed at restart: 1" "$DUMP" || fail "the box does not count the file"
+shot restart-needed Mendrix
+keys Mendrix Return
+wait_gone Mendrix
+wait_finished "$MAIN" "System scan finished" 3
+dump "$MAIN"
+expect "1020.text=done; restart Windows to finish removing the files in use" 1029.text=1 1032.text=0
+has_item "File will be removed when Windows restarts"
+kill "$holder" 2>/dev/null || true
+wait "$holder" 2>/dev/null || true
+rm -f scratch/files/a/marker.txt.held scratch/files/a/marker.txt
+
 step "a long scan ignores Escape, Exit and Configuration"
 # Each of these files is opened for a pattern check: several seconds of scan.
 for i in $(seq 1 16000); do echo "plain $i" >"scratch/many/f$i.dat"; done
@@ -52,7 +74,7 @@ keys "$MAIN" Escape Escape
 dump "$MAIN"
 expect 603.button.600=indeterminate 603.button.601=indeterminate
 case "$(value 1020.text)" in *'\scratch\many\f'*.dat) ;; *) fail "no file on the status line" ;; esac
-wait_finished "$MAIN" "System scan finished" 3
+wait_finished "$MAIN" "System scan finished" 4
 echo "   the long scan took about $((SECONDS - started))s"
 
 step "after the scan Escape closes the program, which exits with the scan's result"
