@@ -188,8 +188,10 @@ void ChangeDone(bool made) {
 
 const char* LastProblem() { return g_journal.problem.c_str(); }
 
+// Nothing is left for the next start offline (nothing is in use), so there
+// is never a scheduled change to note.
 const UndoSaving kSaving = {SaveFileChange, SaveRegistryValue, SaveRegistryKey, SaveIniEntry,
-                            SaveService,    ChangeDone,        LastProblem};
+                            SaveService,    ChangeDone,        LastProblem,     nullptr};
 
 // Writes the saved copy back as the file at path, with the item's times.
 bool PutBack(const std::string& folder, const UndoItem& item, std::string* reason) {
