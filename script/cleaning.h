@@ -10,6 +10,7 @@ struct RegistryCalls;
 struct ProfileCalls;
 struct ServiceCalls;
 struct ProcessRecord;
+struct KeyRecord;
 
 struct CleaningWork {
     // Asks the resident on-access scanner to stop checking files. Answers
@@ -34,6 +35,14 @@ struct CleaningWork {
     // The memory pass of a MEMORY element: enumerates the processes, matches
     // them against the records and runs the process and thread passes.
     void (*scanMemory)(ParseContext* context, ProcessRecord* records);
+    // Where nothing can be run (an installation cleaned from outside): the
+    // UNREGDLL and EXECUTE elements hand their item kind and text here in
+    // place of their work. Null where the work runs.
+    void (*notRun)(int32_t kind, const char* subject);
+    // Where HKCU stands for several users (an installation cleaned from
+    // outside, with a hive for each): carries out a REGISTRY element's KEY
+    // list in place of ProcessRegistryKeys. Null elsewhere.
+    void (*processRegistryKeys)(const RegistryCalls* calls, KeyRecord* keys);
 };
 
 extern const CleaningWork* g_cleaning;

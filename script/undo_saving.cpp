@@ -27,7 +27,7 @@ void UndoChangeDone(bool made) {
 }
 
 void UndoChangeScheduled(const char* entry) {
-    if (g_undoSaving) g_undoSaving->changeScheduled(entry);
+    if (g_undoSaving && g_undoSaving->changeScheduled) g_undoSaving->changeScheduled(entry);
 }
 
 const char* UndoSaveProblem() { return g_undoSaving ? g_undoSaving->lastProblem() : ""; }

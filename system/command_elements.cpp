@@ -38,7 +38,9 @@ void OnUnregDllEnd(ParseContext* context, const char* name) {
     // A failed expansion has reported itself; the unexpanded text is tried.
     Replace(&text, ExpandFolderMacro(text));
     const CleaningWork* work = g_cleaning;
-    if (work && work->unregisterServer) {
+    if (work && work->notRun) {
+        work->notRun(ITEM_COM_SERVER, text);
+    } else if (work && work->unregisterServer) {
         if (ReportOnlyRun()) {
             ReportWouldDo("unregister %s", text);
             RecordItem(ITEM_COM_SERVER, text, written, "unregister", OUTCOME_WOULD);
@@ -110,7 +112,9 @@ static void RunQuotedCommand(const char* text) {
     if (!QuotedCommandLine(text, &spliced)) return;
     const char* line = spliced.text;
     const CleaningWork* work = g_cleaning;
-    if (work && work->runCommand) {
+    if (work && work->notRun) {
+        work->notRun(ITEM_COMMAND, line);
+    } else if (work && work->runCommand) {
         if (ReportOnlyRun()) {
             ReportWouldDo("execute command %s", line);
             RecordItem(ITEM_COMMAND, line, text, "execute", OUTCOME_WOULD);

@@ -73,7 +73,11 @@ void OnRegistryEnd(ParseContext* context, const char* name) {
         WriteHeading(context);
         context->flags |= RUN_DID_REGISTRY;
         ReportMessage(MSG_STATUS, "Registry\r\n");
-        if (g_cleaning && g_cleaning->registry) ProcessRegistryKeys(g_cleaning->registry, keys);
+        const CleaningWork* work = g_cleaning;
+        if (work && work->registry && work->processRegistryKeys)
+            work->processRegistryKeys(work->registry, keys);
+        else if (work && work->registry)
+            ProcessRegistryKeys(work->registry, keys);
     }
     FreeKeyList(keys);
     if (context->flags & RUN_IN_REGISTRY) context->groupRecord = nullptr;

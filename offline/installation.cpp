@@ -1,0 +1,182 @@
+#include "offline/installation.h"
+
+#include <dirent.h>
+#include <string.h>
+#include <sys/stat.h>
+
+#include "offline/ansi_names.h"
+#include "offline/hive_registry.h"
+#include "offline/mounted_tree.h"
+
+namespace {
+
+const uint32_t kLocalMachine = 0x80000002u;
+const uint32_t kUsers = 0x80000003u;
+const char kProfileList[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
+
+bool IsFile(const std::string& path) {
+    struct stat st;
+    return lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// The key's text value, or empty.
+std::string TextValue(uint32_t root, const std::string& key, const char* name) {
+    const RegistryCalls* calls = HiveRegistryCalls();
+    RegistryKey opened;
+    if (calls->openKey(root, key.c_str(), &opened) != REGISTRY_OK) return "";
+    char data[1024];
+    uint32_t type = 0, size = sizeof data - 1;
+    int32_t result = calls->queryValue(opened, name, &type, reinterpret_cast<uint8_t*>(data), &size);
+    calls->closeKey(opened);
+    if (result != REGISTRY_OK || (type != REGISTRY_TEXT && type != REGISTRY_EXPAND_TEXT)) return "";
+    data[size] = 0;
+    return data;
+}
+
+// The hive at the Windows path, opened; null with a line for the log.
+HiveFile* OpenHive(const std::string& windowsPath, void (*report)(const std::string& line)) {
+    std::string posix, problem;
+    MountedPathStatus status = ResolveMountedPath(windowsPath.c_str(), &posix);
+    if (status != MOUNTED_FOUND) {
+        if (status == MOUNTED_LINK) report("Could not read the registry hive " + windowsPath + ": it is a link\r\n");
+        return nullptr;
+    }
+    HiveFile* hive = OpenHiveFile(posix, windowsPath, &problem);
+    if (!hive) report("Could not read the registry hive " + windowsPath + ": " + problem + "; its keys are not examined\r\n");
+    return hive;
+}
+
+// Each profile of ProfileList whose user hive is there.
+void LoadProfiles(const Installation& installation, void (*report)(const std::string& line)) {
+    const RegistryCalls* calls = HiveRegistryCalls();
+    RegistryKey list;
+    if (calls->openKey(kLocalMachine, kProfileList, &list) != REGISTRY_OK) return;
+    calls->closeKey(list);
+    // The library's children, by name: the registry calls enumerate values only.
+    for (size_t index = 0;; ++index) {
+        std::string sid = SubkeyNameAt(kLocalMachine, kProfileList, index);
+        if (sid.empty()) break;
+        std::string key = std::string(kProfileList) + "\\" + sid;
+        std::string folder = ExpandInstallationText(installation, TextValue(kLocalMachine, key, "ProfileImagePath"));
+        if (folder.empty()) continue;
+        std::string hivePath = folder + "\\NTUSER.DAT";
+        std::string posix;
+        if (ResolveMountedPath(hivePath.c_str(), &posix) != MOUNTED_FOUND) continue;
+        AddUserHive(sid.c_str(), folder.c_str(), OpenHive(hivePath, report));
+    }
+}
+
+// Where the profiles of all users live: ProgramData on newer systems, the
+// All Users profile under the profiles folder on older ones.
+std::string ProgramDataFolder(const Installation& installation) {
+    std::string data = TextValue(kLocalMachine, kProfileList, "ProgramData");
+    if (data.empty()) {
+        std::string all = TextValue(kLocalMachine, kProfileList, "AllUsersProfile");
+        std::string folder = TextValue(kLocalMachine, kProfileList, "ProfilesDirectory");
+        if (!all.empty() && !folder.empty()) data = folder + "\\" + all;
+    }
+    return ExpandInstallationText(installation, data);
+}
+
+}  // namespace
+
+bool FindInstallation(const std::string& root, char letter, Installation* installation, std::string* problem) {
+    installation->root = root;
+    installation->letter = letter;
+    DIR* dir = opendir(root.c_str());
+    if (!dir) {
+        *problem = "the folder " + root + " cannot be read";
+        return false;
+    }
+    std::string found9x;
+    bool found = false;
+    while (struct dirent* d = readdir(dir)) {
+        std::string ansi, name = d->d_name;
+        if (name == "." || name == ".." || !Utf8ToAnsi(name, &ansi)) continue;
+        struct stat st;
+        if (lstat((root + "/" + name).c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) continue;
+        std::string windows = std::string(1, letter) + ":\\" + ansi, posix;
+        if (ResolveMountedPath((windows + "\\System32\\config\\SOFTWARE").c_str(), &posix) == MOUNTED_FOUND &&
+            IsFile(posix) && (!found || windows < installation->windowsFolder)) {
+            installation->windowsFolder = windows;
+            installation->ntFamily = true;
+            found = true;
+        }
+        if (ResolveMountedPath((windows + "\\SYSTEM.DAT").c_str(), &posix) == MOUNTED_FOUND && IsFile(posix) &&
+            (found9x.empty() || windows < found9x))
+            found9x = windows;
+    }
+    closedir(dir);
+    if (!found && !found9x.empty()) {
+        installation->windowsFolder = found9x;
+        installation->ntFamily = false;
+        found = true;
+    }
+    if (!found) *problem = "no Windows installation was found in " + root;
+    return found;
+}
+
+std::string ExpandInstallationText(const Installation& installation, const std::string& text,
+                                   const std::string& profileFolder) {
+    std::string out;
+    for (size_t at = 0; at < text.size();) {
+        size_t close = text[at] == '%' ? text.find('%', at + 1) : std::string::npos;
+        if (close == std::string::npos) {
+            out.push_back(text[at++]);
+            continue;
+        }
+        std::string word = text.substr(at + 1, close - at - 1), value;
+        auto is = [&word](const char* name) { return SameAnsiAnyCase(word.data(), word.size(), name, strlen(name)); };
+        if (is("SystemDrive"))
+            value = std::string(1, installation.letter) + ":";
+        else if (is("SystemRoot") || is("windir"))
+            value = installation.windowsFolder;
+        else if (is("USERPROFILE"))
+            value = profileFolder;
+        else if (is("ALLUSERSPROFILE") || is("ProgramData"))
+            value = ProgramDataFolder(installation);
+        else if (is("PUBLIC"))
+            value = ExpandInstallationText(installation, TextValue(kLocalMachine, kProfileList, "Public"));
+        if (value.empty()) {
+            out.append(text, at, close - at + 1);
+        } else {
+            out += value;
+        }
+        at = close + 1;
+    }
+    return out;
+}
+
+void LoadInstallation(Installation* installation, void (*report)(const std::string& line)) {
+    std::string config = installation->windowsFolder + "\\System32\\config\\";
+    installation->systemFolder = installation->windowsFolder + (installation->ntFamily ? "\\system32" : "\\SYSTEM");
+    installation->tempFolder = installation->windowsFolder + "\\TEMP\\";
+    if (!installation->ntFamily) return;
+    SetMachineHives(OpenHive(config + "SOFTWARE", report), OpenHive(config + "SYSTEM", report));
+    std::string root = TextValue(kLocalMachine, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", "SystemRoot");
+    // The registry's spelling of the folder, when it names the drive the run
+    // mounted as the installation's (--drive= gives another letter).
+    if (root.size() > 2 && root[1] == ':' && (root[0] & ~0x20) == installation->letter) {
+        installation->windowsFolder = root;
+        installation->systemFolder = root + "\\system32";
+        installation->tempFolder = root + "\\TEMP\\";
+    }
+    LoadProfiles(*installation, report);
+    // The common folders, as the shell names them for every user.
+    const std::string shell = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\";
+    std::string startup = TextValue(kLocalMachine, shell + "User Shell Folders", "Common Startup");
+    if (startup.empty()) startup = TextValue(kLocalMachine, shell + "Shell Folders", "Common Startup");
+    std::string desktop = TextValue(kLocalMachine, shell + "User Shell Folders", "Common Desktop");
+    if (desktop.empty()) desktop = TextValue(kLocalMachine, shell + "Shell Folders", "Common Desktop");
+    installation->startupFolder = ExpandInstallationText(*installation, startup);
+    installation->desktopFolder = ExpandInstallationText(*installation, desktop);
+    // HKCU and the temporary folder are the first user profile's, as a run
+    // under that user would have them; the system's folder otherwise.
+    for (const OfflineProfile* p = OfflineProfiles(); p; p = p->next) {
+        if (!p->hive || p->sid.compare(0, 9, "S-1-5-21-") != 0) continue;
+        SetCurrentProfile(p);
+        std::string temp = TextValue(kUsers, p->sid + "\\Environment", "TEMP");
+        if (!temp.empty()) installation->tempFolder = ExpandInstallationText(*installation, temp, p->windowsFolder) + "\\";
+        break;
+    }
+}

@@ -1,0 +1,227 @@
+// The directory walk on the mounted installation: the program's own walk
+// and file check, with POSIX calls in place of Win32 ones. Entries are
+// taken in the order NTFS lists them (by their upper-case names); links are
+// never entered or opened, and a folder met again below itself is not
+// entered, so nothing a user planted leads the walk off the installation or
+// round for ever.
+#include <dirent.h>
+#include <fcntl.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "disk/directory_list.h"
+#include "disk/display_name.h"
+#include "disk/file_actions.h"
+#include "disk/file_fit.h"
+#include "disk/file_record.h"
+#include "disk/walk.h"
+#include "offline/ansi_names.h"
+#include "offline/mounted_tree.h"
+#include "report/message.h"
+#include "report/run_report.h"
+#include "script/byte_source.h"
+#include "script/data_error.h"
+#include "script/match_pattern.h"
+
+uint32_t g_filesOpenedForPatterns = 0;
+
+namespace {
+
+bool g_walkTopOnly = false;
+
+struct Ancestor {
+    dev_t device;
+    ino_t inode;
+    const Ancestor* above;
+};
+
+struct Entry {
+    std::string ansi;   // the name as Windows shows it
+    std::string posix;  // the name on the mount
+    std::string order;  // the name in upper case, as NTFS orders it
+};
+
+std::string UpperOf(const std::string& ansi) {
+    std::string upper = ansi;
+    for (char& c : upper)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 0x20);
+    return upper;
+}
+
+bool PatternsFit(const ByteSource* source, FileRecord* record, unsigned char* scratch) {
+    for (PatternRecord* p = record->patterns; p; p = p->next) {
+        p->found = MatchPattern(source, p, scratch, record->patterns);
+        if (p->found == PATTERN_NOT_FOUND) return false;
+    }
+    return true;
+}
+
+// The file's bytes for its patterns, opened without following a link.
+FILE* OpenForPatterns(const char* windowsPath) {
+    std::string posix;
+    if (ResolveMountedPath(windowsPath, &posix) != MOUNTED_FOUND) return nullptr;
+    int fd = open(posix.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    FILE* stream = fdopen(fd, "rb");
+    if (!stream) close(fd);
+    return stream;
+}
+
+bool AlreadyAbove(const struct stat& st, const Ancestor* above) {
+    for (; above; above = above->above)
+        if (above->device == st.st_dev && above->inode == st.st_ino) return true;
+    return false;
+}
+
+void Walk(std::string& path, const std::string& posix, FileRecord* files, unsigned char* scratch,
+          const Ancestor* above) {
+    struct stat here;
+    if (lstat(posix.c_str(), &here) != 0) return;
+    if (AlreadyAbove(here, above)) {
+        ReportMessage(MSG_VERBOSE | MSG_INFO, "Folder %s not entered: it leads back to a folder above it\r\n",
+                      path.c_str());
+        return;
+    }
+    Ancestor me = {here.st_dev, here.st_ino, above};
+    DIR* dir = opendir(posix.c_str());
+    if (!dir) return;
+    std::vector<Entry> entries;
+    while (struct dirent* d = readdir(dir)) {
+        std::string name = d->d_name;
+        if (name == "." || name == "..") continue;
+        Entry e;
+        e.posix = name;
+        if (!Utf8ToAnsi(name, &e.ansi)) {
+            // Windows would show it by a name of another code page: no name
+            // of ours reaches it, and nothing here acts on it.
+            std::string whole = path + "\\" + name;
+            RecordNotExamined(ITEM_FILE, whole.c_str(), "its name is not valid in the mount's character set", 0);
+            ReportMessage(MSG_WARNING, "\r\nCould not scan %s: its name is not valid in the mount's character set\r\n",
+                          whole.c_str());
+            continue;
+        }
+        e.order = UpperOf(e.ansi);
+        entries.push_back(e);
+    }
+    closedir(dir);
+    std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.order < b.order; });
+    size_t length = path.size();
+    for (const Entry& e : entries) {
+        std::string childPosix = posix + "/" + e.posix;
+        struct stat st;
+        if (lstat(childPosix.c_str(), &st) != 0) continue;
+        bool directory = S_ISDIR(st.st_mode);
+        if (directory && g_walkTopOnly) continue;
+        if (length + e.ansi.size() >= WALK_PATH_LIMIT) {
+            std::string whole = path + "\\" + e.ansi;
+            RecordNotExamined(ITEM_FILE, whole.c_str(), "its path is too long to be opened", 0);
+            ReportMessage(MSG_WARNING, "\r\nCould not scan %s\n\r", e.ansi.c_str());
+            continue;
+        }
+        path += "\\" + e.ansi;
+        struct stat target;
+        if (S_ISLNK(st.st_mode) && stat(childPosix.c_str(), &target) == 0 && S_ISDIR(target.st_mode)) {
+            ReportMessage(MSG_VERBOSE | MSG_INFO, "Folder %s not entered: it is a link\r\n", path.c_str());
+        } else if (S_ISLNK(st.st_mode)) {
+            RecordNotExamined(ITEM_FILE, path.c_str(), "it is a link", 0);
+        } else if (directory) {
+            Walk(path, childPosix, files, scratch, &me);
+        } else if (S_ISREG(st.st_mode)) {
+            uint32_t size = st.st_size > 0xFFFFFFFFll ? 0xFFFFFFFFu : static_cast<uint32_t>(st.st_size);
+            CheckFile(path.c_str(), files, size, scratch);
+        }
+        path.resize(length);
+    }
+}
+
+void ScanEntry(const char* entry, FileRecord* files, unsigned char* scratch) {
+    std::string path = entry;
+    if (!path.empty() && (path.back() == '\\' || path.back() == '/')) path.pop_back();
+    if (path.size() > WALK_PATH_LIMIT) return;
+    std::string posix;
+    if (ResolveMountedPath(path.c_str(), &posix) != MOUNTED_FOUND) return;
+    struct stat st;
+    if (lstat(posix.c_str(), &st) != 0) return;
+    if (S_ISREG(st.st_mode)) {
+        CheckFile(path.c_str(), files, st.st_size > 0xFFFFFFFFll ? 0xFFFFFFFFu : static_cast<uint32_t>(st.st_size),
+                  scratch);
+        return;
+    }
+    if (!S_ISDIR(st.st_mode)) return;
+    ReportMessage(MSG_INFO, "\r\nScanning %s\r\n\r\n", path.c_str());
+    ReportMessage(MSG_STATUS, "%s\r\n", path.c_str());
+    Walk(path, posix, files, scratch, nullptr);
+}
+
+}  // namespace
+
+bool CheckFile(const char* path, FileRecord* files, uint32_t size, unsigned char* scratch) {
+    char displayName[DISPLAY_NAME_SIZE];
+    bool shown = false;
+    FILE* stream = nullptr;
+    ByteSource source = StdioByteSource(nullptr);
+    FileRecord* fitted = nullptr;
+    PathParts parts;
+    SplitPath(path, &parts);
+    for (FileRecord* record = files; record; record = record->next) {
+        if (!FitsNameOrExtension(record, &parts)) continue;
+        if (!shown) {
+            MakeDisplayName(path, displayName);
+            ReportMessage(MSG_STATUS, "%s\r\n", displayName);
+            ReportMessage(MSG_VERBOSE | MSG_INFO, "%s\r\n", path);
+            shown = true;
+        }
+        if (record->size != 0 && record->size != size) continue;
+        if (record->patterns) {
+            if (!stream) {
+                stream = OpenForPatterns(path);
+                if (!stream) {
+                    RecordNotExamined(ITEM_FILE, path, "could not be opened for its pattern check", 5);
+                    ReportMessage(MSG_NO_LIST | MSG_INFO, "Error opening file %s\r\n\r\n", path);
+                    return false;
+                }
+                ++g_filesOpenedForPatterns;
+                source = StdioByteSource(stream);
+            }
+            if (!PatternsFit(&source, record, scratch)) continue;
+        }
+        fitted = record;
+        break;
+    }
+    if (stream) fclose(stream);
+    if (!fitted) return false;
+    ActOnFile(path, displayName, fitted, size);
+    return true;
+}
+
+void WalkDirectory(const char* directory, FileRecord* files, unsigned char* scratch) {
+    std::string path = directory, posix;
+    if (path.size() > WALK_PATH_LIMIT || ResolveMountedPath(directory, &posix) != MOUNTED_FOUND) return;
+    Walk(path, posix, files, scratch, nullptr);
+}
+
+void ScanDirectories(ParseContext* context, FileRecord* files) {
+    unsigned char* scratch = static_cast<unsigned char*>(malloc(MATCH_BUFFER_SIZE));
+    if (!scratch) {
+        ReportDataError(context, DATA_ERROR_MEMORY);
+        return;
+    }
+    if (g_directoryCount == 0) {
+        // The installation's own drive, as "C:" is on the running machine.
+        char drive[3] = {DriveMounts() ? DriveMounts()->letter : 'C', ':', 0};
+        ScanEntry(drive, files, scratch);
+    } else {
+        for (int32_t i = 0; i < g_directoryCount && i < MAX_DIRECTORIES; ++i) {
+            g_walkTopOnly = g_directoryTopOnly[i];
+            if (g_directories[i]) ScanEntry(g_directories[i], files, scratch);
+        }
+        g_walkTopOnly = false;
+    }
+    free(scratch);
+}

@@ -1,0 +1,309 @@
+"""mendrix-offline end to end, on an installation made here once: a
+report-only run changes nothing; the run cleans files, registry values of
+the profile's hive, the INI entry the installation maps to the registry,
+and the service's key in the current control set, with the console
+program's log and summary; hostile things on the mounted tree (a hive that
+is not a hive, a folder link leading back up and one leading out, a name
+not valid in the mount's character set) are each said and left as they
+were.
+
+UNREGDLL, EXECUTE and network shares are each one line and an item of the
+run report's notExamined.
+
+offline_run_test.py MENDRIX_OFFLINE MAKE_EMPTY_HIVE DATA_FILE MENDRIX_DAT"""
+import hashlib
+import json
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from installation import Hive, read_values, text  # noqa: E402
+
+OFFLINE, MAKER, DATA, DAT_TOOL = sys.argv[1:5]
+failures = []
+
+
+def check(condition, what):
+    if not condition:
+        failures.append(what)
+        print("FAILED: " + what)
+
+
+def snapshot(root):
+    """Every file under root: path -> (sha256, mtime); links by their target."""
+    seen = {}
+    for folder, dirs, files in os.walk(root):
+        for name in dirs + files:
+            full = os.path.join(folder, name)
+            rel = os.path.relpath(full, root)
+            if os.path.islink(full):
+                seen[rel] = ("link", os.readlink(full))
+            elif os.path.isfile(full):
+                with open(full, "rb") as f:
+                    seen[rel] = (hashlib.sha256(f.read()).hexdigest(), os.stat(full).st_mtime_ns // 100)
+    return seen
+
+
+MARKER = b"MENDRIX-SAMPLE-MARKER"
+RUN_KEY = "Software\\Microsoft\\Windows\\CurrentVersion\\Run"
+WINDOWS_KEY = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows"
+
+
+def make_installation(top):
+    root = os.path.join(top, "c")
+    config = os.path.join(root, "Windows", "System32", "config")
+    software = Hive(MAKER, os.path.join(config, "SOFTWARE"))
+    software.sz("Microsoft\\Windows NT\\CurrentVersion", "SystemRoot", "C:\\Windows")
+    profiles = "Microsoft\\Windows NT\\CurrentVersion\\ProfileList\\"
+    software.sz(profiles + "S-1-5-21-1-2-3-1000", "ProfileImagePath", "%SystemDrive%\\Users\\ann", 2)
+    software.sz(profiles + "S-1-5-21-1-2-3-1001", "ProfileImagePath", "%SystemDrive%\\Users\\bob", 2)
+    software.sz(profiles + "S-1-5-21-1-2-3-1002", "ProfileImagePath", "%SystemDrive%\\Users\\cat", 2)
+    software.sz(profiles, "ProgramData", "%SystemDrive%\\ProgramData", 2)
+    shell = "Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders"
+    software.sz(shell, "Common Desktop", "%PUBLIC%\\Desktop", 2)
+    software.sz(profiles, "Public", "%SystemDrive%\\Users\\Public", 2)
+    software.sz(shell, "Common Startup",
+                "%ProgramData%\\Microsoft\\Windows\\Start Menu\\Programs\\Startup", 2)
+    software.sz("Microsoft\\Windows NT\\CurrentVersion\\IniFileMapping\\win.ini\\windows", "",
+                "USR:" + WINDOWS_KEY)
+    software.commit()
+    system = Hive(MAKER, os.path.join(config, "SYSTEM"))
+    system.dword("Select", "Current", 2)
+    system.sz("ControlSet002\\Services\\MxSample", "ImagePath", "C:\\Windows\\mxsample.exe", 2)
+    system.sz("ControlSet002\\Services\\MxSample\\Enum", "0", "Root\\LEGACY_MXSAMPLE\\0000")
+    system.sz("ControlSet001\\Services\\MxSample", "ImagePath", "C:\\Windows\\mxsample.exe", 2)
+    system.commit()
+    ann = Hive(MAKER, os.path.join(root, "Users", "ann", "NTUSER.DAT"))
+    ann.sz(RUN_KEY, "MxSample", "C:\\Windows\\mxsample.exe")
+    ann.sz(RUN_KEY, "Other", "C:\\Program Files\\other.exe")
+    ann.sz(WINDOWS_KEY, "load", "mxsample.exe")
+    ann.sz("Environment", "TEMP", "%USERPROFILE%\\AppData\\Local\\Temp", 2)
+    ann.commit()
+    cat = Hive(MAKER, os.path.join(root, "Users", "cat", "NTUSER.DAT"))
+    cat.sz(RUN_KEY, "MxSample", "C:\\Users\\cat\\mxsample.exe")
+    cat.commit()
+    # bob's hive is not a hive: it is said, and left as it is.
+    os.makedirs(os.path.join(root, "Users", "bob"))
+    with open(os.path.join(root, "Users", "bob", "NTUSER.DAT"), "wb") as f:
+        f.write(b"regf but not really a hive")
+    files = {
+        "Windows/mxsample.exe": MARKER + b" program",
+        "Windows/clean.exe": b"nothing to see",
+        "Windows/win.ini": b"[windows]\r\nload=mxsample.exe\r\nrun=\r\n",
+        "Windows/System32/drivers/MXSAMPLE.TXT": MARKER,
+        "Users/ann/AppData/Local/Temp/mxsample.txt": MARKER + b" temp",
+        "Users/Public/Desktop/mxsample.txt": b"not the marker",
+        "ProgramData/Microsoft/Windows/Start Menu/Programs/Startup/MxSample.exe": MARKER,
+        "Windows/bad\xff.txt".encode("latin-1").decode("utf-8", "surrogateescape"): MARKER,
+    }
+    for rel, data in files.items():
+        path = os.path.join(root, rel)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(path, "wb") as f:
+            f.write(data)
+    # A link back up, and one out of the installation to a threat's file
+    # that is not the installation's to remove.
+    os.symlink("..", os.path.join(root, "Windows", "System32", "up"))
+    outside = os.path.join(top, "outside")
+    os.makedirs(outside)
+    with open(os.path.join(outside, "mxsample.txt"), "wb") as f:
+        f.write(MARKER)
+    os.symlink(outside, os.path.join(root, "Windows", "out"))
+    return root
+
+
+def run(root, *options):
+    result = subprocess.run([OFFLINE, "--root=" + root, "-df=" + DATA, "-noc"] + list(options),
+                            capture_output=True, timeout=60)
+    return result.returncode, result.stdout.decode("latin-1")
+
+
+def log_lines(root):
+    with open(os.path.join(root, "mendrix.log"), "rb") as f:
+        return f.read().decode("latin-1").split("\r\n")
+
+
+COMMANDS = """<?xml version="1.0" encoding="ISO-8859-1"?>
+<CLEANER DataFile="Mendrix.Commands" Version="1.0" Type="Trojan">
+  <IDENTITY GenericName="Mendrix.Commands">
+    <UNREGDLL>system\\evil.dll</UNREGDLL>
+    <EXECUTE>"windows\\regsvr32.exe /u x.dll"</EXECUTE>
+    <EXECUTE>removeShares</EXECUTE>
+  </IDENTITY>
+</CLEANER>
+"""
+
+
+def nothing_runs(top, root):
+    """Work that needs the installation running is one line each, at the
+    warning level, and an item of notExamined."""
+    xml, data, report = (os.path.join(top, n) for n in ("commands.xml", "commands.dat", "commands.json"))
+    with open(xml, "w") as f:
+        f.write(COMMANDS)
+    subprocess.run([DAT_TOOL, "build", xml, data], check=True, capture_output=True)
+    result = subprocess.run([OFFLINE, "--root=" + root, "-df=" + data, "-noc", "-s", "-lf=/dev/null",
+                             "-json=" + report], capture_output=True, timeout=60)
+    out = result.stdout.decode("latin-1").split("\r\n")
+    subjects = ["C:\\Windows\\system32\\evil.dll", "C:\\Windows\\regsvr32.exe /u x.dll", "Network shares"]
+    for subject in subjects:
+        check(subject + " not examined: nothing runs in an offline installation" in out, subject + " is said not run")
+    with open(report, encoding="utf-8") as f:
+        items = [(n["kind"], n["subject"]) for n in json.load(f)["notExamined"]]
+    check(items == list(zip(["comServer", "command", "share"], subjects)), "notExamined names them: %s" % items)
+
+
+def nine_x(top):
+    """A 9x installation: files and INI entries are cleaned in the files
+    themselves, the registry is said once not to be examined, and undo
+    puts the INI file back byte for byte."""
+    root = os.path.join(top, "nine")
+    windows = os.path.join(root, "WINDOWS")
+    os.makedirs(os.path.join(windows, "TEMP"))
+    ini = b"[windows]\r\nload=mxsample.exe\r\nrun=\r\n"
+    for name, data in {"SYSTEM.DAT": b"a 9x registry", "WIN.INI": ini, "MXSAMPLE.EXE": MARKER}.items():
+        with open(os.path.join(windows, name), "wb") as f:
+            f.write(data)
+    before = snapshot(root)
+    code, out = run(root)
+    check(code == 0, "9x run exits 0, not %d" % code)
+    lines = log_lines(root)
+    check(lines.count("Registry not examined: the registry of a 9x installation is not read offline") == 1,
+          "9x: the registry is said once not to be examined")
+    check("Entry successfully removed from C:\\WINDOWS\\win.ini" in lines, "9x: the win.ini entry is removed")
+    with open(os.path.join(windows, "WIN.INI"), "rb") as f:
+        check(f.read() == b"[windows]\r\nrun=\r\n", "9x: only the entry's line leaves the file")
+    check(not os.path.exists(os.path.join(windows, "MXSAMPLE.EXE")), "9x: the threat's file is removed")
+    code, out = run(root, "--undo")
+    after = {k: v for k, v in snapshot(root).items() if not k.startswith("Mendrix") and k != "mendrix.log"}
+    check(code == 0 and after == before, "9x: undo puts the INI file and the file back: %s" % out)
+
+
+def main():
+    top = tempfile.mkdtemp(prefix="mendrix-offline-run-")
+    try:
+        root = make_installation(top)
+        before = snapshot(top)
+
+        # A second drive, named by --drive=, takes the report-only run's log.
+        os.makedirs(os.path.join(top, "d"))
+        code, out = run(root, "-reportonly", "--drive=D:" + os.path.join(top, "d"), "-lf=d:\\Logs\\..\\run.log")
+        check(code == 0, "report-only run exits 0, not %d" % code)
+        after = snapshot(top)
+        changed = sorted(k for k in after if before.get(k) != after[k])
+        check(changed == ["d/run.log"], "report-only run changes only its log, on D:: %s" % changed)
+
+        # A journal folder a user made a link (to a folder of the rescue
+        # system): nothing can be saved, so nothing is changed, and each
+        # change says so.
+        os.symlink(os.path.join(top, "outside"), os.path.join(root, "Mendrix"))
+        code, out = run(root, "-lf=/dev/null")
+        out = out.split("\r\n")
+        check(out.count("File left unchanged: could not save it for undo (the journal folder cannot be made)") == 4,
+              "each file is left unchanged for want of a journal")
+        check("Could not write the registry hive C:\\Windows\\System32\\config\\SYSTEM: it could not be saved "
+              "for undo; the changes above to its keys were not made" in out, "the hive is not written")
+        after = snapshot(top)
+        changed = sorted(k for k in after if before.get(k) != after[k])
+        check(changed == ["c/Mendrix", "d/run.log"], "a run that cannot save changes nothing: %s" % changed)
+        os.remove(os.path.join(root, "Mendrix"))
+
+        report = os.path.join(top, "report.json")
+        code, out = run(root, "-v", "-json=" + report)
+        check(code == 0, "run exits 0, not %d" % code)
+        with open(report, encoding="utf-8") as f:
+            facts = json.load(f)
+        unexamined = [(n["kind"], n["subject"], n["reason"]) for n in facts["notExamined"]]
+        check(("process", "Memory", "nothing runs in an offline installation") in unexamined,
+              "the run report names memory as not examined: %s" % unexamined)
+        check(facts["complete"] is False, "an offline run that could not look at memory is not complete")
+        lines = log_lines(root)
+        expected = [
+            "Could not read the registry hive C:\\Users\\bob\\NTUSER.DAT: it is not a registry hive, "
+            "or it is damaged; its keys are not examined",
+            "Memory not examined: nothing runs in an offline installation",
+            "Scanning C:\\Windows",
+            "Could not scan C:\\Windows\\bad\xff.txt: its name is not valid in the mount's character set",
+            ">>>Trojan 'Mendrix.Sample.B' found in file C:\\Windows\\mxsample.exe",
+            "Folder C:\\Windows\\out not entered: it is a link",
+            ">>>Trojan 'Mendrix.Sample.A' found in file C:\\Windows\\System32\\drivers\\MXSAMPLE.TXT",
+            "Folder C:\\Windows\\System32\\up not entered: it is a link",
+            "Scanning C:\\Users\\ann\\AppData\\Local\\Temp",
+            ">>>Trojan 'Mendrix.Sample.A' found in file C:\\Users\\ann\\AppData\\Local\\Temp\\mxsample.txt",
+            "Scanning C:\\Users\\Public\\Desktop",
+            "Scanning C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\Startup",
+            ">>>Trojan 'Mendrix.Sample.B' found in file "
+            "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\Startup\\MxSample.exe",
+            # Each user's hive, the user named.
+            "Deleted registry value HKU\\S-1-5-21-1-2-3-1000\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\MxSample",
+            "Deleted registry value HKU\\S-1-5-21-1-2-3-1002\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\MxSample",
+            "Removing Mendrix.Sample entries from C:\\Windows\\win.ini",
+            "Entry successfully removed from C:\\Windows\\win.ini",
+            "MxSample removed",
+            "\tServices removed                    : 1",
+            "\tIni file entries changed            : 1",
+            "\tRegistry keys changed               : 2",
+            "\tFiles deleted                       : 4",
+        ]
+        at = 0
+        for line in expected:
+            found = line in lines[at:]
+            check(found, "log line, in order: " + line)
+            if found:
+                at = lines.index(line, at) + 1
+        check(out.replace("\r\n", "\n").count("File deleted") == 4, "the log's lines also go to standard output")
+
+        after = snapshot(top)
+        gone = sorted(k for k in before if k not in after)
+        check(gone == ["c/ProgramData/Microsoft/Windows/Start Menu/Programs/Startup/MxSample.exe",
+                       "c/Users/ann/AppData/Local/Temp/mxsample.txt", "c/Windows/System32/drivers/MXSAMPLE.TXT",
+                       "c/Windows/mxsample.exe"], "files removed: %s" % gone)
+        for rel in ["c/Windows/clean.exe", "c/Windows/win.ini", "outside/mxsample.txt",
+                    "c/Users/bob/NTUSER.DAT", "c/Users/Public/Desktop/mxsample.txt"]:
+            check(after.get(rel) == before.get(rel), rel + " is left byte for byte")
+        ann = os.path.join(root, "Users", "ann", "NTUSER.DAT")
+        run_values = read_values(ann, RUN_KEY)
+        check(run_values is not None and sorted(run_values) == ["Other"], "the Run value goes, the other stays")
+        check(read_values(ann, WINDOWS_KEY) == {}, "the mapped win.ini entry goes from the profile's key")
+        cat = os.path.join(root, "Users", "cat", "NTUSER.DAT")
+        check(read_values(cat, RUN_KEY) == {}, "the Run value goes from the second user's hive too")
+        system = os.path.join(root, "Windows", "System32", "config", "SYSTEM")
+        check(read_values(system, "ControlSet002\\Services\\MxSample") is None,
+              "the service's key goes from the current control set")
+        check(read_values(system, "ControlSet001\\Services\\MxSample") is not None,
+              "the other control set is left alone")
+        leftovers = [n for n in os.listdir(os.path.dirname(system)) if n not in ("SOFTWARE", "SYSTEM")]
+        check(leftovers == [], "nothing is left beside the hives: %s" % leftovers)
+        journals = os.listdir(os.path.join(root, "Mendrix", "Undo"))
+        check(len(journals) == 1 and "Undo journal: C:\\Mendrix\\Undo\\" + journals[0] in lines,
+              "the log names the run's undo journal")
+
+        code, out = run(root, "-undo=list")
+        check(code == 0 and "Undo journals in C:\\Mendrix\\Undo:" in out and journals[0] in out,
+              "-undo=list names the journal: " + out)
+
+        # --undo puts every file back with its bytes and times, the hives
+        # byte for byte; a second one changes nothing.
+        code, out = run(root, "--undo=" + journals[0])
+        check(code == 0, "undo exits 0, not %d" % code)
+        check("7 restored, 0 not restored" in out, "undo restores 4 files and 3 hives: " + out)
+        restored = snapshot(top)
+        differ = sorted(k for k in set(before) | set(restored)
+                        if before.get(k) != restored.get(k) and not k.startswith("c/Mendrix")
+                        and k not in ("c/mendrix.log", "report.json", "d/run.log"))
+        check(differ == [], "undo puts the installation back as it was: %s" % differ)
+        code, out = run(root, "--undo")
+        check(code == 1 and "restored on" in out, "a restored journal is not restored again")
+        nothing_runs(top, root)
+        nine_x(top)
+    finally:
+        shutil.rmtree(top)
+    if failures:
+        print("%d failure(s)" % len(failures))
+        sys.exit(1)
+    print("offline run: all checks passed")
+
+
+main()
