@@ -193,16 +193,28 @@ const char* LastProblem() { return g_journal.problem.c_str(); }
 const UndoSaving kSaving = {SaveFileChange, SaveRegistryValue, SaveRegistryKey, SaveIniEntry,
                             SaveService,    ChangeDone,        LastProblem,     nullptr};
 
+// The file's saved bytes: kept in the item itself (a small file the running
+// program saved), or in its saved copy, unscrambled.
+bool SavedBytes(const std::string& folder, const UndoItem& item, std::string* bytes) {
+    std::string copy;
+    if (item.hasCopy)
+        *bytes = item.copy;
+    else if (ResolveMountedPath((folder + "\\" + item.saved).c_str(), &copy) != MOUNTED_FOUND ||
+             ReadMountedFile(copy, bytes) != 0)
+        return false;
+    if (bytes->size() != item.size) return false;
+    uint8_t key = UNDO_SCRAMBLE_START;
+    if (!item.hasCopy) ScrambleBytes(&(*bytes)[0], bytes->size(), &key);
+    return true;
+}
+
 // Writes the saved copy back as the file at path, with the item's times.
 bool PutBack(const std::string& folder, const UndoItem& item, std::string* reason) {
-    std::string copy, bytes, posix;
-    if (ResolveMountedPath((folder + "\\" + item.saved).c_str(), &copy) != MOUNTED_FOUND ||
-        ReadMountedFile(copy, &bytes) != 0 || bytes.size() != item.size) {
+    std::string bytes, posix;
+    if (!SavedBytes(folder, item, &bytes)) {
         *reason = "its saved copy is missing or damaged";
         return false;
     }
-    uint8_t key = UNDO_SCRAMBLE_START;
-    ScrambleBytes(&bytes[0], bytes.size(), &key);
     MountedPathStatus status = ResolveMountedPath(item.path.c_str(), &posix);
     if (status == MOUNTED_NO_FOLDER) {
         size_t slash = item.path.rfind('\\');
@@ -229,7 +241,17 @@ Outcome RestoreItem(const std::string& folder, const UndoItem& item, std::string
     MountedPathStatus status = ResolveMountedPath(item.path.c_str(), &posix);
     struct stat st;
     bool there = status == MOUNTED_FOUND && lstat(posix.c_str(), &st) == 0;
-    if (item.change == UNDO_CUT) {
+    // A journal of a run cut off (by the running program) may hold an item
+    // whose change has no record of being made: it comes back only where
+    // the change happened.
+    std::string saved, now;
+    bool unchanged = item.inDoubt && there && SavedBytes(folder, item, &saved) && ReadMountedFile(posix, &now) == 0 &&
+                     now == saved;
+    if (item.inDoubt && there && (item.change != UNDO_CUT || unchanged)) {
+        *reason = "the run was cut off before it changed it";
+        return LEFT_ALONE;
+    }
+    if (item.change == UNDO_CUT && !item.inDoubt) {
         if (!there) {
             *reason = "it is no longer there";
             return LEFT_ALONE;
@@ -238,7 +260,10 @@ Outcome RestoreItem(const std::string& folder, const UndoItem& item, std::string
             *reason = "it was changed again since the run";
             return LEFT_ALONE;
         }
-    } else if (there) {
+    } else if (item.change == UNDO_CUT && !there) {
+        *reason = "it is no longer there";
+        return LEFT_ALONE;
+    } else if (item.change != UNDO_CUT && there) {
         *reason = "it exists again";
         return LEFT_ALONE;
     }
@@ -267,7 +292,8 @@ void BeginOfflineJournal(char driveLetter, const char* dataFile) {
     g_journal.dataFile = dataFile ? dataFile : "(built in)";
     g_journal.folder.clear();
     g_journal.journal = Journal{};
-    g_journal.journal.version = UNDO_FORMAT_VERSION;
+    // Written whole at each change, as version 1.
+    g_journal.journal.version = UNDO_FORMAT_VERSION_1;
     g_journal.journal.dataFile = g_journal.dataFile;
     g_journal.pending = nullptr;
     g_journal.wholeFiles.clear();

@@ -181,6 +181,40 @@ def nine_x(top):
     check(code == 0 and after == before, "9x: undo puts the INI file and the file back: %s" % out)
 
 
+def cut_off_journal(top):
+    """A journal the running program left when it was cut off (a log, small
+    files kept in their records, the last line unfinished) is restored only
+    where its changes happened."""
+    root = os.path.join(top, "cut")
+    windows = os.path.join(root, "WINDOWS")
+    os.makedirs(windows)
+    for name, data in {"SYSTEM.DAT": b"a 9x registry", "WIN.INI": b"[windows]\r\n"}.items():
+        with open(os.path.join(windows, name), "wb") as f:
+            f.write(data)
+    for name, data in {"STAY.EXE": b"MZ stay", "CUT.EXE": b"MZ"}.items():
+        with open(os.path.join(root, name), "wb") as f:
+            f.write(data)
+    journal = os.path.join(root, "Mendrix", "Undo", "20260101-000000")
+    os.makedirs(journal)
+
+    def item(number, change, name, data):
+        return {"record": "item", "number": number, "kind": "file", "change": change, "path": "C:\\" + name,
+                "bytes": data.hex(), "attributes": 32, "size": len(data), "created": 133000000000000000,
+                "accessed": 133000000000000000, "written": 133000000000000000, "afterSize": 0, "afterWritten": 0}
+    lines = [{"format": "mendrix-undo-journal", "version": 2, "created": "2026-01-01 00:00:00", "dataFile": "x"},
+             item(1, "delete", "GONE.EXE", b"MZ gone"), {"record": "done", "number": 1},
+             item(2, "delete", "STAY.EXE", b"MZ stay"), item(3, "cut", "CUT.EXE", b"MZ whole")]
+    with open(os.path.join(journal, "manifest.json"), "w") as f:
+        f.write("".join(json.dumps(line) + "\n" for line in lines) + '{"record": "done", "num')
+    code, out = run(root, "--undo")
+    for line in ("Restored file C:\\GONE.EXE", "Left alone file C:\\STAY.EXE: the run was cut off before it changed it",
+                 "Restored file C:\\CUT.EXE", "2 restored, 1 not restored"):
+        check(line in out, "cut-off journal: " + line + ": " + out)
+    for name, data in {"GONE.EXE": b"MZ gone", "STAY.EXE": b"MZ stay", "CUT.EXE": b"MZ whole"}.items():
+        with open(os.path.join(root, name), "rb") as f:
+            check(f.read() == data, "cut-off journal: " + name + " holds its bytes")
+
+
 def main():
     top = tempfile.mkdtemp(prefix="mendrix-offline-run-")
     try:
@@ -298,6 +332,7 @@ def main():
         check(code == 1 and "restored on" in out, "a restored journal is not restored again")
         nothing_runs(top, root)
         nine_x(top)
+        cut_off_journal(top)
     finally:
         shutil.rmtree(top)
     if failures:
