@@ -7,23 +7,11 @@
 #include <vector>
 
 #include "tools/dat/fleet.h"
+#include "tools/dat/markup_escape.h"
 
 namespace {
 
-std::string Escaped(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        case '\'': out += "&#39;"; break;
-        default: out += c;
-        }
-    }
-    return out;
-}
+std::string Escaped(const std::string& text) { return EscapeMarkup(text, "&#39;"); }
 
 // One colour per state, the same in the chart and beside each row.
 const char* const kStateColours[STATE_COUNT] = {"#2e7d32", "#e0a000", "#c62828", "#616161"};

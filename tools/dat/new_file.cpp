@@ -1,5 +1,7 @@
 #include "tools/dat/new_file.h"
 
+#include "tools/dat/markup_escape.h"
+
 namespace {
 
 // Each @ stands for the threat's name.
@@ -52,20 +54,7 @@ const char kTemplate[] =
     "  </IDENTITY>\n"
     "</CLEANER>\n";
 
-std::string Escaped(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        case '\'': out += "&apos;"; break;
-        default: out += c;
-        }
-    }
-    return out;
-}
+std::string Escaped(const std::string& text) { return EscapeMarkup(text, "&apos;"); }
 
 }  // namespace
 
