@@ -23,7 +23,7 @@ target_link_libraries(mendrix_core PUBLIC EXPAT::EXPAT)
 # walk and file actions in place of the native stand-ins.
 file(GLOB OFFLINE_PROGRAM_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/offline/program/*.cpp)
 set(OFFLINE_CORE_SOURCES ${PORTABLE_SOURCES})
-list(FILTER OFFLINE_CORE_SOURCES EXCLUDE REGEX "/disk/file_ops_posix\\.cpp$")
+list(FILTER OFFLINE_CORE_SOURCES EXCLUDE REGEX "/disk/(file_ops|drives)_posix\\.cpp$")
 add_executable(mendrix-offline ${OFFLINE_CORE_SOURCES} ${OFFLINE_SOURCES} ${OFFLINE_PROGRAM_SOURCES})
 target_include_directories(mendrix-offline PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_libraries(mendrix-offline PRIVATE EXPAT::EXPAT PkgConfig::HIVEX)

@@ -1,7 +1,7 @@
 // DIRECTORY end: the collected text becomes one or more entries of the
-// directory list: the drives, or a path with its folder macro expanded, the
-// current user's own folder beside the shared one, one path per value of a
-// list store. Each entry keeps whether its DIRECTORY said subfolders="no".
+// directory list: the drives, or a path with its folder macro expanded, each
+// user's own folder beside the shared one, one path per value of a list
+// store. Each entry keeps whether its DIRECTORY said subfolders="no".
 #include <stdlib.h>
 #include <string.h>
 
@@ -54,32 +54,48 @@ bool StartsWithIgnoreCase(const char* text, const char* head, size_t length) {
     return true;
 }
 
-// The current user's own folder with the rest of the path, unless the last
-// entry already lies in it (the shared folder and the user's are the same).
-void AddUserFolder(UserFolder which, const char* rest) {
-    if (g_directoryCount == 0 || ListFull()) return;
-    char folder[kUserFolderSize];
-    if (!PlatformUserFolder(which, folder, sizeof folder)) return;
-    size_t folderLength = strlen(folder);
-    if (StartsWithIgnoreCase(g_directories[g_directoryCount - 1], folder, folderLength)) return;
-    size_t restLength = strlen(rest);
-    if (folderLength + restLength >= kPathLimit) return;
-    char* path = static_cast<char*>(malloc(folderLength + restLength + 1));
-    if (!path) return;
-    memcpy(path, folder, folderLength);
-    memcpy(path + folderLength, rest, restLength + 1);
-    AddEntry(path);
+// Whether an entry already lies in the folder: the last entry (as the list
+// has always been checked, even one another DIRECTORY made), or one made
+// from the working path being read, from first on.
+bool LiesInFolder(int32_t first, const char* folder, size_t length) {
+    if (StartsWithIgnoreCase(g_directories[g_directoryCount - 1], folder, length)) return true;
+    for (int32_t i = first; i < g_directoryCount; ++i)
+        if (StartsWithIgnoreCase(g_directories[i], folder, length)) return true;
+    return false;
+}
+
+// Each user's own folder with the rest of the path, unless an entry already
+// lies in it (the shared folder and the user's are the same). first: the
+// first entry the working path made.
+void AddUserFolders(UserFolder which, const char* rest, int32_t first) {
+    for (unsigned user = 0;; ++user) {
+        if (g_directoryCount == 0 || ListFull()) return;
+        char folder[kUserFolderSize];
+        if (!PlatformUserFolder(which, user, folder, sizeof folder)) return;
+        size_t folderLength = strlen(folder);
+        if (LiesInFolder(first, folder, folderLength)) continue;
+        size_t restLength = strlen(rest);
+        if (folderLength + restLength >= kPathLimit) continue;
+        char* path = static_cast<char*>(malloc(folderLength + restLength + 1));
+        if (!path) return;
+        memcpy(path, folder, folderLength);
+        memcpy(path + folderLength, rest, restLength + 1);
+        AddEntry(path);
+    }
 }
 
 // One working path. Answers false once the list is full.
 bool AddWorkingPath(const char* working) {
     if (ListFull()) return false;
+    int32_t first = g_directoryCount;
     char* expanded = ExpandFolderMacro(working);
     if (expanded) AddEntry(expanded);
     if (strncmp(working, "desktop", 7) == 0)
-        AddUserFolder(USER_DESKTOP, working + 7);
+        AddUserFolders(USER_DESKTOP, working + 7, first);
     else if (strncmp(working, "startup", 7) == 0)
-        AddUserFolder(USER_STARTUP, working + 7);
+        AddUserFolders(USER_STARTUP, working + 7, first);
+    else if (strncmp(working, "temp", 4) == 0)
+        AddUserFolders(USER_TEMP, working + 4, first);
     return !ListFull();
 }
 

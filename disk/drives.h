@@ -1,5 +1,5 @@
 // What the directory list asks of the machine: the type of each drive and
-// the current user's own desktop and startup folders.
+// each user's own desktop, startup and temporary folders.
 #pragma once
 
 // The drive types as the system numbers them.
@@ -16,14 +16,19 @@ enum DriveKind {
 // The type of the drive whose root ("A:\") is given.
 int PlatformDriveType(const char* root);
 
-enum UserFolder { USER_DESKTOP, USER_STARTUP, USER_FOLDER_COUNT };
+enum UserFolder { USER_DESKTOP, USER_STARTUP, USER_TEMP, USER_FOLDER_COUNT };
 
-// Copies the current user's folder, with its terminator, into out, which
-// holds size bytes. False when the folder cannot be had or does not fit.
-bool PlatformUserFolder(UserFolder which, char* out, unsigned size);
+// Copies the folder of the run's user-th user, with its terminator, into
+// out, which holds size bytes. False when the folder cannot be had or does
+// not fit. The running program has one user, the account it runs under
+// (user 0); an installation cleaned from outside has one per profile. The
+// running user's temporary folder is the temp folder macro itself, so the
+// running program names no further one.
+bool PlatformUserFolder(UserFolder which, unsigned user, char* out, unsigned size);
 
 // Native builds only: what the stand-ins answer, by drive letter A to Z and
-// by folder (null: cannot be had), and the values they start with.
+// by folder of the one user (null: cannot be had), and the values they
+// start with.
 extern int g_standInDriveTypes[26];
 extern const char* g_standInUserFolders[USER_FOLDER_COUNT];
 extern const char* const kStandInUserDefaults[USER_FOLDER_COUNT];

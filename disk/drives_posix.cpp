@@ -14,8 +14,8 @@ constexpr int NONE = DRIVE_KIND_NO_ROOT;
 int g_standInDriveTypes[26] = {NONE, NONE, DRIVE_KIND_FIXED, NONE, NONE, NONE, NONE, NONE, NONE,
                                NONE, NONE, NONE, NONE, NONE, NONE, NONE, NONE, NONE,
                                NONE, NONE, NONE, NONE, NONE, NONE, NONE, NONE};
-const char* const kStandInUserDefaults[USER_FOLDER_COUNT] = {kDesktop, kStartup};
-const char* g_standInUserFolders[USER_FOLDER_COUNT] = {kDesktop, kStartup};
+const char* const kStandInUserDefaults[USER_FOLDER_COUNT] = {kDesktop, kStartup, nullptr};
+const char* g_standInUserFolders[USER_FOLDER_COUNT] = {kDesktop, kStartup, nullptr};
 
 int PlatformDriveType(const char* root) {
     char letter = root[0];
@@ -24,9 +24,9 @@ int PlatformDriveType(const char* root) {
     return g_standInDriveTypes[letter - 'A'];
 }
 
-bool PlatformUserFolder(UserFolder which, char* out, unsigned size) {
+bool PlatformUserFolder(UserFolder which, unsigned user, char* out, unsigned size) {
     unsigned index = static_cast<unsigned>(which);
-    if (index >= USER_FOLDER_COUNT || !g_standInUserFolders[index]) return false;
+    if (user != 0 || index >= USER_FOLDER_COUNT || !g_standInUserFolders[index]) return false;
     size_t length = strlen(g_standInUserFolders[index]);
     if (length >= size) return false;
     memcpy(out, g_standInUserFolders[index], length + 1);

@@ -297,6 +297,7 @@ void AddUserHive(const char* sid, const char* windowsFolder, HiveFile* hive) {
 
 const OfflineProfile* OfflineProfiles() { return g_profiles; }
 void SetCurrentProfile(const OfflineProfile* profile) { g_current = profile; }
+const OfflineProfile* CurrentProfile() { return g_current; }
 const char* CurrentControlSetName() { return g_controlSet.c_str(); }
 const RegistryCalls* HiveRegistryCalls() { return &kCalls; }
 

@@ -31,6 +31,7 @@ void AddUserHive(const char* sid, const char* windowsFolder, HiveFile* hive);
 const OfflineProfile* OfflineProfiles();
 // The profile HKCU stands for; null: HKCU has no keys.
 void SetCurrentProfile(const OfflineProfile* profile);
+const OfflineProfile* CurrentProfile();
 // The control set SYSTEM\CurrentControlSet names (SYSTEM\Select\Current).
 const char* CurrentControlSetName();
 

@@ -78,6 +78,74 @@ std::string ProgramDataFolder(const Installation& installation) {
     return ExpandInstallationText(installation, data);
 }
 
+// A value of the user's shell folders, as the user's hive holds it: the
+// expandable one first, else the one the shell wrote out.
+std::string ShellFolderValue(const OfflineProfile& user, const char* name) {
+    if (!user.hive) return "";
+    const std::string explorer = user.sid + "\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\";
+    std::string value = TextValue(kUsers, explorer + "User Shell Folders", name);
+    return value.empty() ? TextValue(kUsers, explorer + "Shell Folders", name) : value;
+}
+
+// A user's own text: %APPDATA% and %LOCALAPPDATA% at its start are the
+// user's shell folders; the rest is expanded as for any text of that profile.
+std::string UserText(const Installation& installation, const OfflineProfile& user, std::string text) {
+    struct Word {
+        const char* word;
+        const char* shellFolder;
+        const char* usual;  // where the profile keeps it when the hive does not say
+    };
+    static const Word kWords[] = {{"%APPDATA%", "AppData", "%USERPROFILE%\\AppData\\Roaming"},
+                                  {"%LOCALAPPDATA%", "Local AppData", "%USERPROFILE%\\AppData\\Local"}};
+    for (const Word& w : kWords) {
+        size_t length = strlen(w.word);
+        if (text.size() < length || !SameAnsiAnyCase(text.data(), length, w.word, length)) continue;
+        std::string folder = ShellFolderValue(user, w.shellFolder);
+        // A value that names itself would never end.
+        if (folder.empty() || folder.find('%' + std::string(w.word + 1)) == 0) folder = w.usual;
+        text = folder + text.substr(length);
+    }
+    return ExpandInstallationText(installation, text, user.windowsFolder);
+}
+
+// The first of the folders that is there on the mount; empty when none is.
+std::string FirstPresent(const Installation& installation, const OfflineProfile& user,
+                         const std::vector<std::string>& candidates) {
+    for (const std::string& candidate : candidates) {
+        std::string folder = UserText(installation, user, candidate), posix;
+        if (ResolveMountedPath(folder.c_str(), &posix) == MOUNTED_FOUND) return folder;
+    }
+    return "";
+}
+
+// A profile's desktop, startup and temporary folders: those its hive names,
+// else where Windows keeps them in a profile of its version.
+UserFolders FoldersOf(const Installation& installation, const OfflineProfile& user) {
+    struct Kind {
+        UserFolder which;
+        const char* shellFolder;  // null: the user's environment says
+        const char* usual[2];
+    };
+    static const Kind kKinds[] = {
+        {USER_DESKTOP, "Desktop", {"%USERPROFILE%\\Desktop", nullptr}},
+        {USER_STARTUP, "Startup",
+         {"%APPDATA%\\Microsoft\\Windows\\Start Menu\\Programs\\Startup", "%USERPROFILE%\\Start Menu\\Programs\\Startup"}},
+        {USER_TEMP, nullptr, {"%LOCALAPPDATA%\\Temp", "%USERPROFILE%\\Local Settings\\Temp"}},
+    };
+    UserFolders folders;
+    for (const Kind& kind : kKinds) {
+        std::vector<std::string> candidates;
+        std::string named = kind.shellFolder ? ShellFolderValue(user, kind.shellFolder)
+                            : user.hive    ? TextValue(kUsers, user.sid + "\\Environment", "TEMP")
+                                           : "";
+        if (!named.empty()) candidates.push_back(named);
+        for (const char* usual : kind.usual)
+            if (usual) candidates.push_back(usual);
+        folders.folder[kind.which] = FirstPresent(installation, user, candidates);
+    }
+    return folders;
+}
+
 }  // namespace
 
 bool FindInstallation(const std::string& root, char letter, Installation* installation, std::string* problem) {
@@ -170,13 +238,15 @@ void LoadInstallation(Installation* installation, void (*report)(const std::stri
     if (desktop.empty()) desktop = TextValue(kLocalMachine, shell + "Shell Folders", "Common Desktop");
     installation->startupFolder = ExpandInstallationText(*installation, startup);
     installation->desktopFolder = ExpandInstallationText(*installation, desktop);
-    // HKCU and the temporary folder are the first user profile's, as a run
-    // under that user would have them; the system's folder otherwise.
+    // HKCU is the first user profile's, as a run under that user would have it.
     for (const OfflineProfile* p = OfflineProfiles(); p; p = p->next) {
         if (!p->hive || p->sid.compare(0, 9, "S-1-5-21-") != 0) continue;
         SetCurrentProfile(p);
-        std::string temp = TextValue(kUsers, p->sid + "\\Environment", "TEMP");
-        if (!temp.empty()) installation->tempFolder = ExpandInstallationText(*installation, temp, p->windowsFolder) + "\\";
         break;
     }
+    // The system's temporary folder; each user's is the user's own.
+    std::string temp = TextValue(kLocalMachine, "SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment", "TEMP");
+    if (!temp.empty()) installation->tempFolder = ExpandInstallationText(*installation, temp) + "\\";
+    for (const OfflineProfile* p = OfflineProfiles(); p; p = p->next)
+        if (p->sid.compare(0, 9, "S-1-5-21-") == 0) installation->users.push_back(FoldersOf(*installation, *p));
 }

@@ -3,6 +3,15 @@
 // registry names, as Windows paths a run on that machine would print.
 #pragma once
 #include <string>
+#include <vector>
+
+#include "disk/drives.h"
+
+// A user profile's own folders (desktop, startup, temporary), as Windows
+// paths; empty for one the installation does not have.
+struct UserFolders {
+    std::string folder[USER_FOLDER_COUNT];
+};
 
 struct Installation {
     std::string root;           // the mounted drive's folder on this system
@@ -10,9 +19,10 @@ struct Installation {
     std::string windowsFolder;  // "C:\WINDOWS", as the registry names it
     bool ntFamily;              // false: a 9x installation, whose hives are not read
     std::string systemFolder;
-    std::string tempFolder;
-    std::string startupFolder;
+    std::string tempFolder;     // the system's own; each user's is in users
+    std::string startupFolder;  // the shared ones, of every user
     std::string desktopFolder;
+    std::vector<UserFolders> users;  // each user account's profile, in ProfileList's order
 };
 
 // Finds the Windows folder under the root (the folder holding

@@ -13,3 +13,5 @@ const ProfileCalls* OfflineProfileCalls();
 // True when the installation's INI file mapping keeps the entry in the
 // registry (and not in the file as well).
 bool IniEntryInRegistry(const char* file, const char* section, const char* name);
+// True when the mapping keeps the entry in each user's registry (USR:).
+bool IniEntryOfEachUser(const char* file, const char* section, const char* name);

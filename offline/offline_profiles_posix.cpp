@@ -17,6 +17,7 @@ namespace {
 const RegistryCalls* g_registry;
 std::string g_windowsFolder;
 
+const uint32_t kCurrentUser = 0x80000001u;
 const uint32_t kPathNotFound = 3;
 const uint32_t kAccessDenied = 5;
 const uint32_t kInvalidName = 123;
@@ -128,4 +129,10 @@ const ProfileCalls* OfflineProfileCalls() { return &kCalls; }
 bool IniEntryInRegistry(const char* file, const char* section, const char* name) {
     IniMapping mapping;
     return FindIniMapping(g_registry, g_windowsFolder.c_str(), file, section, name, &mapping) && !mapping.fileToo;
+}
+
+bool IniEntryOfEachUser(const char* file, const char* section, const char* name) {
+    IniMapping mapping;
+    return FindIniMapping(g_registry, g_windowsFolder.c_str(), file, section, name, &mapping) &&
+           mapping.root == kCurrentUser;
 }

@@ -11,6 +11,7 @@ struct ProfileCalls;
 struct ServiceCalls;
 struct ProcessRecord;
 struct KeyRecord;
+struct IniKeyRecord;
 
 struct CleaningWork {
     // Asks the resident on-access scanner to stop checking files. Answers
@@ -43,6 +44,10 @@ struct CleaningWork {
     // outside, with a hive for each): carries out a REGISTRY element's KEY
     // list in place of ProcessRegistryKeys. Null elsewhere.
     void (*processRegistryKeys)(const RegistryCalls* calls, KeyRecord* keys);
+    // The same for the entries an INIFILE element names, some of which the
+    // system may keep in each user's registry: carried out in place of
+    // RemoveIniEntries. Null elsewhere.
+    void (*removeIniEntries)(const ProfileCalls* calls, const char* file, IniKeyRecord* keys);
 };
 
 extern const CleaningWork* g_cleaning;

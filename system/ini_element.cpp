@@ -51,7 +51,10 @@ void ExamineEntries(ParseContext* context, const char* file, IniKeyRecord* keys)
     context->flags |= RUN_DID_INIFILES;
     ReportMessage(MSG_DEFAULT | MSG_INFO, "\r\nRemoving %s entries from %s\r\n", threat, file);
     int32_t foundBefore = g_counters[COUNT_INI_FOUND];
-    if (g_cleaning && g_cleaning->profiles) RemoveIniEntries(g_cleaning->profiles, file, keys);
+    if (g_cleaning && g_cleaning->removeIniEntries)
+        g_cleaning->removeIniEntries(g_cleaning->profiles, file, keys);
+    else if (g_cleaning && g_cleaning->profiles)
+        RemoveIniEntries(g_cleaning->profiles, file, file, keys);
     if (g_counters[COUNT_INI_FOUND] == foundBefore)
         ReportMessage(MSG_INFO, "Could not find any %s entries in %s\r\n", threat, file);
 }

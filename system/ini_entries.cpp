@@ -38,10 +38,11 @@ void ReportWouldChange(const char* file, const IniKeyRecord* key) {
 
 // Sets or deletes one entry that shows the threat. Answers the outcome for
 // the run report and, for a failed write, the error in *error.
-int32_t ChangeEntry(const ProfileCalls* calls, const char* file, const IniKeyRecord* key, uint32_t* error) {
+int32_t ChangeEntry(const ProfileCalls* calls, const char* file, const char* shownAs, const IniKeyRecord* key,
+                    uint32_t* error) {
     if (!SaveIniEntryForUndo(file, key->section, key->name, key->defaultText)) {
         ReportMessage(MSG_NO_LIST | MSG_ERROR, "Could not remove the virus entry from %s: could not save it for undo (%s)\r\n",
-                      file, UndoSaveProblem());
+                      shownAs, UndoSaveProblem());
         return OUTCOME_NOT_SAVED;
     }
     bool made = calls->write(key->section, key->name, key->defaultText, file);
@@ -49,10 +50,10 @@ int32_t ChangeEntry(const ProfileCalls* calls, const char* file, const IniKeyRec
     UndoChangeDone(made);
     if (made) {
         CountEvent(EVENT_INI_CHANGED);
-        ReportMessage(MSG_NO_LIST | MSG_INFO, "Entry successfully removed from %s\r\n", file);
+        ReportMessage(MSG_NO_LIST | MSG_INFO, "Entry successfully removed from %s\r\n", shownAs);
         FlushProfile(calls, file);
     } else {
-        ReportMessage(MSG_NO_LIST | MSG_ERROR, "Could not remove the virus entry from %s\r\n", file);
+        ReportMessage(MSG_NO_LIST | MSG_ERROR, "Could not remove the virus entry from %s\r\n", shownAs);
     }
     return OutcomeOf(made);
 }
@@ -72,7 +73,7 @@ void FreeIniKeyList(IniKeyRecord* first) {
 }
 
 // A report-only run writes nothing to the profile, not even the flushes.
-void RemoveIniEntries(const ProfileCalls* calls, const char* file, IniKeyRecord* keys) {
+void RemoveIniEntries(const ProfileCalls* calls, const char* file, const char* shownAs, IniKeyRecord* keys) {
     bool reportOnly = ReportOnlyRun();
     if (!reportOnly) FlushProfile(calls, file);
     for (IniKeyRecord* key = keys; key; key = key->next) {
@@ -91,10 +92,10 @@ void RemoveIniEntries(const ProfileCalls* calls, const char* file, IniKeyRecord*
         int32_t outcome = OUTCOME_WOULD;
         uint32_t error = 0;
         if (reportOnly)
-            ReportWouldChange(file, key);
+            ReportWouldChange(shownAs, key);
         else
-            outcome = ChangeEntry(calls, file, key, &error);
-        char* subject = FormatText("%s [%s] %s", file, key->section, key->name);
+            outcome = ChangeEntry(calls, file, shownAs, key, &error);
+        char* subject = FormatText("%s [%s] %s", shownAs, key->section, key->name);
         char* matched = MatchedNote(key);
         RecordItem(ITEM_INI_ENTRY, subject, matched, key->defaultText ? "reset" : "delete", outcome, error);
         free(subject);

@@ -13,5 +13,7 @@ struct IniKeyRecord {
 
 void FreeIniKeyList(IniKeyRecord* first);
 
-// Examines the entries of the list, front first, in the given file.
-void RemoveIniEntries(const ProfileCalls* calls, const char* file, IniKeyRecord* keys);
+// Examines the entries of the list, front first, in the given file. The
+// log and the run report name the file as shownAs: the file itself, or,
+// where each user keeps the entries in the registry, the file and the user.
+void RemoveIniEntries(const ProfileCalls* calls, const char* file, const char* shownAs, IniKeyRecord* keys);

@@ -26,6 +26,7 @@
 #include "offline/mounted_file.h"
 #include "offline/mounted_tree.h"
 #include "offline/offline_profiles.h"
+#include "offline/program/offline_drives.h"
 #include "offline/program/offline_undo.h"
 #include "offline/program/offline_work.h"
 #include "report/counters.h"
@@ -224,6 +225,7 @@ int main(int argc, char** argv) {
     LoadInstallation(&g_installation, SayLater);
     SetTestWindowsDirectory(g_installation.windowsFolder.c_str());
     SetFolderMacros();
+    SetOfflineUsers(&g_installation.users);
     SetOfflineProfiles(g_installation.ntFamily ? HiveRegistryCalls() : nullptr, g_installation.windowsFolder.c_str());
 
     std::vector<char> text(commandLine.begin(), commandLine.end());

@@ -10,6 +10,7 @@
 #include "offline/offline_profiles.h"
 #include "report/message.h"
 #include "report/run_report.h"
+#include "system/ini_entries.h"
 #include "system/registry_records.h"
 #include "system/registry_work.h"
 #include "system/service_calls.h"
@@ -113,6 +114,30 @@ void ProcessForEachUser(const RegistryCalls* calls, KeyRecord* keys) {
     }
 }
 
+// An INI entry the installation keeps in each user's registry (USR:) is
+// examined once for each user, HKCU standing for that user's hive, and its
+// lines name the file and the user; with one user it reads as on the machine.
+void RemoveIniEntriesForEachUser(const ProfileCalls* calls, const char* file, IniKeyRecord* keys) {
+    std::vector<const OfflineProfile*> users = Users();
+    const OfflineProfile* current = CurrentProfile();
+    for (IniKeyRecord* key = keys; key; key = key->next) {
+        IniKeyRecord* next = key->next;
+        key->next = nullptr;
+        if (users.size() <= 1 || !key->section || !key->name || !IniEntryOfEachUser(file, key->section, key->name)) {
+            RemoveIniEntries(calls, file, file, key);
+        } else {
+            for (const OfflineProfile* user : users) {
+                char* shownAs = FormatText("%s (HKU\\%s)", file, user->sid.c_str());
+                SetCurrentProfile(user);
+                if (shownAs) RemoveIniEntries(calls, file, shownAs, key);
+                free(shownAs);
+            }
+            SetCurrentProfile(current);
+        }
+        key->next = next;
+    }
+}
+
 CleaningWork MakeWork(bool ntFamily) {
     CleaningWork work = {};
     work.suspendScanner = SuspendScanner;
@@ -124,6 +149,7 @@ CleaningWork MakeWork(bool ntFamily) {
     work.scanMemory = ScanMemory;
     work.notRun = NotRun;
     work.processRegistryKeys = ntFamily ? ProcessForEachUser : nullptr;
+    work.removeIniEntries = ntFamily ? RemoveIniEntriesForEachUser : nullptr;
     return work;
 }
 

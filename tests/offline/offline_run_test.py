@@ -75,15 +75,20 @@ def make_installation(top):
     system.sz("ControlSet002\\Services\\MxSample", "ImagePath", "C:\\Windows\\mxsample.exe", 2)
     system.sz("ControlSet002\\Services\\MxSample\\Enum", "0", "Root\\LEGACY_MXSAMPLE\\0000")
     system.sz("ControlSet001\\Services\\MxSample", "ImagePath", "C:\\Windows\\mxsample.exe", 2)
+    system.sz("ControlSet002\\Control\\Session Manager\\Environment", "TEMP", "%SystemRoot%\\TEMP", 2)
     system.commit()
     ann = Hive(MAKER, os.path.join(root, "Users", "ann", "NTUSER.DAT"))
     ann.sz(RUN_KEY, "MxSample", "C:\\Windows\\mxsample.exe")
     ann.sz(RUN_KEY, "Other", "C:\\Program Files\\other.exe")
     ann.sz(WINDOWS_KEY, "load", "mxsample.exe")
     ann.sz("Environment", "TEMP", "%USERPROFILE%\\AppData\\Local\\Temp", 2)
+    ann.sz("Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders", "Desktop",
+           "%USERPROFILE%\\Desk", 2)
     ann.commit()
+    # cat's hive names no folders: they are where Windows keeps them.
     cat = Hive(MAKER, os.path.join(root, "Users", "cat", "NTUSER.DAT"))
     cat.sz(RUN_KEY, "MxSample", "C:\\Users\\cat\\mxsample.exe")
+    cat.sz(WINDOWS_KEY, "load", "mxsample.exe")
     cat.commit()
     # bob's hive is not a hive: it is said, and left as it is.
     os.makedirs(os.path.join(root, "Users", "bob"))
@@ -95,6 +100,10 @@ def make_installation(top):
         "Windows/win.ini": b"[windows]\r\nload=mxsample.exe\r\nrun=\r\n",
         "Windows/System32/drivers/MXSAMPLE.TXT": MARKER,
         "Users/ann/AppData/Local/Temp/mxsample.txt": MARKER + b" temp",
+        "Users/ann/Desk/mxsample.txt": MARKER + b" desk",
+        "Windows/TEMP/setup.log": b"nothing to see",
+        "Users/cat/AppData/Local/Temp/old.tmp": b"nothing to see",
+        "Users/cat/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Startup/mxsample.exe": MARKER,
         "Users/Public/Desktop/mxsample.txt": b"not the marker",
         "ProgramData/Microsoft/Windows/Start Menu/Programs/Startup/MxSample.exe": MARKER,
         "Windows/bad\xff.txt".encode("latin-1").decode("utf-8", "surrogateescape"): MARKER,
@@ -235,7 +244,7 @@ def main():
         os.symlink(os.path.join(top, "outside"), os.path.join(root, "Mendrix"))
         code, out = run(root, "-lf=/dev/null")
         out = out.split("\r\n")
-        check(out.count("File left unchanged: could not save it for undo (the journal folder cannot be made)") == 4,
+        check(out.count("File left unchanged: could not save it for undo (the journal folder cannot be made)") == 6,
               "each file is left unchanged for want of a journal")
         check("Could not write the registry hive C:\\Windows\\System32\\config\\SYSTEM: it could not be saved "
               "for undo; the changes above to its keys were not made" in out, "the hive is not written")
@@ -264,22 +273,32 @@ def main():
             "Folder C:\\Windows\\out not entered: it is a link",
             ">>>Trojan 'Mendrix.Sample.A' found in file C:\\Windows\\System32\\drivers\\MXSAMPLE.TXT",
             "Folder C:\\Windows\\System32\\up not entered: it is a link",
+            # The system's temporary folder, then each user's own.
+            "Scanning C:\\Windows\\TEMP",
             "Scanning C:\\Users\\ann\\AppData\\Local\\Temp",
             ">>>Trojan 'Mendrix.Sample.A' found in file C:\\Users\\ann\\AppData\\Local\\Temp\\mxsample.txt",
+            "Scanning C:\\Users\\cat\\AppData\\Local\\Temp",
             "Scanning C:\\Users\\Public\\Desktop",
+            "Scanning C:\\Users\\ann\\Desk",
+            ">>>Trojan 'Mendrix.Sample.A' found in file C:\\Users\\ann\\Desk\\mxsample.txt",
             "Scanning C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\Startup",
             ">>>Trojan 'Mendrix.Sample.B' found in file "
             "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\Startup\\MxSample.exe",
+            "Scanning C:\\Users\\cat\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\Startup",
+            ">>>Trojan 'Mendrix.Sample.B' found in file "
+            "C:\\Users\\cat\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\Startup\\mxsample.exe",
             # Each user's hive, the user named.
             "Deleted registry value HKU\\S-1-5-21-1-2-3-1000\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\MxSample",
             "Deleted registry value HKU\\S-1-5-21-1-2-3-1002\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\MxSample",
             "Removing Mendrix.Sample entries from C:\\Windows\\win.ini",
-            "Entry successfully removed from C:\\Windows\\win.ini",
+            # The mapped entry is each user's own, the user named.
+            "Entry successfully removed from C:\\Windows\\win.ini (HKU\\S-1-5-21-1-2-3-1000)",
+            "Entry successfully removed from C:\\Windows\\win.ini (HKU\\S-1-5-21-1-2-3-1002)",
             "MxSample removed",
             "\tServices removed                    : 1",
-            "\tIni file entries changed            : 1",
+            "\tIni file entries changed            : 2",
             "\tRegistry keys changed               : 2",
-            "\tFiles deleted                       : 4",
+            "\tFiles deleted                       : 6",
         ]
         at = 0
         for line in expected:
@@ -287,13 +306,14 @@ def main():
             check(found, "log line, in order: " + line)
             if found:
                 at = lines.index(line, at) + 1
-        check(out.replace("\r\n", "\n").count("File deleted") == 4, "the log's lines also go to standard output")
+        check(out.replace("\r\n", "\n").count("File deleted") == 6, "the log's lines also go to standard output")
 
         after = snapshot(top)
         gone = sorted(k for k in before if k not in after)
         check(gone == ["c/ProgramData/Microsoft/Windows/Start Menu/Programs/Startup/MxSample.exe",
-                       "c/Users/ann/AppData/Local/Temp/mxsample.txt", "c/Windows/System32/drivers/MXSAMPLE.TXT",
-                       "c/Windows/mxsample.exe"], "files removed: %s" % gone)
+                       "c/Users/ann/AppData/Local/Temp/mxsample.txt", "c/Users/ann/Desk/mxsample.txt",
+                       "c/Users/cat/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Startup/mxsample.exe",
+                       "c/Windows/System32/drivers/MXSAMPLE.TXT", "c/Windows/mxsample.exe"], "files removed: %s" % gone)
         for rel in ["c/Windows/clean.exe", "c/Windows/win.ini", "outside/mxsample.txt",
                     "c/Users/bob/NTUSER.DAT", "c/Users/Public/Desktop/mxsample.txt"]:
             check(after.get(rel) == before.get(rel), rel + " is left byte for byte")
@@ -303,6 +323,7 @@ def main():
         check(read_values(ann, WINDOWS_KEY) == {}, "the mapped win.ini entry goes from the profile's key")
         cat = os.path.join(root, "Users", "cat", "NTUSER.DAT")
         check(read_values(cat, RUN_KEY) == {}, "the Run value goes from the second user's hive too")
+        check(read_values(cat, WINDOWS_KEY) == {}, "so does the mapped win.ini entry")
         system = os.path.join(root, "Windows", "System32", "config", "SYSTEM")
         check(read_values(system, "ControlSet002\\Services\\MxSample") is None,
               "the service's key goes from the current control set")
@@ -322,7 +343,7 @@ def main():
         # byte for byte; a second one changes nothing.
         code, out = run(root, "--undo=" + journals[0])
         check(code == 0, "undo exits 0, not %d" % code)
-        check("7 restored, 0 not restored" in out, "undo restores 4 files and 3 hives: " + out)
+        check("9 restored, 0 not restored" in out, "undo restores 6 files and 3 hives: " + out)
         restored = snapshot(top)
         differ = sorted(k for k in set(before) | set(restored)
                         if before.get(k) != restored.get(k) and not k.startswith("c/Mendrix")
