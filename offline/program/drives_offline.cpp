@@ -19,14 +19,13 @@ int PlatformDriveType(const char* root) {
     return DRIVE_KIND_NO_ROOT;
 }
 
-// The user-th of the profiles that have the folder.
+// The user-th of the profiles that have the folder. One too long for out
+// counts as none, so that the profiles after it are still reached.
 bool PlatformUserFolder(UserFolder which, unsigned user, char* out, unsigned size) {
     if (!g_users || which >= USER_FOLDER_COUNT) return false;
     for (const UserFolders& folders : *g_users) {
         const std::string& folder = folders.folder[which];
-        if (folder.empty() || user-- != 0) continue;
-        if (folder.size() >= size) return false;
-        memcpy(out, folder.c_str(), folder.size() + 1);
+        if (folder.empty() || folder.size() >= size || user-- != 0) continue;
         return true;
     }
     return false;
