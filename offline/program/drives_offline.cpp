@@ -26,6 +26,7 @@ bool PlatformUserFolder(UserFolder which, unsigned user, char* out, unsigned siz
     for (const UserFolders& folders : *g_users) {
         const std::string& folder = folders.folder[which];
         if (folder.empty() || folder.size() >= size || user-- != 0) continue;
+        memcpy(out, folder.c_str(), folder.size() + 1);
         return true;
     }
     return false;
