@@ -6,7 +6,6 @@
 // round for ever.
 #include <dirent.h>
 #include <fcntl.h>
-#include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,7 +14,6 @@
 #include <string>
 #include <vector>
 
-#include "disk/directory_list.h"
 #include "disk/display_name.h"
 #include "disk/file_actions.h"
 #include "disk/file_record.h"
@@ -26,8 +24,6 @@
 #include "report/message.h"
 #include "report/run_report.h"
 #include "script/byte_source.h"
-#include "script/data_error.h"
-#include "script/match_pattern.h"
 
 namespace {
 
@@ -147,7 +143,7 @@ void Walk(std::string& path, const std::string& posix, FileRecord* files, unsign
     }
 }
 
-void ScanEntry(const char* entry, FileRecord* files, unsigned char* scratch) {
+void ScanEntry(const char* entry, bool topOnly, FileRecord* files, unsigned char* scratch) {
     std::string path = entry;
     if (!path.empty() && (path.back() == '\\' || path.back() == '/')) path.pop_back();
     if (path.size() > WALK_PATH_LIMIT) return;
@@ -163,7 +159,9 @@ void ScanEntry(const char* entry, FileRecord* files, unsigned char* scratch) {
     if (!S_ISDIR(st.st_mode)) return;
     ReportMessage(MSG_INFO, "\r\nScanning %s\r\n\r\n", path.c_str());
     ReportMessage(MSG_STATUS, "%s\r\n", path.c_str());
+    g_walkTopOnly = topOnly;
     Walk(path, posix, files, scratch, nullptr);
+    g_walkTopOnly = false;
 }
 
 }  // namespace
@@ -185,21 +183,7 @@ void WalkDirectory(const char* directory, FileRecord* files, unsigned char* scra
 }
 
 void ScanDirectories(ParseContext* context, FileRecord* files) {
-    unsigned char* scratch = static_cast<unsigned char*>(malloc(MATCH_BUFFER_SIZE));
-    if (!scratch) {
-        ReportDataError(context, DATA_ERROR_MEMORY);
-        return;
-    }
-    if (g_directoryCount == 0) {
-        // The installation's own drive, as "C:" is on the running machine.
-        char drive[3] = {DriveMounts() ? DriveMounts()->letter : 'C', ':', 0};
-        ScanEntry(drive, files, scratch);
-    } else {
-        for (int32_t i = 0; i < g_directoryCount && i < MAX_DIRECTORIES; ++i) {
-            g_walkTopOnly = g_directoryTopOnly[i];
-            if (g_directories[i]) ScanEntry(g_directories[i], files, scratch);
-        }
-        g_walkTopOnly = false;
-    }
-    free(scratch);
+    // The installation's own drive, as "C:" is on the running machine.
+    char drive[3] = {DriveMounts() ? DriveMounts()->letter : 'C', ':', 0};
+    ScanDirectoryList(context, files, drive, ScanEntry);
 }

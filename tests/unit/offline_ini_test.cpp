@@ -202,6 +202,14 @@ protected:
     std::string root_;
 };
 
+// A Windows path, what resolving it answers and where it leads.
+struct PathRow {
+    int row;
+    const char* path;
+    MountedPathStatus status;
+    const char* posix;  // under the root
+};
+
 TEST_F(MountedTree, ResolvesWindowsPathsAnyCase) {
     Make("Windows");
     Make("Windows/system32");
@@ -210,13 +218,7 @@ TEST_F(MountedTree, ResolvesWindowsPathsAnyCase) {
     Make("Windows/W\xC3\xA9ird", "x");
     ASSERT_EQ(symlink("/etc", (root_ + "/Windows/out").c_str()), 0);
     ASSERT_EQ(symlink(".", (root_ + "/Windows/loop").c_str()), 0);
-    struct Row {
-        int row;
-        const char* path;
-        MountedPathStatus status;
-        const char* posix;  // under the root
-    };
-    const Row rows[] = {
+    const PathRow rows[] = {
         {1, "C:\\WINDOWS\\SYSTEM32\\evil.exe", MOUNTED_FOUND, "/Windows/system32/Evil.EXE"},
         {2, "c:/windows//System32/./x/../EVIL.exe. ", MOUNTED_FOUND, "/Windows/system32/Evil.EXE"},
         {3, "C:\\Windows\\new.ini", MOUNTED_MISSING, "/Windows/new.ini"},
@@ -230,7 +232,7 @@ TEST_F(MountedTree, ResolvesWindowsPathsAnyCase) {
         {11, "C:\\Windows\\a\x81.exe", MOUNTED_BAD_NAME, ""},
         {12, "C:\\..\\..\\Windows", MOUNTED_FOUND, "/Windows"},
     };
-    for (const Row& r : rows) {
+    for (const PathRow& r : rows) {
         std::string posix;
         EXPECT_EQ(ResolveMountedPath(r.path, &posix), r.status) << "row " << r.row;
         if (*r.posix) EXPECT_EQ(posix, root_ + r.posix) << "row " << r.row;
@@ -300,13 +302,7 @@ TEST_F(MountedTree, ResolvesShortNames) {
     g_recordedDosNames = {{"/Recorded/Long Name One.txt", "LONGNA~2.TXT"},
                           {"/Recorded/Long Name Two.txt", "LONGNA~1.TXT"}};
     SetDosNameReader(RecordedDosName);
-    struct Row {
-        int row;
-        const char* path;
-        MountedPathStatus status;
-        const char* posix;  // under the root
-    };
-    const Row rows[] = {
+    const PathRow rows[] = {
         {1, "C:\\PROGRA~1\\COMMON~1\\X.EXE", MOUNTED_FOUND, "/Program Files/Common Files/x.exe"},  // derived
         {2, "c:\\progra~1\\common~1", MOUNTED_FOUND, "/Program Files/Common Files"},
         {3, "C:\\Recorded\\longna~2.txt", MOUNTED_FOUND, "/Recorded/Long Name One.txt"},  // by the record
@@ -317,7 +313,7 @@ TEST_F(MountedTree, ResolvesShortNames) {
         {8, "C:\\ABC~1.TXT", MOUNTED_MISSING, "/ABC~1.TXT"},                             // abc.txt has no other
         {9, "C:\\LINKTA~1\\passwd", MOUNTED_LINK, "/Link Target"},                       // never followed
     };
-    for (const Row& r : rows) {
+    for (const PathRow& r : rows) {
         std::string posix;
         EXPECT_EQ(ResolveMountedPath(r.path, &posix), r.status) << "row " << r.row;
         EXPECT_EQ(posix, root_ + r.posix) << "row " << r.row;
