@@ -6,29 +6,16 @@
 
 #include "disk/display_name.h"
 #include "disk/file_actions.h"
-#include "disk/file_fit.h"
 #include "disk/file_record.h"
 #include "disk/handle_byte_source_win.h"
 #include "disk/held_file_win.h"
 #include "disk/nt_family_win.h"
+#include "disk/record_check.h"
 #include "disk/walk.h"
-#include "report/message.h"
 #include "report/run_report.h"
 #include "script/action_record.h"
-#include "script/match_pattern.h"
-
-uint32_t g_filesOpenedForPatterns = 0;
 
 namespace {
-
-// Every PATTERN of the record in list order, each keeping where it was found.
-bool PatternsFit(const ByteSource* source, FileRecord* record, unsigned char* scratch) {
-    for (PatternRecord* p = record->patterns; p; p = p->next) {
-        p->found = MatchPattern(source, p, scratch, record->patterns);
-        if (p->found == PATTERN_NOT_FOUND) return false;
-    }
-    return true;
-}
 
 // The file a check opens. On the NT family it is held, opened where the
 // walk listed it, and kept for the action; on the 9x family it is opened by
@@ -46,44 +33,32 @@ bool OpenChecked(const char* path, const ListedPlace* place, CheckedFile* checke
     return checked->file.handle != INVALID_HANDLE_VALUE;
 }
 
+// The file the record check opens for its patterns, where it was listed.
+struct PatternOpening {
+    const char* path;
+    const ListedPlace* place;
+    CheckedFile* checked;
+};
+
+bool OpenForPatterns(void* context, ByteSource* source, uint32_t* error) {
+    PatternOpening* opening = static_cast<PatternOpening*>(context);
+    if (!OpenChecked(opening->path, opening->place, opening->checked)) {
+        *error = GetLastError();
+        return false;
+    }
+    *source = HandleByteSource(opening->checked->file.handle);
+    return true;
+}
+
 }  // namespace
 
 bool CheckListedFile(const char* path, const ListedPlace* place, FileRecord* files, uint32_t size,
                      unsigned char* scratch) {
     char displayName[DISPLAY_NAME_SIZE];
-    bool shown = false;
     CheckedFile checked = {false, {INVALID_HANDLE_VALUE, 0, {}, false, 0, {}}};
     HANDLE& file = checked.file.handle;
-    ByteSource source = HandleByteSource(nullptr);
-    FileRecord* fitted = nullptr;
-    PathParts parts;
-    SplitPath(path, &parts);
-    for (FileRecord* record = files; record; record = record->next) {
-        if (!FitsNameOrExtension(record, &parts)) continue;
-        if (!shown) {
-            MakeDisplayName(path, displayName);
-            ReportMessage(MSG_STATUS, "%s\r\n", displayName);
-            ReportMessage(MSG_VERBOSE | MSG_INFO, "%s\r\n", path);
-            shown = true;
-        }
-        if (record->size != 0 && record->size != size) continue;
-        if (record->patterns) {
-            if (file == INVALID_HANDLE_VALUE) {
-                if (!OpenChecked(path, place, &checked)) {
-                    // No other record is tried: the file counts as not found,
-                    // and the report says it was never looked into.
-                    RecordNotExamined(ITEM_FILE, path, "could not be opened for its pattern check", GetLastError());
-                    ReportMessage(MSG_NO_LIST | MSG_INFO, "Error opening file %s\r\n\r\n", path);
-                    return false;
-                }
-                ++g_filesOpenedForPatterns;
-                source = HandleByteSource(file);
-            }
-            if (!PatternsFit(&source, record, scratch)) continue;
-        }
-        fitted = record;
-        break;
-    }
+    PatternOpening opening = {path, place, &checked};
+    FileRecord* fitted = FirstFittingRecord(path, files, size, scratch, displayName, OpenForPatterns, &opening);
     // Fitted by name and size alone, a file the action will change is
     // opened now, where it was listed: the action reaches it there, or fails
     // as the open did. A report-only run changes nothing.

@@ -13,6 +13,12 @@ enum { WALK_PATH_LIMIT = 260, WALK_PATH_SIZE = 264 };
 
 // Walks the whole directory list ("C:" when it is empty) with the FILE list.
 void ScanDirectories(ParseContext* context, FileRecord* files);
+// The shared part of ScanDirectories: scan is called with each entry of the
+// directory list in order, or once with wholeDrive when the list is empty;
+// topOnly when the entry was given with subfolders="no". scratch holds
+// MATCH_BUFFER_SIZE bytes for the pattern matches.
+typedef void (*EntryScanner)(const char* entry, bool topOnly, FileRecord* files, unsigned char* scratch);
+void ScanDirectoryList(ParseContext* context, FileRecord* files, const char* wholeDrive, EntryScanner scan);
 // Walks one directory tree, depth first. scratch holds MATCH_BUFFER_SIZE
 // bytes for the pattern matches.
 void WalkDirectory(const char* directory, FileRecord* files, unsigned char* scratch);

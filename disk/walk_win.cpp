@@ -2,14 +2,11 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "disk/directory_list.h"
 #include "disk/directory_reader_win.h"
 #include "disk/file_check_win.h"
 #include "disk/walk.h"
 #include "report/message.h"
 #include "report/run_report.h"
-#include "script/data_error.h"
-#include "script/match_pattern.h"
 
 namespace {
 
@@ -99,7 +96,7 @@ void WalkTree(char* path, size_t length, FileRecord* files, unsigned char* scrat
 
 // One entry of the directory list: a file checked alone, or a directory
 // walked when it holds anything.
-void ScanEntry(const char* entry, FileRecord* files, unsigned char* scratch) {
+void ScanEntry(const char* entry, bool topOnly, FileRecord* files, unsigned char* scratch) {
     size_t length = strlen(entry);
     if (length > 0 && (entry[length - 1] == '\\' || entry[length - 1] == '/')) --length;
     // A store value can make an entry longer than any path the system takes.
@@ -123,7 +120,9 @@ void ScanEntry(const char* entry, FileRecord* files, unsigned char* scratch) {
     path[length] = 0;
     ReportMessage(MSG_INFO, "\r\nScanning %s\r\n\r\n", path);
     ReportMessage(MSG_STATUS, "%s\r\n", path);
+    g_walkTopOnly = topOnly;
     WalkTree(path, length, files, scratch);
+    g_walkTopOnly = false;
 }
 
 }  // namespace
@@ -136,20 +135,4 @@ void WalkDirectory(const char* directory, FileRecord* files, unsigned char* scra
     WalkTree(path, length, files, scratch);
 }
 
-void ScanDirectories(ParseContext* context, FileRecord* files) {
-    unsigned char* scratch = static_cast<unsigned char*>(malloc(MATCH_BUFFER_SIZE));
-    if (!scratch) {
-        ReportDataError(context, DATA_ERROR_MEMORY);
-        return;
-    }
-    if (g_directoryCount == 0) {
-        ScanEntry("C:", files, scratch);
-    } else {
-        for (int32_t i = 0; i < g_directoryCount && i < MAX_DIRECTORIES; ++i) {
-            g_walkTopOnly = g_directoryTopOnly[i];
-            if (g_directories[i]) ScanEntry(g_directories[i], files, scratch);
-        }
-        g_walkTopOnly = false;
-    }
-    free(scratch);
-}
+void ScanDirectories(ParseContext* context, FileRecord* files) { ScanDirectoryList(context, files, "C:", ScanEntry); }

@@ -34,7 +34,8 @@ const DriveMount* DriveMounts();
 // Answers false for a path without a drive letter (relative, UNC).
 bool SplitWindowsPath(const char* path, char* letter, std::vector<std::string>* components);
 
-// Resolves the path to a path of this system. With MOUNTED_MISSING, *posix
+// Resolves the path to a path of this system. A component no entry bears as
+// its long name may name one by its short name (mounted_tree_short.h). With MOUNTED_MISSING, *posix
 // is the path the last component would have when made.
 MountedPathStatus ResolveMountedPath(const char* windowsPath, std::string* posix);
 // The entry of folder whose name is the ANSI component, any case: an exact

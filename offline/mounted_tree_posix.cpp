@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include "offline/ansi_names.h"
+#include "offline/mounted_tree_short.h"
 
 namespace {
 
@@ -93,7 +94,7 @@ MountedPathStatus ResolveMountedPath(const char* windowsPath, std::string* posix
         std::string utf8;
         if (!AnsiToUtf8(components[i].data(), components[i].size(), &utf8)) return MOUNTED_BAD_NAME;
         std::string entry;
-        if (!FindEntryAnyCase(*posix, components[i], &entry)) {
+        if (!FindEntryAnyCase(*posix, components[i], &entry) && !FindEntryByShortName(*posix, components[i], &entry)) {
             *posix += "/" + utf8;
             return i + 1 == components.size() ? MOUNTED_MISSING : MOUNTED_NO_FOLDER;
         }

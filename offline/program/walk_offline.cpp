@@ -6,7 +6,6 @@
 // round for ever.
 #include <dirent.h>
 #include <fcntl.h>
-#include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,21 +14,16 @@
 #include <string>
 #include <vector>
 
-#include "disk/directory_list.h"
 #include "disk/display_name.h"
 #include "disk/file_actions.h"
-#include "disk/file_fit.h"
 #include "disk/file_record.h"
+#include "disk/record_check.h"
 #include "disk/walk.h"
 #include "offline/ansi_names.h"
 #include "offline/mounted_tree.h"
 #include "report/message.h"
 #include "report/run_report.h"
 #include "script/byte_source.h"
-#include "script/data_error.h"
-#include "script/match_pattern.h"
-
-uint32_t g_filesOpenedForPatterns = 0;
 
 namespace {
 
@@ -54,14 +48,6 @@ std::string UpperOf(const std::string& ansi) {
     return upper;
 }
 
-bool PatternsFit(const ByteSource* source, FileRecord* record, unsigned char* scratch) {
-    for (PatternRecord* p = record->patterns; p; p = p->next) {
-        p->found = MatchPattern(source, p, scratch, record->patterns);
-        if (p->found == PATTERN_NOT_FOUND) return false;
-    }
-    return true;
-}
-
 // The file's bytes for its patterns, opened without following a link.
 FILE* OpenForPatterns(const char* windowsPath) {
     std::string posix;
@@ -71,6 +57,23 @@ FILE* OpenForPatterns(const char* windowsPath) {
     FILE* stream = fdopen(fd, "rb");
     if (!stream) close(fd);
     return stream;
+}
+
+// The stream the record check reads the file's patterns through.
+struct PatternOpening {
+    const char* path;
+    FILE* stream;
+};
+
+bool OpenStreamForPatterns(void* context, ByteSource* source, uint32_t* error) {
+    PatternOpening* opening = static_cast<PatternOpening*>(context);
+    opening->stream = OpenForPatterns(opening->path);
+    if (!opening->stream) {
+        *error = 5;  // ERROR_ACCESS_DENIED: the mount gives no Windows error of its own
+        return false;
+    }
+    *source = StdioByteSource(opening->stream);
+    return true;
 }
 
 bool AlreadyAbove(const struct stat& st, const Ancestor* above) {
@@ -140,7 +143,7 @@ void Walk(std::string& path, const std::string& posix, FileRecord* files, unsign
     }
 }
 
-void ScanEntry(const char* entry, FileRecord* files, unsigned char* scratch) {
+void ScanEntry(const char* entry, bool topOnly, FileRecord* files, unsigned char* scratch) {
     std::string path = entry;
     if (!path.empty() && (path.back() == '\\' || path.back() == '/')) path.pop_back();
     if (path.size() > WALK_PATH_LIMIT) return;
@@ -156,45 +159,18 @@ void ScanEntry(const char* entry, FileRecord* files, unsigned char* scratch) {
     if (!S_ISDIR(st.st_mode)) return;
     ReportMessage(MSG_INFO, "\r\nScanning %s\r\n\r\n", path.c_str());
     ReportMessage(MSG_STATUS, "%s\r\n", path.c_str());
+    g_walkTopOnly = topOnly;
     Walk(path, posix, files, scratch, nullptr);
+    g_walkTopOnly = false;
 }
 
 }  // namespace
 
 bool CheckFile(const char* path, FileRecord* files, uint32_t size, unsigned char* scratch) {
     char displayName[DISPLAY_NAME_SIZE];
-    bool shown = false;
-    FILE* stream = nullptr;
-    ByteSource source = StdioByteSource(nullptr);
-    FileRecord* fitted = nullptr;
-    PathParts parts;
-    SplitPath(path, &parts);
-    for (FileRecord* record = files; record; record = record->next) {
-        if (!FitsNameOrExtension(record, &parts)) continue;
-        if (!shown) {
-            MakeDisplayName(path, displayName);
-            ReportMessage(MSG_STATUS, "%s\r\n", displayName);
-            ReportMessage(MSG_VERBOSE | MSG_INFO, "%s\r\n", path);
-            shown = true;
-        }
-        if (record->size != 0 && record->size != size) continue;
-        if (record->patterns) {
-            if (!stream) {
-                stream = OpenForPatterns(path);
-                if (!stream) {
-                    RecordNotExamined(ITEM_FILE, path, "could not be opened for its pattern check", 5);
-                    ReportMessage(MSG_NO_LIST | MSG_INFO, "Error opening file %s\r\n\r\n", path);
-                    return false;
-                }
-                ++g_filesOpenedForPatterns;
-                source = StdioByteSource(stream);
-            }
-            if (!PatternsFit(&source, record, scratch)) continue;
-        }
-        fitted = record;
-        break;
-    }
-    if (stream) fclose(stream);
+    PatternOpening opening = {path, nullptr};
+    FileRecord* fitted = FirstFittingRecord(path, files, size, scratch, displayName, OpenStreamForPatterns, &opening);
+    if (opening.stream) fclose(opening.stream);
     if (!fitted) return false;
     ActOnFile(path, displayName, fitted, size);
     return true;
@@ -207,21 +183,7 @@ void WalkDirectory(const char* directory, FileRecord* files, unsigned char* scra
 }
 
 void ScanDirectories(ParseContext* context, FileRecord* files) {
-    unsigned char* scratch = static_cast<unsigned char*>(malloc(MATCH_BUFFER_SIZE));
-    if (!scratch) {
-        ReportDataError(context, DATA_ERROR_MEMORY);
-        return;
-    }
-    if (g_directoryCount == 0) {
-        // The installation's own drive, as "C:" is on the running machine.
-        char drive[3] = {DriveMounts() ? DriveMounts()->letter : 'C', ':', 0};
-        ScanEntry(drive, files, scratch);
-    } else {
-        for (int32_t i = 0; i < g_directoryCount && i < MAX_DIRECTORIES; ++i) {
-            g_walkTopOnly = g_directoryTopOnly[i];
-            if (g_directories[i]) ScanEntry(g_directories[i], files, scratch);
-        }
-        g_walkTopOnly = false;
-    }
-    free(scratch);
+    // The installation's own drive, as "C:" is on the running machine.
+    char drive[3] = {DriveMounts() ? DriveMounts()->letter : 'C', ':', 0};
+    ScanDirectoryList(context, files, drive, ScanEntry);
 }

@@ -14,6 +14,7 @@
 #include "offline/ini_mapping.h"
 #include "offline/ini_text.h"
 #include "offline/mounted_tree.h"
+#include "offline/mounted_tree_short.h"
 #include "offline/offline_profiles.h"
 
 namespace {
@@ -201,6 +202,14 @@ protected:
     std::string root_;
 };
 
+// A Windows path, what resolving it answers and where it leads.
+struct PathRow {
+    int row;
+    const char* path;
+    MountedPathStatus status;
+    const char* posix;  // under the root
+};
+
 TEST_F(MountedTree, ResolvesWindowsPathsAnyCase) {
     Make("Windows");
     Make("Windows/system32");
@@ -209,13 +218,7 @@ TEST_F(MountedTree, ResolvesWindowsPathsAnyCase) {
     Make("Windows/W\xC3\xA9ird", "x");
     ASSERT_EQ(symlink("/etc", (root_ + "/Windows/out").c_str()), 0);
     ASSERT_EQ(symlink(".", (root_ + "/Windows/loop").c_str()), 0);
-    struct Row {
-        int row;
-        const char* path;
-        MountedPathStatus status;
-        const char* posix;  // under the root
-    };
-    const Row rows[] = {
+    const PathRow rows[] = {
         {1, "C:\\WINDOWS\\SYSTEM32\\evil.exe", MOUNTED_FOUND, "/Windows/system32/Evil.EXE"},
         {2, "c:/windows//System32/./x/../EVIL.exe. ", MOUNTED_FOUND, "/Windows/system32/Evil.EXE"},
         {3, "C:\\Windows\\new.ini", MOUNTED_MISSING, "/Windows/new.ini"},
@@ -229,11 +232,93 @@ TEST_F(MountedTree, ResolvesWindowsPathsAnyCase) {
         {11, "C:\\Windows\\a\x81.exe", MOUNTED_BAD_NAME, ""},
         {12, "C:\\..\\..\\Windows", MOUNTED_FOUND, "/Windows"},
     };
-    for (const Row& r : rows) {
+    for (const PathRow& r : rows) {
         std::string posix;
         EXPECT_EQ(ResolveMountedPath(r.path, &posix), r.status) << "row " << r.row;
         if (*r.posix) EXPECT_EQ(posix, root_ + r.posix) << "row " << r.row;
     }
+}
+
+TEST(ShortNames, AreDerivedAsWindowsFormsThem) {
+    struct Row {
+        int row;
+        const char* longName;
+        const char* shortName;  // with ~1; empty: none other than the long name
+    };
+    const Row rows[] = {
+        {1, "Program Files", "PROGRA~1"},
+        {2, "Common Files", "COMMON~1"},
+        {3, "my.long.file name.html", "MYLONG~1.HTM"},  // dots but the last and blanks dropped
+        {4, "a+b,c.txt", "A_B_C~1.TXT"},                // barred characters made '_'
+        {5, "x y.exe", "XY~1.EXE"},
+        {6, "abc.html", "ABC~1.HTM"},
+        {7, ".profile", "PROFIL~1"},  // a leading dot starts no extension
+        {8, "evil.exe", ""},          // fits 8.3 in any case
+        {9, "EVIL.EXE", ""},
+        {10, "caf\xE9 au lait.txt", "CAF\xE9" "AU~1.TXT"},
+    };
+    for (const Row& r : rows) EXPECT_EQ(DerivedShortName(r.longName, 1), r.shortName) << "row " << r.row;
+    EXPECT_EQ(DerivedShortName("Program Files", 12), "PROGRA~12");
+
+    struct FormRow {
+        int row;
+        const char* component;
+        bool shortForm;
+    };
+    const FormRow forms[] = {
+        {1, "PROGRA~1", true},    {2, "progra~1", true},     {3, "MYLONG~1.HTM", true}, {4, "AB12CD~9", true},
+        {5, "PROGRA~0", false},   {6, "PROGRAM~", false},    {7, "PROGRAMF~1", false},  {8, "A~1.HTML", false},
+        {9, "~1", false},         {10, "A B~1", false},      {11, "AB~1.X.Y", false},   {12, "PROGRA~1A", false},
+    };
+    for (const FormRow& f : forms) EXPECT_EQ(LooksLikeShortName(f.component), f.shortForm) << "row " << f.row;
+}
+
+// Short names the mount records, by the entry's path below the scratch root.
+std::map<std::string, std::string> g_recordedDosNames;
+std::string g_recordedRoot;
+
+bool RecordedDosName(const std::string& posixPath, std::string* dosName) {
+    auto found = g_recordedDosNames.find(posixPath.substr(g_recordedRoot.size()));
+    if (found == g_recordedDosNames.end()) return false;
+    *dosName = found->second;
+    return true;
+}
+
+TEST_F(MountedTree, ResolvesShortNames) {
+    Make("Program Files");
+    Make("Program Files/Common Files");
+    Make("Program Files/Common Files/x.exe", "x");
+    Make("Documents and Settings");
+    Make("Documents Old");
+    Make("abc.txt", "x");
+    Make("Recorded");
+    Make("Recorded/Long Name One.txt", "1");
+    Make("Recorded/Long Name Two.txt", "2");
+    Make("Recorded/Other Name.txt", "3");
+    ASSERT_EQ(symlink("/etc", (root_ + "/Link Target").c_str()), 0);
+    // Windows numbered these two by the order they were made, which only
+    // the mount's record shows.
+    g_recordedRoot = root_;
+    g_recordedDosNames = {{"/Recorded/Long Name One.txt", "LONGNA~2.TXT"},
+                          {"/Recorded/Long Name Two.txt", "LONGNA~1.TXT"}};
+    SetDosNameReader(RecordedDosName);
+    const PathRow rows[] = {
+        {1, "C:\\PROGRA~1\\COMMON~1\\X.EXE", MOUNTED_FOUND, "/Program Files/Common Files/x.exe"},  // derived
+        {2, "c:\\progra~1\\common~1", MOUNTED_FOUND, "/Program Files/Common Files"},
+        {3, "C:\\Recorded\\longna~2.txt", MOUNTED_FOUND, "/Recorded/Long Name One.txt"},  // by the record
+        {4, "C:\\Recorded\\LONGNA~1.TXT", MOUNTED_FOUND, "/Recorded/Long Name Two.txt"},
+        {5, "C:\\Recorded\\OTHERN~1.TXT", MOUNTED_MISSING, "/Recorded/OTHERN~1.TXT"},  // the record alone decides
+        {6, "C:\\DOCUME~1\\a.exe", MOUNTED_NO_FOLDER, "/DOCUME~1"},                      // two could bear it
+        {7, "C:\\PROGRA~2", MOUNTED_MISSING, "/PROGRA~2"},                               // only ~1 is derived
+        {8, "C:\\ABC~1.TXT", MOUNTED_MISSING, "/ABC~1.TXT"},                             // abc.txt has no other
+        {9, "C:\\LINKTA~1\\passwd", MOUNTED_LINK, "/Link Target"},                       // never followed
+    };
+    for (const PathRow& r : rows) {
+        std::string posix;
+        EXPECT_EQ(ResolveMountedPath(r.path, &posix), r.status) << "row " << r.row;
+        EXPECT_EQ(posix, root_ + r.posix) << "row " << r.row;
+    }
+    SetDosNameReader(nullptr);
 }
 
 TEST_F(MountedTree, MountNamesTheCodePageCannotSpellAreRefused) {
