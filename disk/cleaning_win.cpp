@@ -11,6 +11,6 @@ static bool SuspendScanner() { return SetScannerState(0) == 0; }
 
 static const CleaningWork kWin32Work = {SuspendScanner,      ScanDirectories,     UnregisterServer,
                                          RunCommand,          RemoveSharesFor,     Win32RegistryCalls(),
-                                         Win32ProfileCalls(), Win32ServiceCalls(), ScanMemory, nullptr, nullptr};
+                                         Win32ProfileCalls(), Win32ServiceCalls(), ScanMemory, nullptr, nullptr, nullptr};
 
 const CleaningWork* Win32CleaningWork() { return &kWin32Work; }
