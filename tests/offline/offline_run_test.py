@@ -230,13 +230,15 @@ def main():
         root = make_installation(top)
         before = snapshot(top)
 
-        # A second drive, named by --drive=, takes the report-only run's log.
-        os.makedirs(os.path.join(top, "d"))
-        code, out = run(root, "-reportonly", "--drive=D:" + os.path.join(top, "d"), "-lf=d:\\Logs\\..\\run.log")
+        # A second drive, named by --drive=, takes the report-only run's log,
+        # in a folder named by its short name.
+        os.makedirs(os.path.join(top, "d", "Run Logs"))
+        code, out = run(root, "-reportonly", "--drive=D:" + os.path.join(top, "d"),
+                        "-lf=d:\\Logs\\..\\RUNLOG~1\\run.log")
         check(code == 0, "report-only run exits 0, not %d" % code)
         after = snapshot(top)
         changed = sorted(k for k in after if before.get(k) != after[k])
-        check(changed == ["d/run.log"], "report-only run changes only its log, on D:: %s" % changed)
+        check(changed == ["d/Run Logs/run.log"], "report-only run changes only its log, on D:: %s" % changed)
 
         # A journal folder a user made a link (to a folder of the rescue
         # system): nothing can be saved, so nothing is changed, and each
@@ -250,7 +252,7 @@ def main():
               "for undo; the changes above to its keys were not made" in out, "the hive is not written")
         after = snapshot(top)
         changed = sorted(k for k in after if before.get(k) != after[k])
-        check(changed == ["c/Mendrix", "d/run.log"], "a run that cannot save changes nothing: %s" % changed)
+        check(changed == ["c/Mendrix", "d/Run Logs/run.log"], "a run that cannot save changes nothing: %s" % changed)
         os.remove(os.path.join(root, "Mendrix"))
 
         report = os.path.join(top, "report.json")
@@ -347,7 +349,7 @@ def main():
         restored = snapshot(top)
         differ = sorted(k for k in set(before) | set(restored)
                         if before.get(k) != restored.get(k) and not k.startswith("c/Mendrix")
-                        and k not in ("c/mendrix.log", "report.json", "d/run.log"))
+                        and k not in ("c/mendrix.log", "report.json", "d/Run Logs/run.log"))
         check(differ == [], "undo puts the installation back as it was: %s" % differ)
         code, out = run(root, "--undo")
         check(code == 1 and "restored on" in out, "a restored journal is not restored again")
