@@ -1,189 +1,265 @@
+// Saving before each change, offline, as the running program saves: the
+// journal is a log whose first line goes to disk with the folder; each
+// item's record (a small file's bytes in it, a larger one's scrambled copy
+// written and flushed beside it first) is appended and flushed before its
+// change is made, and a small record once the change is done, or failed,
+// goes out with the next item's record or at the end of the run. A run cut
+// off at any moment leaves every item it changed on record.
 #include "offline/program/offline_undo.h"
 
-#include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
-#include <string.h>
-#include <strings.h>
 #include <sys/stat.h>
-#include <time.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <vector>
 
+#include "offline/journal_owner_posix.h"
 #include "offline/mounted_file.h"
 #include "offline/mounted_tree.h"
 #include "offline/offline_profiles.h"
+#include "offline/program/offline_journal_place.h"
 #include "report/message.h"
-#include "report/run_report.h"
 #include "script/undo_saving.h"
-#include "undo/journal.h"
+#include "undo/journal_log.h"
 
 namespace {
 
-const uint64_t kUnixEpoch = 116444736000000000ull;  // 1970 as a FILETIME
+const char kManifest[] = "manifest.json";
+
+// A file saved whole: how it is said at the end of the run.
+struct WholeFile {
+    std::string path;   // its Windows path
+    unsigned number;    // its item's
+    std::string saved;  // its saved copy's name, or empty
+    std::string kept;   // its bytes, when they are kept in the record
+    uint64_t size;
+};
 
 struct OfflineJournal {
     char letter;
-    std::string dataFile;
+    JournalTime started;
+    Journal journal;     // the header fields; items are not kept
     std::string folder;  // Windows path; empty until the first change
-    Journal journal;
-    UndoItem* pending;   // the item of the change being made
-    std::vector<std::string> wholeFiles;  // saved whole already
+    int folderFd;
+    int log;             // the manifest, open for appending
+    off_t logSize;       // its length up to the last whole record
+    std::string unwritten;  // outcome records that go out with the next write
+    unsigned numbered;      // items written so far
+    unsigned kept;          // items whose change was not undone
+    UndoItem* pending;      // written, its change not yet reported
+    unsigned pendingNumber;
+    std::string pendingCopy;
+    std::vector<WholeFile> wholeFiles;
+    unsigned copies;
     std::string problem;
-    unsigned saved;
 };
 OfflineJournal g_journal;
 
-uint64_t FileTimeOf(const struct timespec& t) {
-    return kUnixEpoch + static_cast<uint64_t>(t.tv_sec) * 10000000ull + static_cast<uint64_t>(t.tv_nsec) / 100;
-}
-
-struct timespec TimespecOf(uint64_t fileTime) {
-    struct timespec t;
-    uint64_t since = fileTime > kUnixEpoch ? fileTime - kUnixEpoch : 0;
-    t.tv_sec = static_cast<time_t>(since / 10000000ull);
-    t.tv_nsec = static_cast<long>(since % 10000000ull) * 100;
-    return t;
-}
-
-JournalTime Now() {
-    time_t now = time(nullptr);
-    struct tm local;
-    localtime_r(&now, &local);
-    return JournalTime{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec};
-}
-
-std::string UndoRoot(char letter) { return std::string(1, letter) + ":\\Mendrix\\Undo"; }
-
-// Makes each folder of the Windows path that is missing; never through a link.
-bool MakeFolders(const std::string& windowsPath) {
-    for (size_t at = 3; at <= windowsPath.size(); ++at) {
-        if (at != windowsPath.size() && windowsPath[at] != '\\') continue;
-        std::string posix;
-        MountedPathStatus status = ResolveMountedPath(windowsPath.substr(0, at).c_str(), &posix);
-        if (status == MOUNTED_MISSING && mkdir(posix.c_str(), 0755) != 0) return false;
-        if (status != MOUNTED_MISSING && status != MOUNTED_FOUND) return false;
-    }
-    return true;
-}
-
-bool Fail(const char* problem) {
+bool Fail(const std::string& problem) {
     g_journal.problem = problem;
     return false;
 }
 
-bool WriteManifest() {
-    std::string posix;
-    if (ResolveMountedPath((g_journal.folder + "\\manifest.json").c_str(), &posix) > MOUNTED_MISSING) return false;
-    return ReplaceMountedFile(posix, ManifestText(g_journal.journal)) == 0;
+bool WriteAll(int fd, const std::string& bytes) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            if (n == 0) errno = ENOSPC;  // a short write is a full disk
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return true;
 }
 
-// The journal folder, made at the first change.
-bool EnsureFolder() {
-    if (!g_journal.folder.empty()) return true;
-    JournalTime now = Now();
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string folder = UndoRoot(g_journal.letter) + "\\" + JournalFolderName(now, attempt), posix;
-        MountedPathStatus status = ResolveMountedPath(folder.c_str(), &posix);
-        if (status == MOUNTED_FOUND) continue;
-        if (status != MOUNTED_MISSING && status != MOUNTED_NO_FOLDER) break;
-        if (!MakeFolders(folder)) break;
-        g_journal.folder = folder;
-        g_journal.journal.created = JournalTimeText(now);
+std::string ProblemOf(int error) {
+    if (error == ENOSPC || error == EDQUOT) return "the disk is full";
+    if (error == EACCES || error == EPERM || error == EROFS) return "access is denied";
+    return "error " + std::to_string(Win32ErrorOf(error));
+}
+
+// Appends the bytes to the log, flushed to disk when asked. A write that
+// fails is taken off again, so that the next record still starts a line
+// of its own; where it cannot be, nothing more is written.
+bool Append(const std::string& bytes, bool flush) {
+    if (g_journal.log < 0) return Fail("the manifest could not be written whole before");
+    if (WriteAll(g_journal.log, bytes) && (!flush || fsync(g_journal.log) == 0)) {
+        g_journal.logSize += static_cast<off_t>(bytes.size());
         return true;
     }
-    return Fail("the journal folder cannot be made");
+    int error = errno;
+    if (ftruncate(g_journal.log, g_journal.logSize) != 0) {
+        close(g_journal.log);
+        g_journal.log = -1;
+    }
+    return Fail("the manifest cannot be written: " + ProblemOf(error));
 }
 
-// Saves the file's bytes and facts into a new item of the given change.
-bool SaveFile(const std::string& path, UndoChange change, const char* destination) {
+// The header goes into a file of another name that becomes the manifest
+// once it is on disk whole: a manifest always begins with its header.
+bool StartLog() {
+    std::string fresh = std::string(kManifest) + ".new", header = LogHeaderLine(g_journal.journal);
+    int fd = CreateJournalFileAt(g_journal.folderFd, fresh.c_str());
+    bool written = fd >= 0 && WriteAll(fd, header) && fsync(fd) == 0;
+    int error = errno;
+    if (fd >= 0) close(fd);
+    if (written && renameat(g_journal.folderFd, fresh.c_str(), g_journal.folderFd, kManifest) != 0) {
+        written = false;
+        error = errno;
+    }
+    if (written) {
+        fsync(g_journal.folderFd);
+        g_journal.log = openat(g_journal.folderFd, kManifest, O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC);
+        error = errno;
+    }
+    if (written && g_journal.log >= 0) {
+        g_journal.logSize = static_cast<off_t>(header.size());
+        return true;
+    }
+    unlinkat(g_journal.folderFd, fresh.c_str(), 0);
+    unlinkat(g_journal.folderFd, kManifest, 0);
+    return Fail("the manifest cannot be written: " + ProblemOf(error));
+}
+
+// The journal folder, made with its log at the first change.
+bool MakeFolder() {
+    if (!g_journal.folder.empty()) return g_journal.log >= 0 || Fail("the manifest could not be written whole before");
+    std::string problem, root;
+    if (!MakeOfflineUndoRoot(g_journal.letter, &root, &problem)) return Fail(problem);
+    int parent = open(root.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (parent < 0) return Fail("the journal folder cannot be made");
+    for (int attempt = 0; attempt < 100 && g_journal.folder.empty(); ++attempt) {
+        std::string name = JournalFolderName(g_journal.started, attempt);
+        g_journal.folderFd = MakeJournalFolderAt(parent, name.c_str());
+        if (g_journal.folderFd >= 0) {
+            g_journal.folder = OfflineUndoRoot(g_journal.letter) + "\\" + name;
+            if (!StartLog()) {
+                close(g_journal.folderFd);
+                g_journal.folderFd = -1;
+                unlinkat(parent, name.c_str(), AT_REMOVEDIR);
+                g_journal.folder.clear();
+                close(parent);
+                return false;
+            }
+        } else if (errno != EEXIST) {
+            break;
+        }
+    }
+    close(parent);
+    return !g_journal.folder.empty() || Fail("the journal folder cannot be made");
+}
+
+// Writes the item's record, after the outcomes not yet written, and
+// flushes it: only then may its change be made.
+bool Stage(UndoItem* item, const std::string& copy, unsigned* number) {
+    *number = g_journal.numbered + 1;
+    bool staged = Append(g_journal.unwritten + LogItemLine(*item, *number), true);
+    if (staged) {
+        g_journal.unwritten.clear();
+        g_journal.numbered = *number;
+    } else if (!copy.empty()) {
+        unlinkat(g_journal.folderFd, copy.c_str(), 0);
+    }
+    return staged;
+}
+
+// Copies the bytes, scrambled, into the journal folder, flushed to disk
+// with the folder's entry for it before the record that names it.
+bool SaveCopy(const std::string& bytes, const std::string& name) {
+    std::string scrambled = bytes;
+    uint8_t key = UNDO_SCRAMBLE_START;
+    if (!scrambled.empty()) ScrambleBytes(&scrambled[0], scrambled.size(), &key);
+    int fd = CreateJournalFileAt(g_journal.folderFd, name.c_str());
+    bool written = fd >= 0 && WriteAll(fd, scrambled) && fsync(fd) == 0;
+    int error = errno;
+    if (fd >= 0) close(fd);
+    if (written && fsync(g_journal.folderFd) == 0) return true;
+    unlinkat(g_journal.folderFd, name.c_str(), 0);
+    return Fail("cannot save the file's bytes: " + ProblemOf(error));
+}
+
+// Saves the file's bytes and facts into a new item of the given change,
+// its record on disk under *number. *whole: set up for a file saved whole.
+UndoItem* SaveFile(const std::string& path, UndoChange change, const char* destination, unsigned* number,
+                   WholeFile* whole) {
     std::string posix, bytes;
     struct stat st;
-    if (ResolveMountedPath(path.c_str(), &posix) != MOUNTED_FOUND || lstat(posix.c_str(), &st) != 0)
-        return Fail("the file cannot be read");
-    if (ReadMountedFile(posix, &bytes) != 0) return Fail("the file cannot be read");
-    if (!EnsureFolder()) return false;
-    std::string name = SavedCopyName(++g_journal.saved), copy;
-    uint8_t key = UNDO_SCRAMBLE_START;
-    std::string scrambled = bytes;
-    ScrambleBytes(&scrambled[0], scrambled.size(), &key);
-    if (ResolveMountedPath((g_journal.folder + "\\" + name).c_str(), &copy) != MOUNTED_MISSING ||
-        ReplaceMountedFile(copy, scrambled) != 0)
-        return Fail("the saved copy cannot be written");
+    if (ResolveMountedPath(path.c_str(), &posix) != MOUNTED_FOUND || lstat(posix.c_str(), &st) != 0 ||
+        ReadMountedFile(posix, &bytes) != 0) {
+        Fail("the file cannot be read");
+        return nullptr;
+    }
+    if (!MakeFolder()) return nullptr;
     UndoItem* item = NewUndoItem(UNDO_FILE, change, path);
-    item->saved = name;
     item->attributes = 0x80;  // FILE_ATTRIBUTE_NORMAL: a Linux mount shows none
     item->size = bytes.size();
-    item->written = FileTimeOf(st.st_mtim);
-    item->accessed = FileTimeOf(st.st_atim);
+    item->written = FileTimeOfSpec(st.st_mtim);
+    item->accessed = FileTimeOfSpec(st.st_atim);
     item->created = item->written;
     if (destination) item->destination = destination;
-    AddUndoItem(&g_journal.journal, item);
-    if (!WriteManifest()) return Fail("the journal cannot be written");
-    g_journal.pending = item;
-    return true;
+    if (bytes.size() <= UNDO_INLINE_COPY_LIMIT) {
+        item->hasCopy = true;
+        item->copy = bytes;
+    } else {
+        item->saved = SavedCopyName(++g_journal.copies);
+        if (!SaveCopy(bytes, item->saved)) {
+            delete item;
+            return nullptr;
+        }
+    }
+    if (!Stage(item, item->saved, number)) {
+        delete item;
+        return nullptr;
+    }
+    if (whole) *whole = WholeFile{path, *number, item->saved, item->hasCopy ? bytes : std::string(), item->size};
+    return item;
 }
 
 bool SaveFileChange(const char* path, int change, const char* destination, void*) {
     UndoChange kind = change == UNDO_SAVE_MOVE ? UNDO_MOVE : change == UNDO_SAVE_CUT ? UNDO_CUT : UNDO_DELETE;
-    return SaveFile(path, kind, destination);
+    g_journal.pending = SaveFile(path, kind, destination, &g_journal.pendingNumber, nullptr);
+    if (g_journal.pending) g_journal.pendingCopy = g_journal.pending->saved;
+    return g_journal.pending != nullptr;
 }
 
 // Registry changes are kept by saving each changed hive whole before it is
 // written back, at the end of the run.
-bool SaveRegistryValue(uint32_t, const char*, const char*, bool, uint32_t, const uint8_t*, uint32_t) {
-    g_journal.pending = nullptr;
-    return true;
-}
-bool SaveRegistryKey(uint32_t, const char*) {
-    g_journal.pending = nullptr;
-    return true;
-}
-bool SaveService(const char*) {
-    g_journal.pending = nullptr;
-    return true;
-}
+bool SaveRegistryValue(uint32_t, const char*, const char*, bool, uint32_t, const uint8_t*, uint32_t) { return true; }
+bool SaveRegistryKey(uint32_t, const char*) { return true; }
+bool SaveService(const char*) { return true; }
 // An INI file is saved whole before its first change (an entry the
 // installation maps to the registry is kept with its hive).
 bool SaveIniEntry(const char* file, const char* section, const char* name, const char*) {
-    g_journal.pending = nullptr;
     std::string posix;
     if (IniEntryInRegistry(file, section, name) || ResolveMountedPath(file, &posix) != MOUNTED_FOUND) return true;
     return SaveWholeFileForUndo(file);
 }
 
-// A change that was not made takes its item out again. A whole file's
-// after-state is noted when it is written.
+// The outcome waits for the next record, or the end of the run: a run cut
+// off before leaves the item in doubt, which is safe. A cut says what it
+// left of the file.
 void ChangeDone(bool made) {
     UndoItem* item = g_journal.pending;
-    g_journal.pending = nullptr;
     if (!item) return;
+    g_journal.pending = nullptr;
     if (made) {
-        if (item->change == UNDO_CUT) WholeFileReplaced(item->path);
-        return;
+        std::string posix;
+        struct stat st;
+        if (item->change == UNDO_CUT && ResolveMountedPath(item->path.c_str(), &posix) == MOUNTED_FOUND &&
+            lstat(posix.c_str(), &st) == 0) {
+            item->afterSize = static_cast<uint64_t>(st.st_size);
+            item->afterWritten = FileTimeOfSpec(st.st_mtim);
+        }
+        g_journal.unwritten += LogDoneLine(*item, g_journal.pendingNumber);
+        ++g_journal.kept;
+    } else {
+        g_journal.unwritten += LogDroppedLine(g_journal.pendingNumber);
+        if (!g_journal.pendingCopy.empty()) unlinkat(g_journal.folderFd, g_journal.pendingCopy.c_str(), 0);
     }
-    for (size_t i = 0; i < g_journal.wholeFiles.size(); ++i)
-        if (g_journal.wholeFiles[i] == item->path) g_journal.wholeFiles.erase(g_journal.wholeFiles.begin() + i);
-    Journal& j = g_journal.journal;
-    UndoItem** at = &j.items;
-    UndoItem* previous = nullptr;
-    while (*at && *at != item) {
-        previous = *at;
-        at = &(*at)->next;
-    }
-    if (!*at) return;
-    *at = item->next;
-    if (j.last == item) j.last = previous;
-    std::string copy;
-    if (ResolveMountedPath((g_journal.folder + "\\" + item->saved).c_str(), &copy) == MOUNTED_FOUND)
-        unlink(copy.c_str());
-    item->next = nullptr;
-    Journal one = {};
-    one.items = item;
-    FreeJournalItems(&one);
-    WriteManifest();
+    delete item;
 }
 
 const char* LastProblem() { return g_journal.problem.c_str(); }
@@ -193,221 +269,96 @@ const char* LastProblem() { return g_journal.problem.c_str(); }
 const UndoSaving kSaving = {SaveFileChange, SaveRegistryValue, SaveRegistryKey, SaveIniEntry,
                             SaveService,    ChangeDone,        LastProblem,     nullptr};
 
-// The file's saved bytes: kept in the item itself (a small file the running
-// program saved), or in its saved copy, unscrambled.
-bool SavedBytes(const std::string& folder, const UndoItem& item, std::string* bytes) {
-    std::string copy;
-    if (item.hasCopy)
-        *bytes = item.copy;
-    else if (ResolveMountedPath((folder + "\\" + item.saved).c_str(), &copy) != MOUNTED_FOUND ||
-             ReadMountedFile(copy, bytes) != 0)
-        return false;
-    if (bytes->size() != item.size) return false;
+// Whether the file at posix still holds the bytes it was saved with.
+bool StillSaved(const WholeFile& whole, const std::string& posix) {
+    std::string now, saved;
+    if (ReadMountedFile(posix, &now) != 0 || now.size() != whole.size) return false;
+    if (whole.saved.empty()) return now == whole.kept;
+    int fd = openat(g_journal.folderFd, whole.saved.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    bool read = fd >= 0 && ReadOpened(fd, whole.size, &saved);
+    if (fd >= 0) close(fd);
     uint8_t key = UNDO_SCRAMBLE_START;
-    if (!item.hasCopy) ScrambleBytes(&(*bytes)[0], bytes->size(), &key);
-    return true;
-}
-
-// Writes the saved copy back as the file at path, with the item's times.
-bool PutBack(const std::string& folder, const UndoItem& item, std::string* reason) {
-    std::string bytes, posix;
-    if (!SavedBytes(folder, item, &bytes)) {
-        *reason = "its saved copy is missing or damaged";
-        return false;
-    }
-    MountedPathStatus status = ResolveMountedPath(item.path.c_str(), &posix);
-    if (status == MOUNTED_NO_FOLDER) {
-        size_t slash = item.path.rfind('\\');
-        if (slash != std::string::npos && MakeFolders(item.path.substr(0, slash)))
-            status = ResolveMountedPath(item.path.c_str(), &posix);
-    }
-    if ((status != MOUNTED_FOUND && status != MOUNTED_MISSING) || ReplaceMountedFile(posix, bytes) != 0) {
-        *reason = "it cannot be written";
-        return false;
-    }
-    struct timespec times[2] = {TimespecOf(item.accessed), TimespecOf(item.written)};
-    utimensat(AT_FDCWD, posix.c_str(), times, AT_SYMLINK_NOFOLLOW);
-    return true;
-}
-
-enum Outcome { RESTORED, LEFT_ALONE, FAILED };
-
-Outcome RestoreItem(const std::string& folder, const UndoItem& item, std::string* reason) {
-    if (item.kind != UNDO_FILE) {
-        *reason = "an offline run does not restore it";
-        return FAILED;
-    }
-    std::string posix;
-    MountedPathStatus status = ResolveMountedPath(item.path.c_str(), &posix);
-    struct stat st;
-    bool there = status == MOUNTED_FOUND && lstat(posix.c_str(), &st) == 0;
-    // A journal of a run cut off (by the running program) may hold an item
-    // whose change has no record of being made: it comes back only where
-    // the change happened.
-    std::string saved, now;
-    bool unchanged = item.inDoubt && there && SavedBytes(folder, item, &saved) && ReadMountedFile(posix, &now) == 0 &&
-                     now == saved;
-    if (item.inDoubt && there && (item.change != UNDO_CUT || unchanged)) {
-        *reason = "the run was cut off before it changed it";
-        return LEFT_ALONE;
-    }
-    if (item.change == UNDO_CUT && !item.inDoubt) {
-        if (!there) {
-            *reason = "it is no longer there";
-            return LEFT_ALONE;
-        }
-        if (static_cast<uint64_t>(st.st_size) != item.afterSize || FileTimeOf(st.st_mtim) != item.afterWritten) {
-            *reason = "it was changed again since the run";
-            return LEFT_ALONE;
-        }
-    } else if (item.change == UNDO_CUT && !there) {
-        *reason = "it is no longer there";
-        return LEFT_ALONE;
-    } else if (item.change != UNDO_CUT && there) {
-        *reason = "it exists again";
-        return LEFT_ALONE;
-    }
-    if (!PutBack(folder, item, reason)) return FAILED;
-    if (item.change == UNDO_MOVE && !item.destination.empty() &&
-        ResolveMountedPath(item.destination.c_str(), &posix) == MOUNTED_FOUND)
-        unlink(posix.c_str());
-    return RESTORED;
-}
-
-std::vector<std::string> JournalFolders(char letter) {
-    std::vector<std::string> names;
-    std::string posix;
-    if (ResolveMountedPath(UndoRoot(letter).c_str(), &posix) != MOUNTED_FOUND) return names;
-    DIR* dir = opendir(posix.c_str());
-    if (!dir) return names;
-    while (struct dirent* d = readdir(dir)) names.push_back(d->d_name);
-    closedir(dir);
-    return names;
+    if (!read || saved.size() != now.size()) return false;
+    if (!saved.empty()) ScrambleBytes(&saved[0], saved.size(), &key);
+    return saved == now;
 }
 
 }  // namespace
 
 void BeginOfflineJournal(char driveLetter, const char* dataFile) {
+    delete g_journal.pending;
+    g_journal = OfflineJournal();
     g_journal.letter = driveLetter;
-    g_journal.dataFile = dataFile ? dataFile : "(built in)";
-    g_journal.folder.clear();
-    g_journal.journal = Journal{};
-    // Written whole at each change, as version 1.
-    g_journal.journal.version = UNDO_FORMAT_VERSION_1;
-    g_journal.journal.dataFile = g_journal.dataFile;
-    g_journal.pending = nullptr;
-    g_journal.wholeFiles.clear();
-    g_journal.saved = 0;
+    g_journal.folderFd = -1;
+    g_journal.log = -1;
+    g_journal.started = OfflineNow();
+    g_journal.journal.version = UNDO_FORMAT_VERSION;
+    g_journal.journal.created = JournalTimeText(g_journal.started);
+    g_journal.journal.dataFile = dataFile && *dataFile ? dataFile : "(built in)";
     g_undoSaving = &kSaving;
 }
 
 bool SaveWholeFileForUndo(const std::string& windowsPath) {
-    for (const std::string& done : g_journal.wholeFiles)
-        if (done == windowsPath) return true;
-    if (!SaveFile(windowsPath, UNDO_CUT, nullptr)) return false;
-    g_journal.wholeFiles.push_back(windowsPath);
+    for (const WholeFile& done : g_journal.wholeFiles)
+        if (done.path == windowsPath) return true;
+    WholeFile whole;
+    unsigned number = 0;
+    UndoItem* item = SaveFile(windowsPath, UNDO_CUT, nullptr, &number, &whole);
+    if (!item) return false;
+    // Said once the run is over: what the file holds then tells.
+    delete item;
+    g_journal.wholeFiles.push_back(whole);
     return true;
 }
 
-void WholeFileReplaced(const std::string& windowsPath) {
-    std::string posix;
-    struct stat st;
-    if (ResolveMountedPath(windowsPath.c_str(), &posix) != MOUNTED_FOUND || lstat(posix.c_str(), &st) != 0) return;
-    // The item of this file is the one saved first for it.
-    for (UndoItem* item = g_journal.journal.items; item; item = item->next) {
-        if (item->kind != UNDO_FILE || item->change != UNDO_CUT || item->path != windowsPath) continue;
-        item->afterSize = static_cast<uint64_t>(st.st_size);
-        item->afterWritten = FileTimeOf(st.st_mtim);
-        break;
-    }
-    WriteManifest();
-}
-
 void NoteWholeFilesReplaced() {
-    for (const std::string& path : g_journal.wholeFiles) WholeFileReplaced(path);
+    for (const WholeFile& whole : g_journal.wholeFiles) {
+        std::string posix;
+        struct stat st;
+        MountedPathStatus status = ResolveMountedPath(whole.path.c_str(), &posix);
+        if (status == MOUNTED_FOUND && StillSaved(whole, posix)) {
+            g_journal.unwritten += LogDroppedLine(whole.number);
+            if (!whole.saved.empty()) unlinkat(g_journal.folderFd, whole.saved.c_str(), 0);
+            continue;
+        }
+        ++g_journal.kept;
+        // A file that cannot be looked at stays in doubt: undo then looks
+        // at its bytes.
+        if (status != MOUNTED_FOUND || lstat(posix.c_str(), &st) != 0) continue;
+        UndoItem after = {};
+        after.kind = UNDO_FILE;
+        after.change = UNDO_CUT;
+        after.afterSize = static_cast<uint64_t>(st.st_size);
+        after.afterWritten = FileTimeOfSpec(st.st_mtim);
+        g_journal.unwritten += LogDoneLine(after, whole.number);
+    }
+    g_journal.wholeFiles.clear();
 }
 
 void EndOfflineJournal() {
+    if (g_undoSaving != &kSaving) return;
     g_undoSaving = nullptr;
-    if (!g_journal.folder.empty()) ReportMessage(MSG_INFO, "\r\nUndo journal: %s\r\n", g_journal.folder.c_str());
-    FreeJournalItems(&g_journal.journal);
-}
-
-// -undo=list: each journal of the installation, the oldest first.
-int ListOfflineJournals(char driveLetter) {
-    std::vector<std::string> names = JournalFolders(driveLetter);
-    std::vector<std::string> journals;
-    for (const std::string& name : names)
-        if (IsJournalFolderName(name)) journals.push_back(name);
-    std::sort(journals.begin(), journals.end());
-    std::string root = UndoRoot(driveLetter);
-    if (journals.empty()) {
-        ReportMessage(MSG_INFO, "No undo journals in %s\r\n", root.c_str());
-        return 0;
+    if (g_journal.folder.empty()) return;
+    // A change saved and never reported stays, in doubt.
+    if (g_journal.pending) {
+        ++g_journal.kept;
+        delete g_journal.pending;
+        g_journal.pending = nullptr;
     }
-    ReportMessage(MSG_INFO, "Undo journals in %s:\r\n", root.c_str());
-    for (const std::string& name : journals) {
-        Journal journal = {};
-        std::string posix, text, problem;
-        if (ResolveMountedPath((root + "\\" + name + "\\manifest.json").c_str(), &posix) == MOUNTED_FOUND &&
-            ReadMountedFile(posix, &text) == 0 && ParseManifest(text, &journal, &problem))
-            ReportMessage(MSG_INFO, "%s\r\n", JournalListLine(name, journal).c_str());
-        else
-            ReportMessage(MSG_INFO, "%s  (cannot be read: %s)\r\n", name.c_str(),
-                          problem.empty() ? "its manifest cannot be read" : problem.c_str());
-        FreeJournalItems(&journal);
+    if (g_journal.log >= 0) {
+        if (!g_journal.unwritten.empty()) Append(g_journal.unwritten, true);
+        close(g_journal.log);
+        g_journal.log = -1;
     }
-    return 0;
-}
-
-int RestoreOfflineJournal(char driveLetter, const char* which) {
-    if (which && strcasecmp(which, "list") == 0) return ListOfflineJournals(driveLetter);
-    std::string folder = which && *which ? which : "";
-    // A journal's name alone is one of the installation's.
-    if (!folder.empty() && folder.find('\\') == std::string::npos) folder = UndoRoot(driveLetter) + "\\" + folder;
-    if (folder.empty()) {
-        std::string latest = LatestJournalFolder(JournalFolders(driveLetter));
-        if (latest.empty()) {
-            ReportMessage(MSG_ERROR, "No undo journal in %s\r\n", UndoRoot(driveLetter).c_str());
-            return 1;
-        }
-        folder = UndoRoot(driveLetter) + "\\" + latest;
+    if (g_journal.kept) {
+        ReportMessage(MSG_INFO, "\r\nUndo journal: %s\r\n", g_journal.folder.c_str());
+    } else {
+        // Every change that was saved for failed: nothing to put back.
+        std::string posix;
+        unlinkat(g_journal.folderFd, kManifest, 0);
+        if (ResolveMountedPath(g_journal.folder.c_str(), &posix) == MOUNTED_FOUND) rmdir(posix.c_str());
     }
-    Journal journal = {};
-    std::string posix, text, problem;
-    if (ResolveMountedPath((folder + "\\manifest.json").c_str(), &posix) != MOUNTED_FOUND ||
-        ReadMountedFile(posix, &text) != 0 || !ParseManifest(text, &journal, &problem)) {
-        ReportMessage(MSG_ERROR, "Cannot restore %s: %s\r\n", folder.c_str(),
-                      problem.empty() ? "its manifest cannot be read" : problem.c_str());
-        FreeJournalItems(&journal);
-        return 1;
-    }
-    if (!journal.restored.empty()) {
-        ReportMessage(MSG_ERROR, "%s was restored on %s already; nothing was changed\r\n", folder.c_str(),
-                      journal.restored.c_str());
-        FreeJournalItems(&journal);
-        return 1;
-    }
-    ReportMessage(MSG_INFO, "Restoring %s\r\n", folder.c_str());
-    unsigned restored = 0, notRestored = 0;
-    for (const UndoItem* item : RestoreOrder(journal)) {
-        std::string reason;
-        Outcome outcome = RestoreItem(folder, *item, &reason);
-        const char* kind = UndoKindWord(item->kind);
-        if (outcome == RESTORED) {
-            ++restored;
-            ReportMessage(MSG_INFO, "Restored %s %s\r\n", kind, item->path.c_str());
-        } else {
-            ++notRestored;
-            ReportMessage(MSG_INFO, "%s %s %s: %s\r\n", outcome == LEFT_ALONE ? "Left alone" : "Could not restore", kind,
-                          item->path.c_str(), reason.c_str());
-        }
-    }
-    journal.restored = JournalTimeText(Now());
-    if (ResolveMountedPath((folder + "\\manifest.json").c_str(), &posix) != MOUNTED_FOUND ||
-        ReplaceMountedFile(posix, ManifestText(journal)) != 0)
-        ReportMessage(MSG_ERROR, "The journal cannot be marked as restored: %s\r\n", "it cannot be written");
-    ReportMessage(MSG_INFO, "%u restored, %u not restored\r\n", restored, notRestored);
-    FreeJournalItems(&journal);
-    return notRestored ? 1 : 0;
+    close(g_journal.folderFd);
+    g_journal.folderFd = -1;
+    g_journal.folder.clear();
 }

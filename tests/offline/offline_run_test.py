@@ -216,12 +216,72 @@ def cut_off_journal(top):
     with open(os.path.join(journal, "manifest.json"), "w") as f:
         f.write("".join(json.dumps(line) + "\n" for line in lines) + '{"record": "done", "num')
     code, out = run(root, "--undo")
-    for line in ("Restored file C:\\GONE.EXE", "Left alone file C:\\STAY.EXE: the run was cut off before it changed it",
-                 "Restored file C:\\CUT.EXE", "2 restored, 1 not restored"):
+    for line in ("Restored file C:\\GONE.EXE",
+                 "Nothing to restore for file C:\\STAY.EXE: the run was cut off before it changed it",
+                 "Restored file C:\\CUT.EXE", "2 restored, 0 not restored, 1 not needed"):
         check(line in out, "cut-off journal: " + line + ": " + out)
+    check(code == 0, "cut-off journal: an item that needed nothing is no failure")
     for name, data in {"GONE.EXE": b"MZ gone", "STAY.EXE": b"MZ stay", "CUT.EXE": b"MZ whole"}.items():
         with open(os.path.join(root, name), "rb") as f:
             check(f.read() == data, "cut-off journal: " + name + " holds its bytes")
+
+
+def journal_is_a_log(root, name):
+    """The run's journal is the running program's log: its header first,
+    then one record a line, each item followed by its outcome; a file saved
+    whole (each hive, win.ini being mapped) is done with what it left."""
+    with open(os.path.join(root, "Mendrix", "Undo", name, "manifest.json"), "rb") as f:
+        text = f.read().decode("utf-8")
+    check(text.endswith("\n"), "the log ends with a whole line")
+    lines = [json.loads(line) for line in text.splitlines()]
+    check(lines[0].get("format") == "mendrix-undo-journal" and lines[0].get("version") == 2
+          and "record" not in lines[0], "the log's first line is its header: %s" % lines[0])
+    items = {r["number"]: r for r in lines[1:] if r.get("record") == "item"}
+    done = {r["number"]: r for r in lines[1:] if r.get("record") == "done"}
+    check(sorted(items) == list(range(1, 10)) and sorted(done) == sorted(items),
+          "nine items, each done: %s" % [r.get("record") for r in lines[1:]])
+    for number, item in items.items():
+        cut = item["change"] == "cut"
+        check(not cut or (done[number]["afterSize"] > 0 and done[number]["afterWritten"] > 0),
+              "a file saved whole is done with what it left: %s" % item["path"])
+        check(("bytes" in item) == (item["size"] <= 2048) and ("saved" in item) == (item["size"] > 2048),
+              "a small file is kept in its record, a larger one in a saved copy: %s" % item["path"])
+
+
+# Journals a limited user of the installation planted, newer than the run's
+# own but the last, whose saved copy alone is theirs: (name, what of it is
+# theirs, the reason given).
+PLANTED = [("99991231-235959", ".", "its folder belongs to another account (uid 1000)"),
+           ("99991231-235958", "manifest.json", "its manifest belongs to another account (uid 1000)"),
+           ("20000101-000000", "0001.sav", "its saved copy belongs to another account (uid 1000)")]
+
+
+def plant_journals(root):
+    """Each would put a file of the user's choosing in place as root."""
+    for name, theirs, _ in PLANTED:
+        folder = os.path.join(root, "Mendrix", "Undo", name)
+        os.makedirs(folder)
+        item = {"record": "item", "number": 1, "kind": "file", "change": "delete", "path": "C:\\Windows\\planted.exe",
+                "saved": "0001.sav", "attributes": 32, "size": 3000, "created": 0, "accessed": 0, "written": 0}
+        lines = [{"format": "mendrix-undo-journal", "version": 2, "created": "9999-12-31 23:59:59",
+                  "dataFile": "x"}, item, {"record": "done", "number": 1}]
+        with open(os.path.join(folder, "manifest.json"), "w") as f:
+            f.write("".join(json.dumps(line) + "\n" for line in lines))
+        with open(os.path.join(folder, "0001.sav"), "wb") as f:
+            f.write(b"\0" * 3000)
+        os.chown(os.path.join(folder, theirs), 1000, 1000)
+
+
+def planted_refused(root):
+    code, out = run(root, "-undo=list")
+    for name, _, why in PLANTED[:2]:
+        check("%s  (refused: %s)" % (name, why) in out, "-undo=list refuses %s: %s" % (name, out))
+    for name, _, why in PLANTED:
+        code, out = run(root, "-undo=" + name)
+        check(code == 1 and ("Cannot restore C:\\Mendrix\\Undo\\%s: %s" % (name, why) in out
+                             or "Could not restore file C:\\Windows\\planted.exe: " + why in out),
+              "-undo=%s refuses it: %s" % (name, out))
+    check(not os.path.exists(os.path.join(root, "Windows", "planted.exe")), "no planted journal is restored")
 
 
 def main():
@@ -341,10 +401,17 @@ def main():
         check(code == 0 and "Undo journals in C:\\Mendrix\\Undo:" in out and journals[0] in out,
               "-undo=list names the journal: " + out)
 
-        # --undo puts every file back with its bytes and times, the hives
-        # byte for byte; a second one changes nothing.
-        code, out = run(root, "--undo=" + journals[0])
+        journal_is_a_log(root, journals[0])
+        plant_journals(root)
+        planted_refused(root)
+
+        # --undo passes over the journals it refuses to the run's own, and
+        # puts every file back with its bytes and times, the hives byte for
+        # byte; a second one changes nothing.
+        code, out = run(root, "--undo")
         check(code == 0, "undo exits 0, not %d" % code)
+        for name, _, why in PLANTED[:2]:
+            check("Passed over C:\\Mendrix\\Undo\\%s: %s" % (name, why) in out, "--undo passes over " + name)
         check("9 restored, 0 not restored" in out, "undo restores 6 files and 3 hives: " + out)
         restored = snapshot(top)
         differ = sorted(k for k in set(before) | set(restored)
@@ -353,6 +420,17 @@ def main():
         check(differ == [], "undo puts the installation back as it was: %s" % differ)
         code, out = run(root, "--undo")
         check(code == 1 and "restored on" in out, "a restored journal is not restored again")
+
+        # A journal folder others may write to is moved aside when a run
+        # starts its journal, and one of its own is made.
+        undo = os.path.join(root, "Mendrix", "Undo")
+        os.chmod(undo, 0o777)
+        code, out = run(root, "-lf=/dev/null")
+        check("C:\\Mendrix\\Undo was moved aside to C:\\Mendrix\\Undo.untrusted: it lets another account "
+              "write to it (everyone)" in out.split("\r\n"), "the open Undo folder is moved aside: " + out)
+        check(sorted(os.listdir(undo + ".untrusted")) == sorted([journals[0]] + [p[0] for p in PLANTED])
+              and len(os.listdir(undo)) == 1 and os.stat(undo).st_mode & 0o022 == 0,
+              "the run keeps its journal in a new folder only it may write to")
         nothing_runs(top, root)
         nine_x(top)
         cut_off_journal(top)
