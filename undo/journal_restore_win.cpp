@@ -12,24 +12,12 @@
 #include "report/run_report.h"
 #include "script/text_util.h"
 #include "undo/journal_files_win.h"
+#include "undo/journal_restore.h"
 #include "undo/journal_security_win.h"
 #include "undo/system_state_win.h"
 #include "undo/undo_run.h"
 
 namespace {
-
-enum Outcome { RESTORED, LEFT_ALONE, FAILED, NOT_NEEDED };
-
-struct Result {
-    Outcome outcome;
-    std::string reason;
-};
-
-Result Restored() { return Result{RESTORED, ""}; }
-Result LeftAlone(const std::string& reason) { return Result{LEFT_ALONE, reason}; }
-Result Failed(const std::string& reason) { return Result{FAILED, reason}; }
-// An item in doubt whose change the run never made.
-Result NotNeeded() { return Result{NOT_NEEDED, "the run was cut off before it changed it"}; }
 
 bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
@@ -105,9 +93,9 @@ bool ReadPiece(SavedBytes* saved, std::string* piece, DWORD* got) {
 
 // Writes the saved bytes into a new file at path, with the item's times;
 // the attributes are set afterwards. A failed write leaves no file.
-Result WriteNewFile(const std::string& path, SavedBytes* saved, const UndoItem& item) {
+RestoreResult WriteNewFile(const std::string& path, SavedBytes* saved, const UndoItem& item) {
     HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return Failed(ProblemText(GetLastError()));
+    if (file == INVALID_HANDLE_VALUE) return ItemFailed(ProblemText(GetLastError()));
     Rewind(saved);
     std::string piece(kPieceSize, '\0');
     DWORD error = 0;
@@ -133,9 +121,9 @@ Result WriteNewFile(const std::string& path, SavedBytes* saved, const UndoItem& 
     CloseHandle(file);
     if (error) {
         DeleteFileA(path.c_str());
-        return Failed(ProblemText(error));
+        return ItemFailed(ProblemText(error));
     }
-    return Restored();
+    return ItemRestored();
 }
 
 // Whether the file at path holds exactly the saved bytes.
@@ -157,33 +145,33 @@ bool HoldsSavedBytes(const std::string& path, SavedBytes* saved, const UndoItem&
 
 // An item in doubt whose file is still as it was: only the attributes,
 // which go before the change, may have been taken.
-Result Unchanged(const UndoItem& item) {
+RestoreResult Unchanged(const UndoItem& item) {
     SetFileAttributesA(item.path.c_str(), item.attributes);
-    return NotNeeded();
+    return ItemNotNeeded();
 }
 
 // Puts the saved bytes in place of the file at the item's path: written
 // beside it first, so that the file goes only once its old bytes are all on
 // disk again.
-Result ReplaceFile(SavedBytes* saved, const UndoItem& item) {
+RestoreResult ReplaceFile(SavedBytes* saved, const UndoItem& item) {
     std::string beside = item.path + ".mdx-undo";
     DeleteFileA(beside.c_str());
-    Result result = WriteNewFile(beside, saved, item);
-    if (result.outcome != RESTORED) return result;
+    RestoreResult result = WriteNewFile(beside, saved, item);
+    if (result.outcome != RESTORE_DONE) return result;
     SetFileAttributesA(item.path.c_str(), FILE_ATTRIBUTE_NORMAL);
     if (!DeleteFileA(item.path.c_str()) || !MoveFileA(beside.c_str(), item.path.c_str())) {
         DWORD error = GetLastError();
         DeleteFileA(beside.c_str());
-        return Failed(ProblemText(error));
+        return ItemFailed(ProblemText(error));
     }
     SetFileAttributesA(item.path.c_str(), item.attributes);
     return result;
 }
 
-Result RestoreCutFile(SavedBytes* saved, const UndoItem& item) {
+RestoreResult RestoreCutFile(SavedBytes* saved, const UndoItem& item) {
     WIN32_FIND_DATAA found;
     HANDLE search = FindFirstFileA(item.path.c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return LeftAlone("it is no longer there");
+    if (search == INVALID_HANDLE_VALUE) return ItemLeftAlone("it is no longer there");
     FindClose(search);
     if (item.inDoubt) {
         // What the cut left is not on record: a file that still holds its
@@ -193,7 +181,7 @@ Result RestoreCutFile(SavedBytes* saved, const UndoItem& item) {
     }
     uint64_t size = static_cast<uint64_t>(found.nFileSizeHigh) << 32 | found.nFileSizeLow;
     if (size != item.afterSize || FileTimeValue(found.ftLastWriteTime) != item.afterWritten)
-        return LeftAlone("it was changed again since the run");
+        return ItemLeftAlone("it was changed again since the run");
     return ReplaceFile(saved, item);
 }
 
@@ -202,40 +190,40 @@ Result RestoreCutFile(SavedBytes* saved, const UndoItem& item) {
 // only its attributes, cleared before the change, come back. Answers false
 // when the file is to be restored from its copy as usual (Windows has
 // started since, or the file went meanwhile).
-bool TookBackScheduled(const UndoItem& item, Result* result) {
+bool TookBackScheduled(const UndoItem& item, RestoreResult* result) {
     switch (TakeBackAtRestart(item.scheduled.c_str(), item.change == UNDO_MOVE)) {
     case RESTART_TAKEN_BACK:
         if (!Exists(item.path)) return false;
         SetFileAttributesA(item.path.c_str(), item.attributes);
-        *result = Restored();
+        *result = ItemRestored();
         return true;
     case RESTART_NOT_PENDING:
         return false;
     case RESTART_CANNOT_TAKE_BACK:
         break;
     }
-    *result = Failed("what was to happen to it when Windows restarts cannot be taken back");
+    *result = ItemFailed("what was to happen to it when Windows restarts cannot be taken back");
     return true;
 }
 
-Result RestoreFile(const std::string& folder, const UndoItem& item) {
-    Result waiting;
+RestoreResult RestoreFile(const std::string& folder, const UndoItem& item) {
+    RestoreResult waiting;
     if (!item.scheduled.empty() && TookBackScheduled(item, &waiting)) return waiting;
     SavedBytes saved;
     std::string problem = OpenSaved(folder, item, &saved);
-    if (!problem.empty()) return Failed(problem);
-    Result result;
+    if (!problem.empty()) return ItemFailed(problem);
+    RestoreResult result;
     if (item.change == UNDO_CUT) {
         result = RestoreCutFile(&saved, item);
     } else if (Exists(item.path)) {
         result = item.inDoubt && HoldsSavedBytes(item.path, &saved, item) ? Unchanged(item)
-                 : item.inDoubt                                            ? NotNeeded()
-                                                                           : LeftAlone("it exists again");
+                 : item.inDoubt                                            ? ItemNotNeeded()
+                                                                           : ItemLeftAlone("it exists again");
     } else {
         result = WriteNewFile(item.path, &saved, item);
-        if (result.outcome == RESTORED) SetFileAttributesA(item.path.c_str(), item.attributes);
+        if (result.outcome == RESTORE_DONE) SetFileAttributesA(item.path.c_str(), item.attributes);
         // The moved file goes away only where it is still what was moved.
-        if (result.outcome == RESTORED && item.change == UNDO_MOVE && !item.destination.empty() &&
+        if (result.outcome == RESTORE_DONE && item.change == UNDO_MOVE && !item.destination.empty() &&
             HoldsSavedBytes(item.destination, &saved, item)) {
             SetFileAttributesA(item.destination.c_str(), FILE_ATTRIBUTE_NORMAL);
             DeleteFileA(item.destination.c_str());
@@ -245,40 +233,40 @@ Result RestoreFile(const std::string& folder, const UndoItem& item) {
     return result;
 }
 
-Result RestoreRegistryValue(const UndoItem& item) {
+RestoreResult RestoreRegistryValue(const UndoItem& item) {
     HKEY key;
     if (RegCreateKeyExA(UndoRootKey(item.root), item.path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
                         nullptr) != ERROR_SUCCESS)
-        return Failed("its key cannot be opened");
+        return ItemFailed("its key cannot be opened");
     uint32_t type = 0;
     std::string data;
     bool there = ReadRegistryValue(key, item.name, &type, &data) == ERROR_SUCCESS;
     bool untouched = there && type == item.type && data == item.data;
-    Result result = Restored();
+    RestoreResult result = ItemRestored();
     if (item.inDoubt && (item.change == UNDO_DELETE ? there : untouched))
-        result = NotNeeded();
+        result = ItemNotNeeded();
     else if (item.change == UNDO_DELETE && there)
-        result = LeftAlone("it was set again");
+        result = ItemLeftAlone("it was set again");
     else if (item.change == UNDO_RESET && (!there || type != item.newType || data != item.newData))
-        result = LeftAlone("it was changed again since the run");
+        result = ItemLeftAlone("it was changed again since the run");
     else if (RegSetValueExA(key, item.name.c_str(), 0, item.type, reinterpret_cast<const BYTE*>(item.data.data()),
                             static_cast<DWORD>(item.data.size())) != ERROR_SUCCESS)
-        result = Failed("it cannot be written");
+        result = ItemFailed("it cannot be written");
     RegFlushKey(key);
     RegCloseKey(key);
     return result;
 }
 
-Result RestoreRegistryKey(const UndoItem& item) {
+RestoreResult RestoreRegistryKey(const UndoItem& item) {
     HKEY root = UndoRootKey(item.root);
     HKEY key;
     if (RegOpenKeyExA(root, item.path.c_str(), 0, KEY_READ, &key) == ERROR_SUCCESS) {
         RegCloseKey(key);
-        return item.inDoubt ? NotNeeded() : LeftAlone("it exists again");
+        return item.inDoubt ? ItemNotNeeded() : ItemLeftAlone("it exists again");
     }
     if (RegCreateKeyExA(root, item.path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
         ERROR_SUCCESS)
-        return Failed("it cannot be created");
+        return ItemFailed("it cannot be created");
     bool ok = true;
     for (const UndoKeyEntry& e : item.keyEntries) {
         HKEY sub = key;
@@ -294,12 +282,12 @@ Result RestoreRegistryKey(const UndoItem& item) {
     }
     RegFlushKey(key);
     RegCloseKey(key);
-    return ok ? Restored() : Failed("some of its values cannot be written");
+    return ok ? ItemRestored() : ItemFailed("some of its values cannot be written");
 }
 
 const char kMissing[] = "\x01mendrix-missing\x01";
 
-Result RestoreIniEntry(const UndoItem& item) {
+RestoreResult RestoreIniEntry(const UndoItem& item) {
     const char* file = item.path.c_str();
     // The profile functions keep a cached copy of the file: it is dropped
     // first, so that the reading sees the file as it is now.
@@ -309,28 +297,28 @@ Result RestoreIniEntry(const UndoItem& item) {
                                             static_cast<DWORD>(now.size()), file);
     now.resize(length);
     if (item.inDoubt && (item.change == UNDO_DELETE ? now != kMissing : lstrcmpiA(now.c_str(), item.data.c_str()) == 0))
-        return NotNeeded();
-    if (item.change == UNDO_DELETE && now != kMissing) return LeftAlone("it was set again");
+        return ItemNotNeeded();
+    if (item.change == UNDO_DELETE && now != kMissing) return ItemLeftAlone("it was set again");
     if (item.change == UNDO_RESET && lstrcmpiA(now.c_str(), item.newData.c_str()) != 0)
-        return LeftAlone("it was changed again since the run");
+        return ItemLeftAlone("it was changed again since the run");
     if (!WritePrivateProfileStringA(item.section.c_str(), item.name.c_str(), item.data.c_str(), file))
-        return Failed("the file cannot be written");
+        return ItemFailed("the file cannot be written");
     WritePrivateProfileStringA(nullptr, nullptr, nullptr, file);
-    return Restored();
+    return ItemRestored();
 }
 
-Result RestoreService(const UndoItem& item) {
+RestoreResult RestoreService(const UndoItem& item) {
     UndoService current;
     ServiceLookup lookup = ReadServiceConfig(item.path, &current);
     if (lookup == SERVICE_FOUND || lookup == SERVICE_UNREADABLE)
-        return item.inDoubt ? NotNeeded() : LeftAlone("it exists again");
-    if (lookup == SERVICE_NO_MANAGER) return Failed("this system has no service manager");
+        return item.inDoubt ? ItemNotNeeded() : ItemLeftAlone("it exists again");
+    if (lookup == SERVICE_NO_MANAGER) return ItemFailed("this system has no service manager");
     DWORD error = CreateSavedService(item.path, item.service);
-    if (error == ERROR_SERVICE_EXISTS) return LeftAlone("it exists again");
-    return error ? Failed(ProblemText(error)) : Restored();
+    if (error == ERROR_SERVICE_EXISTS) return ItemLeftAlone("it exists again");
+    return error ? ItemFailed(ProblemText(error)) : ItemRestored();
 }
 
-Result RestoreItem(const std::string& folder, const UndoItem& item) {
+RestoreResult RestoreItem(const std::string& folder, const UndoItem& item) {
     switch (item.kind) {
     case UNDO_FILE:
         return RestoreFile(folder, item);
@@ -345,39 +333,11 @@ Result RestoreItem(const std::string& folder, const UndoItem& item) {
     case UNDO_DAMAGED:
         break;
     }
-    return Failed(item.problem);
+    return ItemFailed(item.problem);
 }
 
-// What the item's line names: the path, the key and value, the INI entry.
-std::string Shown(const UndoItem& item) {
-    static const char* const kRoots[] = {"HKCR", "HKCU", "HKLM", "HKU", "HKPD", "HKCC", "HKDD"};
-    std::string root = (item.root & 0xF) < 7 ? kRoots[item.root & 0xF] : "";
-    switch (item.kind) {
-    case UNDO_REGISTRY_VALUE:
-        return root + "\\" + item.path + "\\" + (item.name.empty() ? "Default" : item.name);
-    case UNDO_REGISTRY_KEY:
-        return root + "\\" + item.path;
-    case UNDO_INI_ENTRY:
-        return item.path + " [" + item.section + "] " + item.name;
-    default:
-        return item.path;
-    }
-}
-
-int32_t ReportKindOf(int kind) {
-    switch (kind) {
-    case UNDO_REGISTRY_VALUE: return ITEM_REGISTRY_VALUE;
-    case UNDO_REGISTRY_KEY: return ITEM_REGISTRY_KEY;
-    case UNDO_INI_ENTRY: return ITEM_INI_ENTRY;
-    case UNDO_SERVICE: return ITEM_SERVICE;
-    default: return ITEM_FILE;
-    }
-}
-
-std::string FolderOf(const char* which) {
-    if (strchr(which, '\\')) return which;
-    return UndoRoot() + "\\" + which;
-}
+// The journals of this machine, on the drive that holds Windows.
+bool HasManifest(const std::string& folder) { return Exists(ManifestPath(folder)); }
 
 std::string NowText() {
     SYSTEMTIME now;
@@ -385,118 +345,9 @@ std::string NowText() {
     return JournalTimeText(JournalTime{now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond});
 }
 
-int ListJournals() {
-    std::vector<std::string> names = JournalFolders();
-    if (names.empty()) {
-        ReportMessage(MSG_INFO, "No undo journals in %s\r\n", UndoRoot().c_str());
-        return 0;
-    }
-    ReportMessage(MSG_INFO, "Undo journals in %s:\r\n", UndoRoot().c_str());
-    for (const std::string& name : names) {
-        Journal journal = {};
-        std::string problem;
-        bool refused = false;
-        if (ReadManifest(UndoRoot() + "\\" + name, &journal, &problem, &refused))
-            ReportMessage(MSG_INFO, "%s\r\n", JournalListLine(name, journal).c_str());
-        else
-            ReportMessage(MSG_INFO, "%s  (%s: %s)\r\n", name.c_str(), refused ? "refused" : "cannot be read",
-                          problem.c_str());
-        FreeJournalItems(&journal);
-    }
-    return 0;
-}
-
-// Puts each item back and reports it; answers the exit code.
-int RestoreItems(const std::string& folder, Journal* journal) {
-    ReportMessage(MSG_INFO, "Restoring %s\r\n", folder.c_str());
-    unsigned restored = 0, notRestored = 0, notNeeded = 0;
-    for (const UndoItem* item : RestoreOrder(*journal)) {
-        Result result = RestoreItem(folder, *item);
-        const char* kind = UndoKindWord(item->kind);
-        std::string shown = Shown(*item);
-        int32_t outcome = OUTCOME_FAILED;
-        if (result.outcome == RESTORED) {
-            ++restored;
-            outcome = OUTCOME_DONE;
-            ReportMessage(MSG_INFO, "Restored %s %s\r\n", kind, shown.c_str());
-        } else if (result.outcome == NOT_NEEDED) {
-            ++notNeeded;
-            outcome = OUTCOME_FOUND;
-            ReportMessage(MSG_INFO, "Nothing to restore for %s %s: %s\r\n", kind, shown.c_str(), result.reason.c_str());
-        } else {
-            ++notRestored;
-            ReportMessage(MSG_INFO, "%s %s %s: %s\r\n", result.outcome == LEFT_ALONE ? "Left alone" : "Could not restore",
-                          kind, shown.c_str(), result.reason.c_str());
-        }
-        // The reason a restore was refused stands where a scan names what
-        // matched.
-        RecordItem(ReportKindOf(item->kind), shown.c_str(), result.reason.c_str(), "restore", outcome);
-    }
-    // Marked even when some items stayed out: a second restore would only
-    // find what came back in their place.
-    std::string problem;
-    if (!MarkRestored(folder, journal, NowText(), &problem))
-        ReportMessage(MSG_ERROR, "The journal cannot be marked as restored: %s\r\n", problem.c_str());
-    if (notNeeded)
-        ReportMessage(MSG_INFO, "%u restored, %u not restored, %u not needed\r\n", restored, notRestored, notNeeded);
-    else
-        ReportMessage(MSG_INFO, "%u restored, %u not restored\r\n", restored, notRestored);
-    return notRestored ? 1 : 0;
-}
-
-enum { PASSED_OVER = -1 };
-
-// Restores one journal; answers the exit code. The latest journal, chosen
-// by name, is passed over (PASSED_OVER) when it is not an administrator's
-// or never got its manifest, so that a planted one cannot stand in front
-// of the program's own.
-int Restore(const std::string& folder, bool latest) {
-    Journal journal = {};
-    std::string problem;
-    bool refused = false;
-    int result = 1;
-    if (latest && !Exists(ManifestPath(folder))) {
-        ReportMessage(MSG_ERROR, "Passed over %s: its manifest cannot be read\r\n", folder.c_str());
-        result = PASSED_OVER;
-    } else if (!ReadManifest(folder, &journal, &problem, &refused)) {
-        bool passOver = latest && refused;
-        ReportMessage(MSG_ERROR, "%s %s: %s\r\n", passOver ? "Passed over" : "Cannot restore", folder.c_str(),
-                      problem.c_str());
-        if (passOver) result = PASSED_OVER;
-    } else if (!journal.restored.empty()) {
-        ReportMessage(MSG_ERROR, "%s was restored on %s already; nothing was changed\r\n", folder.c_str(),
-                      journal.restored.c_str());
-    } else if (ReportOnlyRun()) {
-        CopyBounded(g_runFacts.undoJournal, sizeof g_runFacts.undoJournal, folder.c_str());
-        // Nothing is put back and the journal stays unmarked.
-        for (const UndoItem* item : RestoreOrder(journal)) {
-            std::string shown = Shown(*item);
-            ReportWouldDo("restore %s %s", UndoKindWord(item->kind), shown.c_str());
-            RecordItem(ReportKindOf(item->kind), shown.c_str(), "", "restore", OUTCOME_WOULD);
-        }
-        result = 0;
-    } else {
-        CopyBounded(g_runFacts.undoJournal, sizeof g_runFacts.undoJournal, folder.c_str());
-        result = RestoreItems(folder, &journal);
-    }
-    FreeJournalItems(&journal);
-    return result;
-}
-
 }  // namespace
 
 int RunUndoCommand(const char* which) {
-    if (which && lstrcmpiA(which, "list") == 0) return ListJournals();
-    if (which && *which) return Restore(FolderOf(which), false);
-    std::vector<std::string> names = JournalFolders();
-    for (;;) {
-        std::string latest = LatestJournalFolder(names);
-        if (latest.empty()) break;
-        int result = Restore(UndoRoot() + "\\" + latest, true);
-        if (result != PASSED_OVER) return result;
-        for (size_t i = 0; i < names.size(); ++i)
-            if (names[i] == latest) names.erase(names.begin() + static_cast<long>(i));
-    }
-    ReportMessage(MSG_ERROR, "No undo journal in %s\r\n", UndoRoot().c_str());
-    return 1;
+    JournalShelf shelf = {UndoRoot(), JournalFolders, HasManifest, ReadManifest, RestoreItem, MarkRestored, NowText};
+    return RunJournalRestore(shelf, which);
 }

@@ -22,24 +22,12 @@
 #include "offline/program/offline_undo.h"
 #include "report/message.h"
 #include "undo/journal_log.h"
+#include "undo/journal_restore.h"
 
 namespace {
 
 // A manifest or saved copy larger than this is not read.
 const size_t kReadLimit = 1024u * 1024 * 1024;
-
-enum Outcome { RESTORED, LEFT_ALONE, FAILED, NOT_NEEDED };
-
-struct Result {
-    Outcome outcome;
-    std::string reason;
-};
-
-Result Restored() { return Result{RESTORED, ""}; }
-Result LeftAlone(const std::string& reason) { return Result{LEFT_ALONE, reason}; }
-Result Failed(const std::string& reason) { return Result{FAILED, reason}; }
-// An item in doubt whose change the run never made.
-Result NotNeeded() { return Result{NOT_NEEDED, "the run was cut off before it changed it"}; }
 
 std::string ManifestOf(const std::string& folder) { return folder + "\\manifest.json"; }
 
@@ -82,7 +70,8 @@ bool ReadManifest(const std::string& folder, Journal* journal, std::string* prob
 // Marks the journal restored at the time: a log gets a record at its end,
 // after any line a cut-off run left unfinished is taken off; a version-1
 // manifest is written anew.
-bool MarkRestored(const std::string& folder, Journal* journal, const std::string& time) {
+bool MarkRestored(const std::string& folder, Journal* journal, const std::string& time, std::string* problem) {
+    *problem = "it cannot be written";
     std::string posix, text;
     if (ResolveMountedPath(ManifestOf(folder).c_str(), &posix) != MOUNTED_FOUND) return false;
     if (journal->version != UNDO_FORMAT_VERSION) {
@@ -130,7 +119,7 @@ bool Holds(const std::string& posix, const std::string& saved) {
 
 // Writes the saved bytes as the file at the item's path (replacing what is
 // there whole), with the item's times.
-Result PutBack(const UndoItem& item, const std::string& bytes) {
+RestoreResult PutBack(const UndoItem& item, const std::string& bytes) {
     std::string posix;
     MountedPathStatus status = ResolveMountedPath(item.path.c_str(), &posix);
     if (status == MOUNTED_NO_FOLDER) {
@@ -144,63 +133,47 @@ Result PutBack(const UndoItem& item, const std::string& bytes) {
         status = ResolveMountedPath(item.path.c_str(), &posix);
     }
     uint32_t error = status == MOUNTED_FOUND || status == MOUNTED_MISSING ? ReplaceMountedFile(posix, bytes) : 5;
-    if (error) return Failed("it cannot be written");
+    if (error) return ItemFailed("it cannot be written");
     struct timespec times[2] = {TimespecOf(item.accessed), TimespecOf(item.written)};
     utimensat(AT_FDCWD, posix.c_str(), times, AT_SYMLINK_NOFOLLOW);
-    return Restored();
+    return ItemRestored();
 }
 
-Result RestoreCutFile(const UndoItem& item, const std::string& posix, const std::string& bytes) {
+RestoreResult RestoreCutFile(const UndoItem& item, const std::string& posix, const std::string& bytes) {
     struct stat st;
-    if (lstat(posix.c_str(), &st) != 0) return LeftAlone("it is no longer there");
+    if (lstat(posix.c_str(), &st) != 0) return ItemLeftAlone("it is no longer there");
     if (item.inDoubt) {
         // What the cut left is not on record: a file that still holds its
         // old bytes was not cut, and any other was.
-        return Holds(posix, bytes) ? NotNeeded() : PutBack(item, bytes);
+        return Holds(posix, bytes) ? ItemNotNeeded() : PutBack(item, bytes);
     }
     if (static_cast<uint64_t>(st.st_size) != item.afterSize || FileTimeOfSpec(st.st_mtim) != item.afterWritten)
-        return LeftAlone("it was changed again since the run");
+        return ItemLeftAlone("it was changed again since the run");
     return PutBack(item, bytes);
 }
 
-Result RestoreFile(const std::string& folder, const UndoItem& item) {
+RestoreResult RestoreFile(const std::string& folder, const UndoItem& item) {
     std::string bytes, posix;
     std::string problem = SavedBytes(folder, item, &bytes);
-    if (!problem.empty()) return Failed(problem);
+    if (!problem.empty()) return ItemFailed(problem);
     MountedPathStatus status = ResolveMountedPath(item.path.c_str(), &posix);
     if (item.change == UNDO_CUT) {
-        if (status != MOUNTED_FOUND) return LeftAlone("it is no longer there");
+        if (status != MOUNTED_FOUND) return ItemLeftAlone("it is no longer there");
         return RestoreCutFile(item, posix, bytes);
     }
-    if (status == MOUNTED_FOUND || status == MOUNTED_LINK) return item.inDoubt ? NotNeeded() : LeftAlone("it exists again");
-    Result result = PutBack(item, bytes);
+    if (status == MOUNTED_FOUND || status == MOUNTED_LINK) return item.inDoubt ? ItemNotNeeded() : ItemLeftAlone("it exists again");
+    RestoreResult result = PutBack(item, bytes);
     // The moved file goes away only where it is still what was moved.
-    if (result.outcome == RESTORED && item.change == UNDO_MOVE && !item.destination.empty() &&
+    if (result.outcome == RESTORE_DONE && item.change == UNDO_MOVE && !item.destination.empty() &&
         ResolveMountedPath(item.destination.c_str(), &posix) == MOUNTED_FOUND && Holds(posix, bytes))
         unlink(posix.c_str());
     return result;
 }
 
-Result RestoreItem(const std::string& folder, const UndoItem& item) {
+RestoreResult RestoreItem(const std::string& folder, const UndoItem& item) {
     if (item.kind == UNDO_FILE) return RestoreFile(folder, item);
-    if (item.kind == UNDO_DAMAGED) return Failed(item.problem);
-    return Failed("an offline run does not restore it");
-}
-
-// What the item's line names: the path, the key and value, the INI entry.
-std::string Shown(const UndoItem& item) {
-    static const char* const kRoots[] = {"HKCR", "HKCU", "HKLM", "HKU", "HKPD", "HKCC", "HKDD"};
-    std::string root = (item.root & 0xF) < 7 ? kRoots[item.root & 0xF] : "";
-    switch (item.kind) {
-    case UNDO_REGISTRY_VALUE:
-        return root + "\\" + item.path + "\\" + (item.name.empty() ? "Default" : item.name);
-    case UNDO_REGISTRY_KEY:
-        return root + "\\" + item.path;
-    case UNDO_INI_ENTRY:
-        return item.path + " [" + item.section + "] " + item.name;
-    default:
-        return item.path;
-    }
+    if (item.kind == UNDO_DAMAGED) return ItemFailed(item.problem);
+    return ItemFailed("an offline run does not restore it");
 }
 
 // The journal folders under the root: folders of a journal's name, never
@@ -222,103 +195,22 @@ std::vector<std::string> JournalFolders(char letter) {
     return names;
 }
 
-// -undo=list: each journal of the installation, the oldest first.
-int ListJournals(char letter) {
-    std::vector<std::string> names = JournalFolders(letter);
-    std::string root = OfflineUndoRoot(letter);
-    if (names.empty()) {
-        ReportMessage(MSG_INFO, "No undo journals in %s\r\n", root.c_str());
-        return 0;
-    }
-    ReportMessage(MSG_INFO, "Undo journals in %s:\r\n", root.c_str());
-    for (const std::string& name : names) {
-        Journal journal = {};
-        std::string problem;
-        bool refused = false;
-        if (ReadManifest(root + "\\" + name, &journal, &problem, &refused))
-            ReportMessage(MSG_INFO, "%s\r\n", JournalListLine(name, journal).c_str());
-        else
-            ReportMessage(MSG_INFO, "%s  (%s: %s)\r\n", name.c_str(), refused ? "refused" : "cannot be read",
-                          problem.c_str());
-        FreeJournalItems(&journal);
-    }
-    return 0;
+bool HasManifest(const std::string& folder) {
+    std::string posix;
+    return ResolveMountedPath(ManifestOf(folder).c_str(), &posix) == MOUNTED_FOUND;
 }
 
-// Puts each item back and reports it; answers the exit code.
-int RestoreItems(const std::string& folder, Journal* journal) {
-    ReportMessage(MSG_INFO, "Restoring %s\r\n", folder.c_str());
-    unsigned restored = 0, notRestored = 0, notNeeded = 0;
-    for (const UndoItem* item : RestoreOrder(*journal)) {
-        Result result = RestoreItem(folder, *item);
-        const char* kind = UndoKindWord(item->kind);
-        std::string shown = Shown(*item);
-        if (result.outcome == RESTORED) {
-            ++restored;
-            ReportMessage(MSG_INFO, "Restored %s %s\r\n", kind, shown.c_str());
-        } else if (result.outcome == NOT_NEEDED) {
-            ++notNeeded;
-            ReportMessage(MSG_INFO, "Nothing to restore for %s %s: %s\r\n", kind, shown.c_str(), result.reason.c_str());
-        } else {
-            ++notRestored;
-            ReportMessage(MSG_INFO, "%s %s %s: %s\r\n", result.outcome == LEFT_ALONE ? "Left alone" : "Could not restore",
-                          kind, shown.c_str(), result.reason.c_str());
-        }
-    }
-    // Marked even when some items stayed out: a second restore would only
-    // find what came back in their place.
-    if (!MarkRestored(folder, journal, JournalTimeText(OfflineNow())))
-        ReportMessage(MSG_ERROR, "The journal cannot be marked as restored: %s\r\n", "it cannot be written");
-    if (notNeeded)
-        ReportMessage(MSG_INFO, "%u restored, %u not restored, %u not needed\r\n", restored, notRestored, notNeeded);
-    else
-        ReportMessage(MSG_INFO, "%u restored, %u not restored\r\n", restored, notRestored);
-    return notRestored ? 1 : 0;
-}
+std::string NowText() { return JournalTimeText(OfflineNow()); }
 
-enum { PASSED_OVER = -1 };
+char g_letter;
 
-// Restores one journal; answers the exit code. The latest journal, chosen
-// by name, is passed over (PASSED_OVER) when it is refused or never got its
-// manifest, so that a planted one cannot stand in front of the program's own.
-int Restore(const std::string& folder, bool latest) {
-    Journal journal = {};
-    std::string problem, posix;
-    bool refused = false;
-    int result = 1;
-    if (latest && ResolveMountedPath(ManifestOf(folder).c_str(), &posix) != MOUNTED_FOUND) {
-        ReportMessage(MSG_ERROR, "Passed over %s: its manifest cannot be read\r\n", folder.c_str());
-        result = PASSED_OVER;
-    } else if (!ReadManifest(folder, &journal, &problem, &refused)) {
-        bool passOver = latest && refused;
-        ReportMessage(MSG_ERROR, "%s %s: %s\r\n", passOver ? "Passed over" : "Cannot restore", folder.c_str(),
-                      problem.c_str());
-        if (passOver) result = PASSED_OVER;
-    } else if (!journal.restored.empty()) {
-        ReportMessage(MSG_ERROR, "%s was restored on %s already; nothing was changed\r\n", folder.c_str(),
-                      journal.restored.c_str());
-    } else {
-        result = RestoreItems(folder, &journal);
-    }
-    FreeJournalItems(&journal);
-    return result;
-}
+std::vector<std::string> InstallationJournals() { return JournalFolders(g_letter); }
 
 }  // namespace
 
 int RestoreOfflineJournal(char driveLetter, const char* which) {
-    if (which && strcasecmp(which, "list") == 0) return ListJournals(driveLetter);
-    std::string root = OfflineUndoRoot(driveLetter);
-    // A journal's name alone is one of the installation's.
-    if (which && *which) return Restore(strchr(which, '\\') ? which : root + "\\" + which, false);
-    std::vector<std::string> names = JournalFolders(driveLetter);
-    while (!names.empty()) {
-        std::string latest = LatestJournalFolder(names);
-        if (latest.empty()) break;
-        int result = Restore(root + "\\" + latest, true);
-        if (result != PASSED_OVER) return result;
-        names.erase(std::find(names.begin(), names.end(), latest));
-    }
-    ReportMessage(MSG_ERROR, "No undo journal in %s\r\n", root.c_str());
-    return 1;
+    g_letter = driveLetter;
+    JournalShelf shelf = {OfflineUndoRoot(driveLetter), InstallationJournals, HasManifest, ReadManifest,
+                          RestoreItem,                  MarkRestored,         NowText};
+    return RunJournalRestore(shelf, which);
 }
