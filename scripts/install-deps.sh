@@ -22,7 +22,7 @@ PACKAGES=(
   wine wine64 fonts-wine
   xvfb xauth xdotool openbox x11-apps imagemagick
   libexpat1-dev
-  libhivex-dev python3-hivex libwin-hivex-perl
+  libhivex-dev python3-hivex libwin-hivex-perl ntfs-3g
 )
 # The 32-bit Wine loader and libraries are installed on every machine: the
 # 32-bit programs are built everywhere, even where the kernel cannot run them.

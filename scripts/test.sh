@@ -29,7 +29,7 @@ if [ "$runs32" = "yes" ]; then trees+=(win); fi
 
 status=0
 summary=()
-total=0; failed=0
+total=0; failed=0; skipped=0
 for tree in "${trees[@]}"; do
   log="$BUILD/$tree-tests.log"
   echo "== tests of build/$tree"
@@ -37,9 +37,16 @@ for tree in "${trees[@]}"; do
   t=$(grep -Eo 'out of [0-9]+' "$log" | grep -Eo '[0-9]+' | tail -1 || true)
   f=$(grep -Eo '[0-9]+ tests failed' "$log" | grep -Eo '[0-9]+' | tail -1 || true)
   t=${t:-0}; f=${f:-0}
+  # A test that cannot run here says why and counts as not run, never as passed.
+  s=$(grep -c '(Skipped)$' "$log" || true)
   if [ "$t" -eq 0 ]; then status=1; fi
-  total=$((total + t)); failed=$((failed + f))
-  summary+=("build/$tree: $((t - f)) passed, $f failed")
+  total=$((total + t)); failed=$((failed + f)); skipped=$((skipped + s))
+  line="build/$tree: $((t - f - s)) passed, $f failed"
+  if [ "$s" -gt 0 ]; then
+    line+=", $s NOT run:"
+    while read -r why; do line+=$'\n  '"$why"; done < <(grep -h 'not run: ' "$BUILD/$tree/Testing/Temporary/LastTest.log" || true)
+  fi
+  summary+=("$line")
 done
 
 echo
@@ -47,5 +54,5 @@ for line in "${summary[@]}"; do echo "$line"; done
 if [ "$runs32" != "yes" ]; then
   echo "build/win (32-bit Windows programs): built but NOT run, because this machine cannot run them: ${runs32#no: }"
 fi
-echo "$((total - failed)) passed, $failed failed"
+echo "$((total - failed - skipped)) passed, $failed failed$( [ "$skipped" -gt 0 ] && echo ", $skipped NOT run (see above)")"
 exit $status
