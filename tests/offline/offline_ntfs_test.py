@@ -64,7 +64,10 @@ def owned_by(owner):
 
 
 def mount(top):
-    if not shutil.which("mkntfs") or not shutil.which("ntfs-3g"):
+    # mkntfs lives in the system's own program folders, which a user's PATH may leave out.
+    path = os.environ.get("PATH", "") + ":/usr/sbin:/sbin"
+    mkntfs, ntfs3g = shutil.which("mkntfs", path=path), shutil.which("ntfs-3g", path=path)
+    if not mkntfs or not ntfs3g:
         not_run("ntfs-3g is not installed (scripts/install-deps.sh installs it)")
     if os.geteuid() != 0:
         not_run("mounting a volume needs root")
@@ -73,9 +76,9 @@ def mount(top):
     image, point = os.path.join(top, "volume.img"), os.path.join(top, "c")
     with open(image, "wb") as f:
         f.truncate(24 << 20)
-    subprocess.run(["mkntfs", "-F", "-f", "-q", image], check=True, capture_output=True)
+    subprocess.run([mkntfs, "-F", "-f", "-q", image], check=True, capture_output=True)
     os.makedirs(point)
-    result = subprocess.run(["ntfs-3g", image, point], capture_output=True)
+    result = subprocess.run([ntfs3g, image, point], capture_output=True)
     if result.returncode != 0:
         not_run("ntfs-3g cannot mount here: " + result.stderr.decode(errors="replace").strip())
     return point
