@@ -4,6 +4,8 @@
 #include <string.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+
 #include "offline/ansi_names.h"
 #include "offline/hive_registry.h"
 #include "offline/mounted_tree.h"
@@ -146,6 +148,44 @@ UserFolders FoldersOf(const Installation& installation, const OfflineProfile& us
     return folders;
 }
 
+// The folder when it is there on the mount; empty otherwise.
+std::string IfPresent(const std::string& folder) {
+    std::string posix;
+    return ResolveMountedPath(folder.c_str(), &posix) == MOUNTED_FOUND ? folder : "";
+}
+
+// A 9x installation's registry is not read, so its folders are where
+// Windows keeps them: the shared ones under All Users; a user's under the
+// Windows folder (the one user of a machine without profiles) and under
+// Profiles\<name> for each profile.
+void Load9xFolders(Installation* installation) {
+    const std::string& windows = installation->windowsFolder;
+    const char kDesktop[] = "\\Desktop", kStartup[] = "\\Start Menu\\Programs\\StartUp";
+    installation->desktopFolder = IfPresent(windows + "\\All Users" + kDesktop);
+    installation->startupFolder = IfPresent(windows + "\\All Users" + kStartup);
+    std::vector<std::string> homes = {windows};
+    std::string profiles = windows + "\\Profiles", posix;
+    if (ResolveMountedPath(profiles.c_str(), &posix) == MOUNTED_FOUND) {
+        std::vector<std::string> names;
+        if (DIR* dir = opendir(posix.c_str())) {
+            while (struct dirent* d = readdir(dir)) {
+                std::string ansi;
+                if (d->d_name[0] != '.' && Utf8ToAnsi(d->d_name, &ansi)) names.push_back(ansi);
+            }
+            closedir(dir);
+        }
+        std::sort(names.begin(), names.end());
+        for (const std::string& name : names) homes.push_back(profiles + "\\" + name);
+    }
+    for (const std::string& home : homes) {
+        UserFolders folders;
+        folders.folder[USER_DESKTOP] = IfPresent(home + kDesktop);
+        folders.folder[USER_STARTUP] = IfPresent(home + kStartup);
+        if (!folders.folder[USER_DESKTOP].empty() || !folders.folder[USER_STARTUP].empty())
+            installation->users.push_back(folders);
+    }
+}
+
 }  // namespace
 
 bool FindInstallation(const std::string& root, char letter, Installation* installation, std::string* problem) {
@@ -219,7 +259,10 @@ void LoadInstallation(Installation* installation, void (*report)(const std::stri
     std::string config = installation->windowsFolder + "\\System32\\config\\";
     installation->systemFolder = installation->windowsFolder + (installation->ntFamily ? "\\system32" : "\\SYSTEM");
     installation->tempFolder = installation->windowsFolder + "\\TEMP\\";
-    if (!installation->ntFamily) return;
+    if (!installation->ntFamily) {
+        Load9xFolders(installation);
+        return;
+    }
     SetMachineHives(OpenHive(config + "SOFTWARE", report), OpenHive(config + "SYSTEM", report));
     std::string root = TextValue(kLocalMachine, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", "SystemRoot");
     // The registry's spelling of the folder, when it names the drive the run

@@ -172,7 +172,9 @@ def nine_x(top):
     windows = os.path.join(root, "WINDOWS")
     os.makedirs(os.path.join(windows, "TEMP"))
     ini = b"[windows]\r\nload=mxsample.exe\r\nrun=\r\n"
-    for name, data in {"SYSTEM.DAT": b"a 9x registry", "WIN.INI": ini, "MXSAMPLE.EXE": MARKER}.items():
+    for name, data in {"SYSTEM.DAT": b"a 9x registry", "WIN.INI": ini, "MXSAMPLE.EXE": MARKER,
+                       "Desktop/README.TXT": b"", "Profiles/ann/Start Menu/Programs/StartUp/README.TXT": b""}.items():
+        os.makedirs(os.path.dirname(os.path.join(windows, name)), exist_ok=True)
         with open(os.path.join(windows, name), "wb") as f:
             f.write(data)
     before = snapshot(root)
@@ -182,6 +184,9 @@ def nine_x(top):
     check(lines.count("Registry not examined: the registry of a 9x installation is not read offline") == 1,
           "9x: the registry is said once not to be examined")
     check("Entry successfully removed from C:\\WINDOWS\\win.ini" in lines, "9x: the win.ini entry is removed")
+    # No registry names the users' folders: they are where Windows keeps them.
+    for folder in ("C:\\WINDOWS\\Desktop", "C:\\WINDOWS\\Profiles\\ann\\Start Menu\\Programs\\StartUp"):
+        check("Scanning " + folder in lines, "9x: the user folder " + folder + " is searched")
     with open(os.path.join(windows, "WIN.INI"), "rb") as f:
         check(f.read() == b"[windows]\r\nrun=\r\n", "9x: only the entry's line leaves the file")
     check(not os.path.exists(os.path.join(windows, "MXSAMPLE.EXE")), "9x: the threat's file is removed")
