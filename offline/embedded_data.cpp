@@ -71,27 +71,24 @@ bool FindEmbeddedData(const std::string& bytes, uint32_t id, std::string* data, 
     uint64_t directories = optional + (magic == 0x20B ? 112 : 96);
     uint32_t resourceRva;
     Image image = {bytes, static_cast<uint32_t>(optional + optionalSize), sectionCount};
-    uint64_t root, typeDir, nameDir, entry;
+    uint64_t root;
     uint32_t next, dataRva, size;
     if (!Read32(bytes, directories + 2 * 8, &resourceRva) || resourceRva == 0 || !OffsetOf(image, resourceRva, &root)) {
         *problem = "it holds no resources";
         return false;
     }
     if (!EntryOf(bytes, root, kRcData, &next) || !(next & kSubdirectory) ||
-        !EntryOf(bytes, typeDir = root + (next & ~kSubdirectory), id, &next) || !(next & kSubdirectory) ||
-        !EntryOf(bytes, nameDir = root + (next & ~kSubdirectory), 0, &next) || (next & kSubdirectory)) {
+        !EntryOf(bytes, root + (next & ~kSubdirectory), id, &next) || !(next & kSubdirectory) ||
+        !EntryOf(bytes, root + (next & ~kSubdirectory), 0, &next) || (next & kSubdirectory)) {
         *problem = "it holds no data file";
         return false;
     }
-    entry = root + next;
-    uint64_t offset;
+    uint64_t entry = root + next, offset;
     if (!Read32(bytes, entry, &dataRva) || !Read32(bytes, entry + 4, &size) || !OffsetOf(image, dataRva, &offset) ||
         offset + size > bytes.size()) {
         *problem = "its data file lies outside it";
         return false;
     }
-    (void)typeDir;
-    (void)nameDir;
     data->assign(bytes, offset, size);
     return true;
 }
