@@ -38,6 +38,3 @@ bool SplitWindowsPath(const char* path, char* letter, std::vector<std::string>* 
 // its long name may name one by its short name (mounted_tree_short.h). With MOUNTED_MISSING, *posix
 // is the path the last component would have when made.
 MountedPathStatus ResolveMountedPath(const char* windowsPath, std::string* posix);
-// The entry of folder whose name is the ANSI component, any case: an exact
-// spelling first, else the first in byte order. Answers false if none.
-bool FindEntryAnyCase(const std::string& folder, const std::string& component, std::string* entry);

@@ -20,6 +20,29 @@ const DriveMount* MountOf(char letter) {
     return nullptr;
 }
 
+// The entry of folder whose name is wanted (UTF-8), any case: an exact
+// spelling first, else the first in byte order. Answers false if none.
+bool FindEntryAnyCase(const std::string& folder, const std::string& wanted, std::string* entry) {
+    DIR* dir = opendir(folder.c_str());
+    if (!dir) return false;
+    bool found = false;
+    while (struct dirent* d = readdir(dir)) {
+        std::string name = d->d_name;
+        if (name == "." || name == "..") continue;
+        if (name == wanted) {
+            *entry = name;
+            found = true;
+            break;
+        }
+        if (SameNameAnyCase(name, wanted) && (!found || name < *entry)) {
+            *entry = name;
+            found = true;
+        }
+    }
+    closedir(dir);
+    return found;
+}
+
 }  // namespace
 
 void AddDriveMount(char letter, const std::string& folder) {
@@ -60,29 +83,6 @@ bool SplitWindowsPath(const char* path, char* letter, std::vector<std::string>* 
     return true;
 }
 
-bool FindEntryAnyCase(const std::string& folder, const std::string& component, std::string* entry) {
-    std::string wanted;
-    if (!AnsiToUtf8(component.data(), component.size(), &wanted)) return false;
-    DIR* dir = opendir(folder.c_str());
-    if (!dir) return false;
-    bool found = false;
-    while (struct dirent* d = readdir(dir)) {
-        std::string name = d->d_name;
-        if (name == "." || name == "..") continue;
-        if (name == wanted) {
-            *entry = name;
-            found = true;
-            break;
-        }
-        if (SameNameAnyCase(name, wanted) && (!found || name < *entry)) {
-            *entry = name;
-            found = true;
-        }
-    }
-    closedir(dir);
-    return found;
-}
-
 MountedPathStatus ResolveMountedPath(const char* windowsPath, std::string* posix) {
     char letter;
     std::vector<std::string> components;
@@ -94,7 +94,7 @@ MountedPathStatus ResolveMountedPath(const char* windowsPath, std::string* posix
         std::string utf8;
         if (!AnsiToUtf8(components[i].data(), components[i].size(), &utf8)) return MOUNTED_BAD_NAME;
         std::string entry;
-        if (!FindEntryAnyCase(*posix, components[i], &entry) && !FindEntryByShortName(*posix, components[i], &entry)) {
+        if (!FindEntryAnyCase(*posix, utf8, &entry) && !FindEntryByShortName(*posix, components[i], &entry)) {
             *posix += "/" + utf8;
             return i + 1 == components.size() ? MOUNTED_MISSING : MOUNTED_NO_FOLDER;
         }
