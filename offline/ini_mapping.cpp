@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "offline/ansi_names.h"
+#include "offline/registry_text.h"
 
 namespace {
 
@@ -12,16 +13,8 @@ const char kTable[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\IniFileM
 
 // The key's value of that name (empty: its default value) when it is text.
 bool QueryText(const RegistryCalls* registry, const std::string& path, const char* name, std::string* text) {
-    RegistryKey key;
-    if (registry->openKey(kLocalMachine, path.c_str(), &key) != REGISTRY_OK) return false;
-    uint8_t data[1024];
-    uint32_t type = 0, size = sizeof data - 1;
-    int32_t status = registry->queryValue(key, name, &type, data, &size);
-    registry->closeKey(key);
-    if (status != REGISTRY_OK || (type != REGISTRY_TEXT && type != REGISTRY_EXPAND_TEXT)) return false;
-    data[size] = 0;
-    text->assign(reinterpret_cast<char*>(data), strnlen(reinterpret_cast<char*>(data), size));
-    return true;
+    uint32_t type;
+    return ReadRegistryText(registry, kLocalMachine, path, name, &type, text) && IsTextType(type);
 }
 
 bool SameText(const std::string& a, const std::string& b) { return SameAnsiAnyCase(a.data(), a.size(), b.data(), b.size()); }

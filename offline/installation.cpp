@@ -9,6 +9,7 @@
 #include "offline/ansi_names.h"
 #include "offline/hive_registry.h"
 #include "offline/mounted_tree.h"
+#include "offline/registry_text.h"
 
 namespace {
 
@@ -23,16 +24,9 @@ bool IsFile(const std::string& path) {
 
 // The key's text value, or empty.
 std::string TextValue(uint32_t root, const std::string& key, const char* name) {
-    const RegistryCalls* calls = HiveRegistryCalls();
-    RegistryKey opened;
-    if (calls->openKey(root, key.c_str(), &opened) != REGISTRY_OK) return "";
-    char data[1024];
-    uint32_t type = 0, size = sizeof data - 1;
-    int32_t result = calls->queryValue(opened, name, &type, reinterpret_cast<uint8_t*>(data), &size);
-    calls->closeKey(opened);
-    if (result != REGISTRY_OK || (type != REGISTRY_TEXT && type != REGISTRY_EXPAND_TEXT)) return "";
-    data[size] = 0;
-    return data;
+    uint32_t type;
+    std::string text;
+    return ReadRegistryText(HiveRegistryCalls(), root, key, name, &type, &text) && IsTextType(type) ? text : "";
 }
 
 // The hive at the Windows path, opened; null with a line for the log.

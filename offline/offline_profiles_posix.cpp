@@ -8,9 +8,8 @@
 #include "offline/ini_text.h"
 #include "offline/mounted_file.h"
 #include "offline/mounted_tree.h"
+#include "offline/registry_text.h"
 #include "report/run_report.h"
-
-
 
 namespace {
 
@@ -32,16 +31,8 @@ uint32_t ErrorOfStatus(MountedPathStatus status) {
 
 // The registry's text for a mapped entry; false when the value is missing.
 bool ReadMapped(const IniMapping& mapping, const char* name, std::string* value) {
-    RegistryKey key;
-    if (g_registry->openKey(mapping.root, mapping.key.c_str(), &key) != REGISTRY_OK) return false;
-    uint8_t data[1024];
-    uint32_t type = 0, size = sizeof data - 1;
-    int32_t status = g_registry->queryValue(key, name, &type, data, &size);
-    g_registry->closeKey(key);
-    if (status != REGISTRY_OK) return false;
-    data[size] = 0;
-    value->assign(reinterpret_cast<char*>(data), strnlen(reinterpret_cast<char*>(data), size));
-    return true;
+    uint32_t type;
+    return ReadRegistryText(g_registry, mapping.root, mapping.key, name, &type, value);
 }
 
 bool WriteMapped(const IniMapping& mapping, const char* name, const char* value) {
