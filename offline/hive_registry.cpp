@@ -52,20 +52,26 @@ std::vector<std::string> Components(const char* path) {
 
 bool Same(const std::string& a, const char* b) { return SameAnsiAnyCase(a.data(), a.size(), b, strlen(b)); }
 
+// The first of the library's list (zero-ended, freed here) of keys or
+// values whose name, as nameOf gives it, is the ANSI name in any case; 0
+// when there is none. Key and value handles are both the library's offsets.
+size_t FirstNamed(hive_h* h, size_t* list, char* (*nameOf)(hive_h*, size_t), const char* name) {
+    std::string wanted;
+    size_t found = 0;
+    if (list && AnsiToUtf8(name, strlen(name), &wanted)) {
+        for (size_t i = 0; list[i] && !found; ++i) {
+            char* listed = nameOf(h, list[i]);
+            if (listed && SameNameAnyCase(listed, wanted)) found = list[i];
+            free(listed);
+        }
+    }
+    free(list);
+    return found;
+}
+
 // The child of node with that ANSI name, any case; 0 when there is none.
 hive_node_h Child(hive_h* h, hive_node_h node, const std::string& name) {
-    std::string wanted;
-    if (!AnsiToUtf8(name.data(), name.size(), &wanted)) return 0;
-    hive_node_h* children = hivex_node_children(h, node);
-    if (!children) return 0;
-    hive_node_h found = 0;
-    for (size_t i = 0; children[i] && !found; ++i) {
-        char* childName = hivex_node_name(h, children[i]);
-        if (childName && SameNameAnyCase(childName, wanted)) found = children[i];
-        free(childName);
-    }
-    free(children);
-    return found;
+    return FirstNamed(h, hivex_node_children(h, node), hivex_node_name, name.c_str());
 }
 
 // Where (root, path) lives: the hive, and the components under its root.
@@ -124,18 +130,7 @@ int32_t Find(uint32_t root, const char* path, HiveKey* key) {
 
 // The value of that ANSI name (empty: the default value); 0 when none.
 hive_value_h Value(const HiveKey* key, const char* name) {
-    std::string wanted;
-    if (!AnsiToUtf8(name, strlen(name), &wanted)) return 0;
-    hive_value_h* values = hivex_node_values(key->hive->h, key->node);
-    if (!values) return 0;
-    hive_value_h found = 0;
-    for (size_t i = 0; values[i] && !found; ++i) {
-        char* valueName = hivex_value_key(key->hive->h, values[i]);
-        if (valueName && SameNameAnyCase(valueName, wanted)) found = values[i];
-        free(valueName);
-    }
-    free(values);
-    return found;
+    return FirstNamed(key->hive->h, hivex_node_values(key->hive->h, key->node), hivex_value_key, name);
 }
 
 int32_t OpenKey(uint32_t root, const char* path, RegistryKey* key) {
