@@ -142,17 +142,21 @@ int32_t OpenKey(uint32_t root, const char* path, RegistryKey* key) {
 
 void CloseKey(RegistryKey key) { delete static_cast<HiveKey*>(key); }
 
-// The NT family deletes only keys without subkeys, and never a hive's root.
-int32_t DeleteKey(uint32_t root, const char* path) {
+// Deletes the key, with its subkeys only when asked; never a hive's root.
+int32_t Delete(uint32_t root, const char* path, bool withSubkeys) {
     HiveKey key;
     int32_t result = Find(root, path, &key);
     if (result != REGISTRY_OK) return result;
-    if (!key.hive || key.node == hivex_root(key.hive->h) || hivex_node_nr_children(key.hive->h, key.node) > 0)
+    if (!key.hive || key.node == hivex_root(key.hive->h) ||
+        (!withSubkeys && hivex_node_nr_children(key.hive->h, key.node) > 0))
         return kAccessDenied;
     if (hivex_node_delete_child(key.hive->h, key.node) != 0) return kBadHive;
     key.hive->changed = true;
     return REGISTRY_OK;
 }
+
+// The NT family deletes only keys without subkeys.
+int32_t DeleteKey(uint32_t root, const char* path) { return Delete(root, path, false); }
 
 int32_t EnumValueName(RegistryKey opened, uint32_t index, char* name, uint32_t* nameSize) {
     const HiveKey* key = static_cast<const HiveKey*>(opened);
@@ -313,15 +317,7 @@ std::string SubkeyNameAt(uint32_t root, const char* path, size_t index) {
     return name;
 }
 
-int32_t DeleteKeyTree(uint32_t root, const char* path) {
-    HiveKey key;
-    int32_t result = Find(root, path, &key);
-    if (result != REGISTRY_OK) return result;
-    if (!key.hive || key.node == hivex_root(key.hive->h)) return kAccessDenied;
-    if (hivex_node_delete_child(key.hive->h, key.node) != 0) return kBadHive;
-    key.hive->changed = true;
-    return REGISTRY_OK;
-}
+int32_t DeleteKeyTree(uint32_t root, const char* path) { return Delete(root, path, true); }
 
 void CloseHives() {
     CloseHiveFiles();
