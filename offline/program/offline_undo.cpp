@@ -20,6 +20,8 @@
 #include "offline/offline_profiles.h"
 #include "offline/program/offline_journal_place.h"
 #include "report/message.h"
+#include "report/run_report.h"
+#include "script/text_util.h"
 #include "script/undo_saving.h"
 #include "undo/journal_log.h"
 
@@ -352,6 +354,7 @@ void EndOfflineJournal() {
     }
     if (g_journal.kept) {
         ReportMessage(MSG_INFO, "\r\nUndo journal: %s\r\n", g_journal.folder.c_str());
+        CopyBounded(g_runFacts.undoJournal, sizeof g_runFacts.undoJournal, g_journal.folder.c_str());
     } else {
         // Every change that was saved for failed: nothing to put back.
         std::string posix;

@@ -401,6 +401,8 @@ def main():
         journals = os.listdir(os.path.join(root, "Mendrix", "Undo"))
         check(len(journals) == 1 and "Undo journal: C:\\Mendrix\\Undo\\" + journals[0] in lines,
               "the log names the run's undo journal")
+        check(facts["run"]["undoJournal"] == "C:\\Mendrix\\Undo\\" + journals[0],
+              "the run report names it too: %s" % facts["run"]["undoJournal"])
 
         code, out = run(root, "-undo=list")
         check(code == 0 and "Undo journals in C:\\Mendrix\\Undo:" in out and journals[0] in out,
