@@ -116,7 +116,7 @@ bool SameNameAnyCase(const std::string& a, const std::string& b) {
 bool SameAnsiAnyCase(const char* a, size_t aLength, const char* b, size_t bLength) {
     if (aLength != bLength) return false;
     for (size_t i = 0; i < aLength; ++i)
-        if (Upper(AnsiCodePoint(static_cast<uint8_t>(a[i]))) != Upper(AnsiCodePoint(static_cast<uint8_t>(b[i]))))
+        if (Upper(WideOfAnsi(static_cast<uint8_t>(a[i]))) != Upper(WideOfAnsi(static_cast<uint8_t>(b[i]))))
             return false;
     return true;
 }

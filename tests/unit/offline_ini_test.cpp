@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -329,6 +330,28 @@ TEST_F(MountedTree, MountNamesTheCodePageCannotSpellAreRefused) {
     EXPECT_FALSE(Utf8ToAnsi("a\xFF" "b", &ansi));      // not UTF-8
     EXPECT_FALSE(Utf8ToAnsi("\xC0\xAF", &ansi));       // an overlong '/'
     EXPECT_FALSE(Utf8ToAnsi("\xE2\x82", &ansi));       // cut short
+}
+
+// Section, entry and key names match as Windows matches them: by their
+// characters in any case, a byte the code page leaves unused only itself.
+TEST(AnsiNames, MatchByTheirCharactersInAnyCase) {
+    const struct {
+        int row;
+        const char* a;
+        const char* b;
+        bool same;
+    } rows[] = {
+        {1, "WIN.INI", "win.ini", true},
+        {2, "\xE9t\xE9", "\xC9T\xC9", true},
+        {3, "\x9A", "\x8A", true},
+        {4, "\xFF", "\x9F", true},
+        {5, "a", "ab", false},
+        {6, "\x81", "\x81", true},
+        {7, "\x81", "\x8D", false},
+        {8, "\x90", "\x9D", false},
+    };
+    for (const auto& r : rows)
+        EXPECT_EQ(SameAnsiAnyCase(r.a, strlen(r.a), r.b, strlen(r.b)), r.same) << "row " << r.row;
 }
 
 // The profile calls over the tree: entries the mapping sends to the
