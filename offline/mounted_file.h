@@ -12,3 +12,6 @@ uint32_t ReadMountedFile(const std::string& path, std::string* bytes);
 uint32_t ReplaceMountedFile(const std::string& path, const std::string& bytes);
 // The Win32 error code that an errno value matches.
 uint32_t Win32ErrorOf(int error);
+// Writes all the bytes to fd. False with errno set when it cannot; a write
+// that takes nothing is a full disk.
+bool WriteAll(int fd, const std::string& bytes);

@@ -7,21 +7,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace {
-
-bool WriteAll(int fd, const std::string& bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
-}  // namespace
-
 uint32_t Win32ErrorOf(int error) {
     switch (error) {
     case ENOENT: return 2;    // ERROR_FILE_NOT_FOUND
@@ -35,6 +20,20 @@ uint32_t Win32ErrorOf(int error) {
     case ENOMEM: return 8;    // ERROR_NOT_ENOUGH_MEMORY
     default: return 31;       // ERROR_GEN_FAILURE
     }
+}
+
+bool WriteAll(int fd, const std::string& bytes) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            if (n == 0) errno = ENOSPC;
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return true;
 }
 
 uint32_t ReadMountedFile(const std::string& path, std::string* bytes) {

@@ -63,20 +63,6 @@ bool Fail(const std::string& problem) {
     return false;
 }
 
-bool WriteAll(int fd, const std::string& bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            if (n == 0) errno = ENOSPC;  // a short write is a full disk
-            return false;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
 std::string ProblemOf(int error) {
     if (error == ENOSPC || error == EDQUOT) return "the disk is full";
     if (error == EACCES || error == EPERM || error == EROFS) return "access is denied";
