@@ -215,7 +215,7 @@ int main(int argc, char** argv) {
         if (d[0] && d[1] == ':' && root == d + 2) letter = d[0] >= 'a' && d[0] <= 'z' ? d[0] - 0x20 : d[0];
     AddDriveMount(letter, root);
     for (const char* d : drives)
-        if (root != d + 2 && !AddDrive(d)) fprintf(stderr, "Unknown option ignored: \"--drive=%s\"\n", d);
+        if (root != d + 2 && !AddDrive(d)) fprintf(stderr, "Unknown option ignored: \"--drive=%s\"\r\n", d);
 
     std::string problem;
     if (!FindInstallation(root, letter, &g_installation, &problem)) {
