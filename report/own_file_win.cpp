@@ -1,11 +1,6 @@
 #include "report/own_file_win.h"
 
-static bool NtFamily() {
-    OSVERSIONINFOA info;
-    ZeroMemory(&info, sizeof info);
-    info.dwOSVersionInfoSize = sizeof info;
-    return GetVersionExA(&info) && info.dwPlatformId == VER_PLATFORM_WIN32_NT;
-}
+#include "disk/nt_family_win.h"
 
 // Whether the open file is known to have another name or to be a link. A
 // file system that cannot say (the call fails) has no links to tell of.
@@ -16,7 +11,7 @@ static bool Planted(HANDLE file) {
 }
 
 OwnFileOpen OpenOwnFile(const char* path, DWORD access, HANDLE* file) {
-    bool nt = NtFamily();
+    bool nt = OnNtFamily();
     // The 9x family's CreateFileA knows no reparse points; there the flags stay as they were.
     DWORD flags = FILE_ATTRIBUTE_NORMAL | (nt ? FILE_FLAG_OPEN_REPARSE_POINT : 0);
     *file = CreateFileA(path, access, 0, nullptr, OPEN_ALWAYS, flags, nullptr);

@@ -8,15 +8,17 @@
 #define HEX_NUMBER "a hexadecimal number without prefix"
 #define TEXT_IGNORED "accepted and ignored"
 
-#define CONFIRM_VALUES "a question; with confirmation on, a direct child of IDENTITY runs only when the answer is Yes"
-#define INFECTED_VALUES "true: only once something was found; false: only while nothing was"
-#define DEFAULT_MESSAGES_VALUES "off: the section's default messages are not written until the element ends"
+// The generic attributes, which a table of an element's own attributes
+// ends with too when the element takes them as well.
+#define GENERIC_ATTRIBUTE_ROWS                                                                                       \
+    {"os", OS_VALUES, 0, "WINNT"},                                                                                  \
+    {"confirm", "a question; with confirmation on, a direct child of IDENTITY runs only when the answer is Yes", 0, \
+     "Remove it?"},                                                                                                 \
+    {"Infected", "true: only once something was found; false: only while nothing was", 1, "true"},                 \
+    {"DefaultMessages", "off: the section's default messages are not written until the element ends", 1, "off"}
 
 const AttributeRule kGenericAttributes[] = {
-    {"os", OS_VALUES, 0, "WINNT"},
-    {"confirm", CONFIRM_VALUES, 0, "Remove it?"},
-    {"Infected", INFECTED_VALUES, 1, "true"},
-    {"DefaultMessages", DEFAULT_MESSAGES_VALUES, 1, "off"},
+    GENERIC_ATTRIBUTE_ROWS,
     {nullptr, nullptr, 0, nullptr},
 };
 
@@ -42,10 +44,7 @@ static const AttributeRule kIdentityAttributes[] = {
 static const AttributeRule kDirectoryAttributes[] = {
     {"subfolders", "no: only the folder itself is searched, not its subfolders; yes (the default): with its subfolders",
      0, "no"},
-    {"os", OS_VALUES, 0, "WINNT"},
-    {"confirm", CONFIRM_VALUES, 0, "Remove it?"},
-    {"Infected", INFECTED_VALUES, 1, "true"},
-    {"DefaultMessages", DEFAULT_MESSAGES_VALUES, 1, "off"},
+    GENERIC_ATTRIBUTE_ROWS,
     {nullptr, nullptr, 0, nullptr},
 };
 
@@ -126,10 +125,7 @@ static const AttributeRule kRegistryDefaultAttributes[] = {
     {"expand", "yes: the text may begin with a folder macro word (windows, system, temp, startup, desktop), replaced "
                "by that folder; no (the default): the text is taken as written",
      0, "yes"},
-    {"os", OS_VALUES, 0, "WINNT"},
-    {"confirm", CONFIRM_VALUES, 0, "Remove it?"},
-    {"Infected", INFECTED_VALUES, 1, "true"},
-    {"DefaultMessages", DEFAULT_MESSAGES_VALUES, 1, "off"},
+    GENERIC_ATTRIBUTE_ROWS,
     {nullptr, nullptr, 0, nullptr},
 };
 

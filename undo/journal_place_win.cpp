@@ -55,8 +55,9 @@ bool MakeRootFolder(const std::string& folder, std::string* problem) {
     SECURITY_ATTRIBUTES* security = JournalSecurityAttributes();
     if (g_journalCreateCalls.createDirectory(folder.c_str(), security)) return true;
     DWORD error = GetLastError();
-    bool isFolder = IsFolder(GetFileAttributesA(folder.c_str()));
-    if (JournalsGuarded() && GetFileAttributesA(folder.c_str()) != INVALID_FILE_ATTRIBUTES) {
+    DWORD attributes = GetFileAttributesA(folder.c_str());
+    bool isFolder = IsFolder(attributes);
+    if (JournalsGuarded() && attributes != INVALID_FILE_ATTRIBUTES) {
         std::string why = Distrust(folder, isFolder);
         if (why.empty() && isFolder) return true;
         if (!why.empty()) {

@@ -5,12 +5,7 @@
 // administrator: its items are carried out with full rights.
 #include <windows.h>
 
-#include <string.h>
-
 #include "disk/restart_removal_win.h"
-#include "report/message.h"
-#include "report/run_report.h"
-#include "script/text_util.h"
 #include "undo/journal_files_win.h"
 #include "undo/journal_restore.h"
 #include "undo/journal_security_win.h"

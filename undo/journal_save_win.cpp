@@ -71,9 +71,6 @@ bool SetLogEnd(DWORD end) {
     return set;
 }
 
-// Writes the bytes at the end of the log, and flushes them to disk when
-// asked. A write that fails is taken off again, so that the next record
-// still starts a line of its own.
 // Grows the log by zero bytes past its end on disk, as far as the disk lets
 // it: where it cannot (a full disk), the record's own write says so.
 void GrowLog(DWORD want) {
@@ -87,7 +84,10 @@ void GrowLog(DWORD want) {
     SetFilePointer(g_save.log, static_cast<LONG>(g_save.logSize), nullptr, FILE_BEGIN);
 }
 
-bool Append(const std::string& bytes, bool flush) {
+// Writes the bytes at the end of the log and flushes them to disk. A write
+// that fails is taken off again, so that the next record still starts a
+// line of its own.
+bool Append(const std::string& bytes) {
     DWORD written = 0;
     DWORD error = 0;
     if (g_save.logSize + bytes.size() > g_save.logEnd)
@@ -96,7 +96,7 @@ bool Append(const std::string& bytes, bool flush) {
         error = GetLastError();
     else if (written != bytes.size())
         error = ERROR_DISK_FULL;  // a short write is a full disk
-    else if (flush && !FlushFileBuffers(g_save.log))
+    else if (!FlushFileBuffers(g_save.log))
         error = GetLastError();
     if (error == 0) {
         g_save.logSize += written;
@@ -169,7 +169,7 @@ bool MakeFolder() {
 // its saved copy are dropped.
 bool Stage(UndoItem* item, const std::string& copy) {
     unsigned number = g_save.numbered + 1;
-    if (Append(g_save.unwritten + LogItemLine(*item, number), true)) {
+    if (Append(g_save.unwritten + LogItemLine(*item, number))) {
         g_save.unwritten.clear();
         g_save.numbered = number;
         g_save.pending = item;
@@ -458,7 +458,7 @@ const char* LastProblem() { return g_save.problem.c_str(); }
 void ChangeScheduled(const char* entry) {
     if (g_save.pending) g_save.pending->scheduled = entry;
     ChangeDone(true);
-    if (g_save.log != INVALID_HANDLE_VALUE && Append(g_save.unwritten, true)) g_save.unwritten.clear();
+    if (g_save.log != INVALID_HANDLE_VALUE && Append(g_save.unwritten)) g_save.unwritten.clear();
 }
 
 const UndoSaving kSaving = {SaveFile, SaveRegistryValue, SaveRegistryKey, SaveIniEntry,
@@ -488,7 +488,7 @@ void EndUndoJournal() {
         g_save.pending = nullptr;
     }
     if (g_save.log != INVALID_HANDLE_VALUE) {
-        if (!g_save.unwritten.empty()) Append(g_save.unwritten, true);
+        if (!g_save.unwritten.empty()) Append(g_save.unwritten);
         SetLogEnd(g_save.logSize);
         CloseHandle(g_save.log);
         g_save.log = INVALID_HANDLE_VALUE;
