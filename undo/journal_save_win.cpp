@@ -17,6 +17,7 @@
 #include "undo/journal_log.h"
 #include "undo/journal_place_win.h"
 #include "undo/system_state_win.h"
+#include "undo/journal_records.h"
 #include "undo/undo_run.h"
 
 namespace {
@@ -38,12 +39,7 @@ struct SaveState {
     HANDLE log;          // the manifest, open for appending
     DWORD logSize;       // its length up to the last whole record
     DWORD logEnd;        // its length on disk, grown ahead of the records
-    std::string unwritten;  // outcome records that go out with the next write
-    unsigned numbered;      // items written so far
-    unsigned kept;          // items whose change was not undone
-    UndoItem* pending;      // written, its change not yet reported
-    unsigned pendingNumber;
-    std::string pendingCopy;  // its saved copy, when it has one
+    JournalRecords records;
     unsigned copies;
     std::string problem;
 };
@@ -164,21 +160,15 @@ bool MakeFolder() {
     return Fail(problem);
 }
 
-// Writes the item's record, with the outcomes not yet written before it,
-// and flushes it: only then may its change be made. On failure the item and
+// Writes the item's record, and awaits its change. On failure the item and
 // its saved copy are dropped.
 bool Stage(UndoItem* item, const std::string& copy) {
-    unsigned number = g_save.numbered + 1;
-    if (Append(g_save.unwritten + LogItemLine(*item, number))) {
-        g_save.unwritten.clear();
-        g_save.numbered = number;
-        g_save.pending = item;
-        g_save.pendingNumber = number;
-        g_save.pendingCopy = copy;
+    unsigned number = 0;
+    if (WriteItemRecord(&g_save.records, *item, copy, &number)) {
+        AwaitChange(&g_save.records, item, number, copy);
         return true;
     }
     delete item;
-    if (!copy.empty()) DeleteFileA(copy.c_str());
     return false;
 }
 
@@ -432,22 +422,7 @@ void NoteCutResult(UndoItem* item) {
     item->afterWritten = FileTimeValue(found.ftLastWriteTime);
 }
 
-// The outcome waits in memory for the next record, or for the end of the
-// run: a run cut off before leaves the item in doubt, which is safe.
-void ChangeDone(bool made) {
-    UndoItem* item = g_save.pending;
-    if (!item) return;
-    g_save.pending = nullptr;
-    if (made) {
-        if (item->kind == UNDO_FILE && item->change == UNDO_CUT) NoteCutResult(item);
-        g_save.unwritten += LogDoneLine(*item, g_save.pendingNumber);
-        ++g_save.kept;
-    } else {
-        g_save.unwritten += LogDroppedLine(g_save.pendingNumber);
-        if (!g_save.pendingCopy.empty()) DeleteFileA(g_save.pendingCopy.c_str());
-    }
-    delete item;
-}
+void ChangeDone(bool made) { ChangeOutcome(&g_save.records, made); }
 
 const char* LastProblem() { return g_save.problem.c_str(); }
 
@@ -456,10 +431,14 @@ const char* LastProblem() { return g_save.problem.c_str(); }
 // pending operation is nothing a later look at the file would find, so it
 // cannot be left in doubt.
 void ChangeScheduled(const char* entry) {
-    if (g_save.pending) g_save.pending->scheduled = entry;
+    if (g_save.records.pending) g_save.records.pending->scheduled = entry;
     ChangeDone(true);
-    if (g_save.log != INVALID_HANDLE_VALUE && Append(g_save.unwritten)) g_save.unwritten.clear();
+    if (g_save.log != INVALID_HANDLE_VALUE) WriteOutcomes(&g_save.records);
 }
+
+void RemoveCopy(const std::string& copy) { DeleteFileA(copy.c_str()); }
+
+const JournalStorage kStorage = {Append, RemoveCopy, NoteCutResult};
 
 const UndoSaving kSaving = {SaveFile, SaveRegistryValue, SaveRegistryKey, SaveIniEntry,
                             SaveService, ChangeDone, LastProblem, ChangeScheduled};
@@ -467,8 +446,9 @@ const UndoSaving kSaving = {SaveFile, SaveRegistryValue, SaveRegistryKey, SaveIn
 }  // namespace
 
 void BeginUndoJournal(const char* dataFile) {
-    delete g_save.pending;
+    delete g_save.records.pending;
     g_save = SaveState();
+    g_save.records.storage = &kStorage;
     g_save.log = INVALID_HANDLE_VALUE;
     g_save.started = Now();
     g_save.journal.version = UNDO_FORMAT_VERSION;
@@ -481,22 +461,13 @@ void EndUndoJournal() {
     if (g_undoSaving != &kSaving) return;
     g_undoSaving = nullptr;
     if (g_save.folder.empty()) return;
-    // A change saved and never reported stays, in doubt.
-    if (g_save.pending) {
-        ++g_save.kept;
-        delete g_save.pending;
-        g_save.pending = nullptr;
-    }
     if (g_save.log != INVALID_HANDLE_VALUE) {
-        if (!g_save.unwritten.empty()) Append(g_save.unwritten);
+        WriteOutcomes(&g_save.records);
         SetLogEnd(g_save.logSize);
         CloseHandle(g_save.log);
         g_save.log = INVALID_HANDLE_VALUE;
     }
-    if (g_save.kept) {
-        ReportMessage(MSG_INFO, "\r\nUndo journal: %s\r\n", g_save.folder.c_str());
-        CopyBounded(g_runFacts.undoJournal, sizeof g_runFacts.undoJournal, g_save.folder.c_str());
-    } else {
+    if (!EndRecords(&g_save.records, g_save.folder)) {
         // Every change that was saved for failed: nothing to put back.
         DeleteFileA(ManifestPath(g_save.folder).c_str());
         RemoveDirectoryA(g_save.folder.c_str());

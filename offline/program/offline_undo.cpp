@@ -24,6 +24,7 @@
 #include "script/text_util.h"
 #include "script/undo_saving.h"
 #include "undo/journal_log.h"
+#include "undo/journal_records.h"
 
 namespace {
 
@@ -46,12 +47,7 @@ struct OfflineJournal {
     int folderFd;
     int log;             // the manifest, open for appending
     off_t logSize;       // its length up to the last whole record
-    std::string unwritten;  // outcome records that go out with the next write
-    unsigned numbered;      // items written so far
-    unsigned kept;          // items whose change was not undone
-    UndoItem* pending;      // written, its change not yet reported
-    unsigned pendingNumber;
-    std::string pendingCopy;
+    JournalRecords records;
     std::vector<WholeFile> wholeFiles;
     unsigned copies;
     std::string problem;
@@ -69,12 +65,12 @@ std::string ProblemOf(int error) {
     return "error " + std::to_string(Win32ErrorOf(error));
 }
 
-// Appends the bytes to the log, flushed to disk when asked. A write that
+// Appends the bytes to the log, flushed to disk. A write that
 // fails is taken off again, so that the next record still starts a line
 // of its own; where it cannot be, nothing more is written.
-bool Append(const std::string& bytes, bool flush) {
+bool Append(const std::string& bytes) {
     if (g_journal.log < 0) return Fail("the manifest could not be written whole before");
-    if (WriteAll(g_journal.log, bytes) && (!flush || fsync(g_journal.log) == 0)) {
+    if (WriteAll(g_journal.log, bytes) && fsync(g_journal.log) == 0) {
         g_journal.logSize += static_cast<off_t>(bytes.size());
         return true;
     }
@@ -140,20 +136,6 @@ bool MakeFolder() {
     return !g_journal.folder.empty() || Fail("the journal folder cannot be made");
 }
 
-// Writes the item's record, after the outcomes not yet written, and
-// flushes it: only then may its change be made.
-bool Stage(UndoItem* item, const std::string& copy, unsigned* number) {
-    *number = g_journal.numbered + 1;
-    bool staged = Append(g_journal.unwritten + LogItemLine(*item, *number), true);
-    if (staged) {
-        g_journal.unwritten.clear();
-        g_journal.numbered = *number;
-    } else if (!copy.empty()) {
-        unlinkat(g_journal.folderFd, copy.c_str(), 0);
-    }
-    return staged;
-}
-
 // Copies the bytes, scrambled, into the journal folder, flushed to disk
 // with the folder's entry for it before the record that names it.
 bool SaveCopy(const std::string& bytes, const std::string& name) {
@@ -198,7 +180,7 @@ UndoItem* SaveFile(const std::string& path, UndoChange change, const char* desti
             return nullptr;
         }
     }
-    if (!Stage(item, item->saved, number)) {
+    if (!WriteItemRecord(&g_journal.records, *item, item->saved, number)) {
         delete item;
         return nullptr;
     }
@@ -208,9 +190,10 @@ UndoItem* SaveFile(const std::string& path, UndoChange change, const char* desti
 
 bool SaveFileChange(const char* path, int change, const char* destination, void*) {
     UndoChange kind = change == UNDO_SAVE_MOVE ? UNDO_MOVE : change == UNDO_SAVE_CUT ? UNDO_CUT : UNDO_DELETE;
-    g_journal.pending = SaveFile(path, kind, destination, &g_journal.pendingNumber, nullptr);
-    if (g_journal.pending) g_journal.pendingCopy = g_journal.pending->saved;
-    return g_journal.pending != nullptr;
+    unsigned number = 0;
+    UndoItem* item = SaveFile(path, kind, destination, &number, nullptr);
+    if (item) AwaitChange(&g_journal.records, item, number, item->saved);
+    return item != nullptr;
 }
 
 // Registry changes are kept by saving each changed hive whole before it is
@@ -226,29 +209,21 @@ bool SaveIniEntry(const char* file, const char* section, const char* name, const
     return SaveWholeFileForUndo(file);
 }
 
-// The outcome waits for the next record, or the end of the run: a run cut
-// off before leaves the item in doubt, which is safe. A cut says what it
-// left of the file.
-void ChangeDone(bool made) {
-    UndoItem* item = g_journal.pending;
-    if (!item) return;
-    g_journal.pending = nullptr;
-    if (made) {
-        std::string posix;
-        struct stat st;
-        if (item->change == UNDO_CUT && ResolveMountedPath(item->path.c_str(), &posix) == MOUNTED_FOUND &&
-            lstat(posix.c_str(), &st) == 0) {
-            item->afterSize = static_cast<uint64_t>(st.st_size);
-            item->afterWritten = FileTimeOfSpec(st.st_mtim);
-        }
-        g_journal.unwritten += LogDoneLine(*item, g_journal.pendingNumber);
-        ++g_journal.kept;
-    } else {
-        g_journal.unwritten += LogDroppedLine(g_journal.pendingNumber);
-        if (!g_journal.pendingCopy.empty()) unlinkat(g_journal.folderFd, g_journal.pendingCopy.c_str(), 0);
-    }
-    delete item;
+void ChangeDone(bool made) { ChangeOutcome(&g_journal.records, made); }
+
+// What a cut left of the file, so that undo can tell whether it was
+// changed again since.
+void NoteCutResult(UndoItem* item) {
+    std::string posix;
+    struct stat st;
+    if (ResolveMountedPath(item->path.c_str(), &posix) != MOUNTED_FOUND || lstat(posix.c_str(), &st) != 0) return;
+    item->afterSize = static_cast<uint64_t>(st.st_size);
+    item->afterWritten = FileTimeOfSpec(st.st_mtim);
 }
+
+void RemoveCopy(const std::string& copy) { unlinkat(g_journal.folderFd, copy.c_str(), 0); }
+
+const JournalStorage kStorage = {Append, RemoveCopy, NoteCutResult};
 
 const char* LastProblem() { return g_journal.problem.c_str(); }
 
@@ -274,8 +249,9 @@ bool StillSaved(const WholeFile& whole, const std::string& posix) {
 }  // namespace
 
 void BeginOfflineJournal(char driveLetter, const char* dataFile) {
-    delete g_journal.pending;
+    delete g_journal.records.pending;
     g_journal = OfflineJournal();
+    g_journal.records.storage = &kStorage;
     g_journal.letter = driveLetter;
     g_journal.folderFd = -1;
     g_journal.log = -1;
@@ -305,11 +281,11 @@ void NoteWholeFilesReplaced() {
         struct stat st;
         MountedPathStatus status = ResolveMountedPath(whole.path.c_str(), &posix);
         if (status == MOUNTED_FOUND && StillSaved(whole, posix)) {
-            g_journal.unwritten += LogDroppedLine(whole.number);
+            g_journal.records.unwritten += LogDroppedLine(whole.number);
             if (!whole.saved.empty()) unlinkat(g_journal.folderFd, whole.saved.c_str(), 0);
             continue;
         }
-        ++g_journal.kept;
+        ++g_journal.records.kept;
         // A file that cannot be looked at stays in doubt: undo then looks
         // at its bytes.
         if (status != MOUNTED_FOUND || lstat(posix.c_str(), &st) != 0) continue;
@@ -318,7 +294,7 @@ void NoteWholeFilesReplaced() {
         after.change = UNDO_CUT;
         after.afterSize = static_cast<uint64_t>(st.st_size);
         after.afterWritten = FileTimeOfSpec(st.st_mtim);
-        g_journal.unwritten += LogDoneLine(after, whole.number);
+        g_journal.records.unwritten += LogDoneLine(after, whole.number);
     }
     g_journal.wholeFiles.clear();
 }
@@ -327,21 +303,12 @@ void EndOfflineJournal() {
     if (g_undoSaving != &kSaving) return;
     g_undoSaving = nullptr;
     if (g_journal.folder.empty()) return;
-    // A change saved and never reported stays, in doubt.
-    if (g_journal.pending) {
-        ++g_journal.kept;
-        delete g_journal.pending;
-        g_journal.pending = nullptr;
-    }
     if (g_journal.log >= 0) {
-        if (!g_journal.unwritten.empty()) Append(g_journal.unwritten, true);
+        WriteOutcomes(&g_journal.records);
         close(g_journal.log);
         g_journal.log = -1;
     }
-    if (g_journal.kept) {
-        ReportMessage(MSG_INFO, "\r\nUndo journal: %s\r\n", g_journal.folder.c_str());
-        CopyBounded(g_runFacts.undoJournal, sizeof g_runFacts.undoJournal, g_journal.folder.c_str());
-    } else {
+    if (!EndRecords(&g_journal.records, g_journal.folder)) {
         // Every change that was saved for failed: nothing to put back.
         std::string posix;
         unlinkat(g_journal.folderFd, kManifest, 0);
