@@ -41,10 +41,10 @@ ULONG NarrowAscii(const uint16_t* name, uint32_t count, char* out) {
 // search: a drive's root for "C:", and no trailing dot or space trimmed.
 // Shared every way, so that no other program is kept from the directory or
 // its files while it is read.
-HANDLE OpenDirectoryHandle(char* path, size_t length) {
+HANDLE OpenDirectoryHandle(char* path, size_t length, DWORD access) {
     memcpy(path + length, "\\", 2);
-    return CreateFileA(path, FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    return CreateFileA(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                       FILE_FLAG_BACKUP_SEMANTICS, nullptr);
 }
 
 // A directory where it was listed, itself where it is a junction or link
@@ -62,9 +62,7 @@ HANDLE OpenListedDirectory(const ListedPlace& place) {
 // it was listed. A path the 8-bit functions cannot open (a name outside the
 // code page, a trailing dot) is not read, as it would not be by path.
 bool PathNamesIt(DirectoryReader* reader, char* path, size_t length) {
-    memcpy(path + length, "\\", 2);
-    HANDLE byPath = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    HANDLE byPath = OpenDirectoryHandle(path, length, 0);
     if (byPath == INVALID_HANDLE_VALUE) return false;
     FileIdentity identity;
     reader->leadsElsewhere =
@@ -182,7 +180,7 @@ bool OpenDirectory(DirectoryReader* reader, char* path, size_t length, ListingLe
     } else if (NtListing()) {
         // Opened even where the listing itself cannot go through ntdll, so
         // that the walk knows which directory it is in.
-        HANDLE directory = OpenDirectoryHandle(path, length);
+        HANDLE directory = OpenDirectoryHandle(path, length, FILE_LIST_DIRECTORY);
         if (directory != INVALID_HANDLE_VALUE) {
             reader->identified = ReadFileIdentity(directory, &reader->identity);
             if (level && ListThroughNtdll(reader, directory, level)) return true;

@@ -2,9 +2,10 @@
 
 #include <string.h>
 
+#include "script/text_util.h"
+
 namespace {
 
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 uint16_t Lower16(uint16_t c) { return c >= 'A' && c <= 'Z' ? static_cast<uint16_t>(c - 'A' + 'a') : c; }
 
 // One line of the text: where it starts, where its content ends (before
@@ -30,10 +31,7 @@ std::string Trimmed(const std::string& text, const Line& line) {
 }
 
 bool SameLetters(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (Lower(a[i]) != Lower(b[i])) return false;
-    return true;
+    return a.size() == b.size() && EqualsIgnoreCase(a.c_str(), b.c_str());
 }
 
 bool IsSection(const std::string& trimmed) { return !trimmed.empty() && trimmed[0] == '['; }

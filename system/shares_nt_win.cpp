@@ -187,21 +187,15 @@ static RestoreOutcome CreateNtShare(SavedShare* share, const char* record) {
     // older one, without, is created as before (level 2, whose fields lead
     // those of 502). A descriptor that is not valid is not dropped for an
     // open share: the record stays for another try.
-    DWORD level = 2;
-    NET_API_STATUS status = ERROR_INVALID_PARAMETER;
     DescriptorLengthFn length;
     ValidDescriptorFn valid;
-    if (share->security) {
-        level = 502;
-        if (SavedDescriptorFits(share->security, share->securityLength) && DescriptorFunctions(&length, &valid) &&
-            valid(share->security)) {
-            info.shi502_security_descriptor = share->security;
-            status = NERR_Success;
-        }
-    }
+    bool usable = !share->security || (SavedDescriptorFits(share->security, share->securityLength) &&
+                                       DescriptorFunctions(&length, &valid) && valid(share->security));
+    info.shi502_security_descriptor = share->security;
     DWORD parameterError = 0;
-    if (level == 2 || status == NERR_Success)
-        status = g_netShareApi.shareAdd(nullptr, level, reinterpret_cast<LPBYTE>(&info), &parameterError);
+    NET_API_STATUS status = usable ? g_netShareApi.shareAdd(nullptr, share->security ? 502 : 2,
+                                                            reinterpret_cast<LPBYTE>(&info), &parameterError)
+                                   : ERROR_INVALID_PARAMETER;
     // A share that already exists was not created: the report says so with
     // the server's code, though its record goes as one dealt with.
     RecordItem(ITEM_SHARE, shown.text, record, "restore", OutcomeOf(status == NERR_Success), status);
