@@ -84,12 +84,25 @@ const char* StateName(MachineState state) {
     return state >= 0 && state < STATE_COUNT ? kNames[state] : "?";
 }
 
+FleetTotals TotalsOf(const Fleet& fleet) {
+    FleetTotals totals = {};
+    for (const FleetMachine& m : fleet.machines) {
+        ++totals.byState[m.state];
+        totals.found += m.found;
+        totals.changed += m.changed;
+        totals.scheduled += m.scheduled;
+        totals.failed += m.failed;
+        totals.notExamined += m.notExamined;
+    }
+    return totals;
+}
+
 std::string FleetSummaryLine(const Fleet& fleet) {
-    long counts[STATE_COUNT] = {};
-    for (const FleetMachine& m : fleet.machines) ++counts[m.state];
+    FleetTotals totals = TotalsOf(fleet);
     std::string line = std::to_string(fleet.machines.size()) + (fleet.machines.size() == 1 ? " machine:" : " machines:");
     for (int s = 0; s < STATE_COUNT; ++s)
-        line += std::string(s ? ", " : " ") + std::to_string(counts[s]) + " " + StateName(static_cast<MachineState>(s));
+        line += std::string(s ? ", " : " ") + std::to_string(totals.byState[s]) + " " +
+                StateName(static_cast<MachineState>(s));
     return line;
 }
 
