@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "report/folder_files.h"
+#include "report/json_report.h"
 #include "script/json.h"
 #include "tools/dat/file_io.h"
 
@@ -11,7 +12,6 @@ using json = nlohmann::json;
 namespace {
 
 const char kFormat[] = "mendrix-run-report";
-const long kFormatVersion = 1;
 
 // Readers that check the type first: a value of another type reads as
 // missing, since asking the library for a wrong type would end the program.
@@ -117,7 +117,7 @@ bool ReadFleetReport(const std::string& report, const std::string& text, FleetMa
         return false;
     }
     long version = 0;
-    if (!NumberOf(r, "formatVersion", &version) || version != kFormatVersion) {
+    if (!NumberOf(r, "formatVersion", &version) || version != RUN_REPORT_FORMAT_VERSION) {
         *problem = "a run report of a format version this tool does not know";
         return false;
     }
