@@ -197,6 +197,9 @@ int AskYesAllNo(void*, const char* upper, const char* lower) {
 }
 const PromptPort kPrompts = {AskYesNo, AskYesAllNo, nullptr};
 
+const char kPath[] = "C:\\DIR\\EVIL.EXE";
+const char kShown[] = "C:\\DIR\\EVIL.EXE";
+
 class ActOnFileTest : public testing::Test {
 protected:
     void SetUp() override {
@@ -229,6 +232,23 @@ protected:
         ResetCounters();
         FreeStores();
     }
+    // A fresh run acts on one file with no question asked: the FILE_OP bits
+    // of failing fail and the undo saver answers saveAnswer.
+    static void ActWithoutQuestions(const char* typeName, const char* keyword, const char* destination,
+                                    uint32_t failing, bool saveAnswer) {
+        Reset();
+        FreeRunItems();
+        g_settings.confirmation = 0;
+        g_failingFileOps = failing;
+        FakeUndoSaving::Install(saveAnswer);
+        FileRecord* file = NewFile({});
+        file->typeName = Dup(typeName);
+        file->action->keyword = Dup(keyword);
+        file->action->destination = Dup(destination);
+        ActOnFile(kPath, kShown, file, 0x100);
+        FakeUndoSaving::Remove();
+        FreeFileList(file);
+    }
     static std::string StoreText(const char* name) {
         for (Store* s = g_stores; s; s = s->next) {
             if (strcmp(s->name, name) != 0) continue;
@@ -244,8 +264,6 @@ protected:
     int32_t savedThreat_;
 };
 
-const char kPath[] = "C:\\DIR\\EVIL.EXE";
-const char kShown[] = "C:\\DIR\\EVIL.EXE";
 const char kFound[] = "\r\n>>>Virus 'W32.Evil' found in file C:\\DIR\\EVIL.EXE\r\n";
 
 struct FlowRow {
@@ -389,23 +407,14 @@ TEST_F(ActOnFileTest, ChangesAreSavedForUndoFirst) {
         {10, "store", nullptr, false, 0, "", "attributes C:\\DIR\\EVIL.EXE\n", ""},
     };
     for (const Row& r : rows) {
-        Reset();
-        g_settings.confirmation = 0;
-        g_failingFileOps = r.failing;
-        FakeUndoSaving::Install(r.saveAnswer);
-        FileRecord* file = NewFile({});
-        file->typeName = Dup("Virus");
-        file->action->keyword = Dup(r.keyword);
-        file->action->destination = Dup(r.destination);
-        ActOnFile(kPath, kShown, file, 0x100);
-        FakeUndoSaving::Remove();
+        ActWithoutQuestions("Virus", r.keyword, r.destination, r.failing, r.saveAnswer);
         std::string calls;
         for (const std::string& c : FakeUndoSaving::Calls()) calls += c + "\n";
         EXPECT_EQ(r.calls, calls) << "row " << r.row;
         EXPECT_EQ(r.trace, std::string(g_fileOpTrace)) << "row " << r.row;
         EXPECT_EQ(r.logTail, g_log.substr(g_log.size() - std::min(g_log.size(), r.logTail.size()))) << "row " << r.row << g_log;
-        FreeFileList(file);
     }
+    FreeRunItems();
 }
 
 // The report's item for each file acted on: one item, its outcome, and the
@@ -550,18 +559,8 @@ TEST_F(ActOnFileTest, FileThatCannotBeHeldFailsItsAction) {
          "attributes C:\\DIR\\EVIL.EXE\ncopy C:\\DIR\\EVIL.EXE > D:\\Q\\E.VIR\n", 0, OUTCOME_DONE, 0},
     };
     for (const Row& r : rows) {
-        Reset();
-        FreeRunItems();
-        g_settings.confirmation = 0;
-        g_failingFileOps = 1u << FILE_OP_HOLD;
         g_fakeLastError = 32;
-        FakeUndoSaving::Install(true);
-        FileRecord* file = NewFile({});
-        file->typeName = Dup("Virus");
-        file->action->keyword = Dup(r.keyword);
-        file->action->destination = Dup(r.destination);
-        ActOnFile(kPath, kShown, file, 0x100);
-        FakeUndoSaving::Remove();
+        ActWithoutQuestions("Virus", r.keyword, r.destination, 1u << FILE_OP_HOLD, true);
         EXPECT_EQ(r.log, g_log) << "row " << r.row;
         EXPECT_EQ(r.trace, std::string(g_fileOpTrace)) << "row " << r.row;
         EXPECT_TRUE(FakeUndoSaving::Calls().empty()) << "row " << r.row;
@@ -570,7 +569,6 @@ TEST_F(ActOnFileTest, FileThatCannotBeHeldFailsItsAction) {
         ASSERT_TRUE(g_runItems.items) << "row " << r.row;
         EXPECT_EQ(r.outcome, g_runItems.items->outcome) << "row " << r.row;
         EXPECT_EQ(r.error, g_runItems.items->error) << "row " << r.row;
-        FreeFileList(file);
     }
     g_fakeLastError = 0;
     FreeRunItems();
@@ -596,17 +594,9 @@ TEST_F(ActOnFileTest, OnlyFilesInUseWaitForTheRestart) {
         {4, "copy", kFailCopy | kInUse, 32, "", OUTCOME_FAILED},
     };
     for (const Row& r : rows) {
-        Reset();
-        FreeRunItems();
-        g_settings.confirmation = 0;
-        g_failingFileOps = r.failing;
         g_fakeLastError = r.error;
-        FakeUndoSaving::Install(true);
-        FileRecord* file = NewFile({});
-        file->action->keyword = Dup(r.keyword);
-        file->action->destination = Dup(strcmp(r.keyword, "copy") == 0 ? "D:\\Q\\E.VIR" : nullptr);
-        ActOnFile(kPath, kShown, file, 0x100);
-        FakeUndoSaving::Remove();
+        ActWithoutQuestions(nullptr, r.keyword, strcmp(r.keyword, "copy") == 0 ? "D:\\Q\\E.VIR" : nullptr, r.failing,
+                            true);
         std::string calls;
         for (const std::string& c : FakeUndoSaving::Calls()) calls += c + "\n";
         EXPECT_EQ(r.undoCalls, calls) << "row " << r.row;
@@ -617,7 +607,6 @@ TEST_F(ActOnFileTest, OnlyFilesInUseWaitForTheRestart) {
         ASSERT_TRUE(g_runItems.items) << "row " << r.row;
         EXPECT_EQ(r.outcome, g_runItems.items->outcome) << "row " << r.row;
         EXPECT_EQ(r.error, g_runItems.items->error) << "row " << r.row;
-        FreeFileList(file);
     }
     g_fakeLastError = 0;
     FreeRunItems();

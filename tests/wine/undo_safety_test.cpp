@@ -86,17 +86,7 @@ protected:
     std::string folder, log, dat;
 };
 
-std::vector<std::string> Journals() {
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((std::string(kUndoRoot) + "\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return names;
-    do {
-        if (found.cFileName[0] != '.') names.push_back(found.cFileName);
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-    return names;
-}
+std::vector<std::string> Journals() { return NamesIn(kUndoRoot); }
 
 UndoItem* ValueItem(const std::string& key, const std::string& name, const std::string& data) {
     UndoItem* item = NewUndoItem(UNDO_REGISTRY_VALUE, UNDO_DELETE, key);

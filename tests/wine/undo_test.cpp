@@ -106,18 +106,7 @@ std::string ServiceShot(const std::string& name) {
     return shot;
 }
 
-std::vector<std::string> Journals() {
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((std::string(kUndoRoot) + "\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return names;
-    do {
-        std::string name = found.cFileName;
-        if (name != "." && name != "..") names.push_back(name);
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-    return names;
-}
+std::vector<std::string> Journals() { return NamesIn(kUndoRoot); }
 
 void SetValue(const std::string& path, const std::string& name, DWORD type, const std::string& bytes) {
     SetRegistryValue(HKEY_CURRENT_USER, path, name, type, bytes);

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "report/folder_files.h"
+#include "report/json_report.h"
 #include "script/json.h"
 #include "tools/dat/file_io.h"
 
@@ -11,7 +12,6 @@ using json = nlohmann::json;
 namespace {
 
 const char kFormat[] = "mendrix-run-report";
-const long kFormatVersion = 1;
 
 // Readers that check the type first: a value of another type reads as
 // missing, since asking the library for a wrong type would end the program.
@@ -84,12 +84,25 @@ const char* StateName(MachineState state) {
     return state >= 0 && state < STATE_COUNT ? kNames[state] : "?";
 }
 
+FleetTotals TotalsOf(const Fleet& fleet) {
+    FleetTotals totals = {};
+    for (const FleetMachine& m : fleet.machines) {
+        ++totals.byState[m.state];
+        totals.found += m.found;
+        totals.changed += m.changed;
+        totals.scheduled += m.scheduled;
+        totals.failed += m.failed;
+        totals.notExamined += m.notExamined;
+    }
+    return totals;
+}
+
 std::string FleetSummaryLine(const Fleet& fleet) {
-    long counts[STATE_COUNT] = {};
-    for (const FleetMachine& m : fleet.machines) ++counts[m.state];
+    FleetTotals totals = TotalsOf(fleet);
     std::string line = std::to_string(fleet.machines.size()) + (fleet.machines.size() == 1 ? " machine:" : " machines:");
     for (int s = 0; s < STATE_COUNT; ++s)
-        line += std::string(s ? ", " : " ") + std::to_string(counts[s]) + " " + StateName(static_cast<MachineState>(s));
+        line += std::string(s ? ", " : " ") + std::to_string(totals.byState[s]) + " " +
+                StateName(static_cast<MachineState>(s));
     return line;
 }
 
@@ -104,7 +117,7 @@ bool ReadFleetReport(const std::string& report, const std::string& text, FleetMa
         return false;
     }
     long version = 0;
-    if (!NumberOf(r, "formatVersion", &version) || version != kFormatVersion) {
+    if (!NumberOf(r, "formatVersion", &version) || version != RUN_REPORT_FORMAT_VERSION) {
         *problem = "a run report of a format version this tool does not know";
         return false;
     }

@@ -42,6 +42,13 @@ Fleet ReadFleet(const std::vector<std::string>& names);
 
 const char* StateName(MachineState state);  // "clean", "restart needed", ...
 
+// The machines in each state, and their numbers added up.
+struct FleetTotals {
+    long byState[STATE_COUNT];
+    long found, changed, scheduled, failed, notExamined;
+};
+FleetTotals TotalsOf(const Fleet& fleet);
+
 // "4 machines: 1 clean, 1 restart needed, 1 still infected, 1 failed"
 std::string FleetSummaryLine(const Fleet& fleet);
 

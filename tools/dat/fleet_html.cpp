@@ -31,23 +31,22 @@ const char kStyle[] =
     "ul.problems{font-size:13px}";
 
 std::string Chart(const Fleet& fleet) {
-    long counts[STATE_COUNT] = {};
-    for (const FleetMachine& m : fleet.machines) ++counts[m.state];
+    FleetTotals totals = TotalsOf(fleet);
     long most = 1;
-    for (long c : counts) most = c > most ? c : most;
+    for (long c : totals.byState) most = c > most ? c : most;
     const int labelWidth = 120, barWidth = 360, rowHeight = 28;
     std::string svg = "<svg width=\"" + std::to_string(labelWidth + barWidth + 60) +
                       "\" height=\"" + std::to_string(rowHeight * STATE_COUNT + 8) +
                       "\" role=\"img\" aria-label=\"Machines by state\">\n";
     for (int s = 0; s < STATE_COUNT; ++s) {
         int y = 4 + s * rowHeight;
-        long width = counts[s] * barWidth / most;
+        long width = totals.byState[s] * barWidth / most;
         svg += "<text x=\"0\" y=\"" + std::to_string(y + 17) + "\">" + StateName(static_cast<MachineState>(s)) +
                "</text>";
         svg += "<rect x=\"" + std::to_string(labelWidth) + "\" y=\"" + std::to_string(y + 3) + "\" width=\"" +
                std::to_string(width) + "\" height=\"18\" fill=\"" + kStateColours[s] + "\"/>";
         svg += "<text x=\"" + std::to_string(labelWidth + width + 6) + "\" y=\"" + std::to_string(y + 17) + "\">" +
-               std::to_string(counts[s]) + "</text>\n";
+               std::to_string(totals.byState[s]) + "</text>\n";
     }
     return svg + "</svg>\n";
 }
@@ -61,22 +60,16 @@ std::string Table(const Fleet& fleet) {
         "<table>\n<thead><tr><th>Machine</th><th>When</th><th>Threat</th><th>Result</th><th>Found</th>"
         "<th>Changed</th><th>Scheduled</th><th>Failed</th><th>Not examined</th><th>Clean</th><th>State</th></tr>"
         "</thead>\n<tbody>\n";
-    long found = 0, changed = 0, scheduled = 0, failed = 0, notExamined = 0;
-    for (const FleetMachine& m : fleet.machines) {
+    for (const FleetMachine& m : fleet.machines)
         html += std::string("<tr class=\"") + kStateClasses[m.state] + "\">" + Cell(m.name) + Cell(m.when) +
                 Cell(m.threat) + Cell(m.result) + Cell(std::to_string(m.found), true) +
                 Cell(std::to_string(m.changed), true) + Cell(std::to_string(m.scheduled), true) +
                 Cell(std::to_string(m.failed), true) + Cell(std::to_string(m.notExamined), true) +
                 Cell(m.clean ? "yes" : "no") + "<td class=\"state\">" + StateName(m.state) + "</td></tr>\n";
-        found += m.found;
-        changed += m.changed;
-        scheduled += m.scheduled;
-        failed += m.failed;
-        notExamined += m.notExamined;
-    }
-    html += "</tbody>\n<tfoot><tr><td colspan=\"4\">Totals</td>" + Cell(std::to_string(found), true) +
-            Cell(std::to_string(changed), true) + Cell(std::to_string(scheduled), true) +
-            Cell(std::to_string(failed), true) + Cell(std::to_string(notExamined), true) +
+    FleetTotals t = TotalsOf(fleet);
+    html += "</tbody>\n<tfoot><tr><td colspan=\"4\">Totals</td>" + Cell(std::to_string(t.found), true) +
+            Cell(std::to_string(t.changed), true) + Cell(std::to_string(t.scheduled), true) +
+            Cell(std::to_string(t.failed), true) + Cell(std::to_string(t.notExamined), true) +
             "<td colspan=\"2\"></td></tr></tfoot>\n</table>\n";
     return html;
 }

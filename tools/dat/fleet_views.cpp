@@ -73,18 +73,11 @@ std::string FleetText(const Fleet& fleet) {
     addRow(headings);
     for (const std::vector<std::string>& row : rows) addRow(row);
 
-    long found = 0, changed = 0, scheduled = 0, failed = 0, notExamined = 0;
-    for (const FleetMachine& m : fleet.machines) {
-        found += m.found;
-        changed += m.changed;
-        scheduled += m.scheduled;
-        failed += m.failed;
-        notExamined += m.notExamined;
-    }
+    FleetTotals t = TotalsOf(fleet);
     text += "\n" + FleetSummaryLine(fleet) + "\n";
-    text += "Totals: found " + std::to_string(found) + ", changed " + std::to_string(changed) + ", scheduled " +
-            std::to_string(scheduled) + ", failed " + std::to_string(failed) + ", not examined " +
-            std::to_string(notExamined) + "\n";
+    text += "Totals: found " + std::to_string(t.found) + ", changed " + std::to_string(t.changed) + ", scheduled " +
+            std::to_string(t.scheduled) + ", failed " + std::to_string(t.failed) + ", not examined " +
+            std::to_string(t.notExamined) + "\n";
     if (fleet.olderReports)
         text += Plural(fleet.olderReports, "older report", "older reports") +
                 " left out: a later report of the same machine is shown\n";

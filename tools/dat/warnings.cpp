@@ -1,7 +1,5 @@
 #include "tools/dat/warnings.h"
 
-#include <string.h>
-
 #include <algorithm>
 
 // In the order a data file is usually written: files, then stores,
@@ -64,6 +62,8 @@ void WarningSink::Add(long offset, const std::string& what, const std::string& i
     finding.instead = instead;
     findings_->push_back(finding);
 }
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 std::string KeywordOf(const OutlineNode& action) {
     return action.text.substr(0, action.text.find_first_of("\n\r\t "));

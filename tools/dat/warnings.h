@@ -57,6 +57,8 @@ void WarnWhiteSpaceAround(const OutlineNode& element, WarningSink* sink);
 void WarnIgnoredAttribute(const OutlineNode& element, WarningSink* sink);
 
 // Shared by the row checks.
+// A blank as the handlers pass it over: space, tab or line end.
+bool IsBlank(char c);
 // The text the program reads as an ACTION's keyword: up to the first blank.
 std::string KeywordOf(const OutlineNode& action);
 // The value of an attribute, or "" when absent.

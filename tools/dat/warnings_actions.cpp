@@ -1,7 +1,5 @@
 // The warnings about what elements do: ACTION keywords that do nothing where
 // they stand, and os marks that leave out or keep what was not meant.
-#include <string.h>
-
 #include "disk/file_actions.h"
 #include "memory/memory_keywords.h"
 #include "script/action_keyword.h"

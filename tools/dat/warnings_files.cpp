@@ -1,7 +1,6 @@
 // The warnings about how FILE, PROCESS and THREAD records name their file,
 // and where a FILE's PATTERNs and cut ranges lie.
 #include <stdio.h>
-#include <string.h>
 
 #include "disk/file_record.h"
 #include "script/hex.h"
@@ -11,8 +10,6 @@
 #include "tools/dat/warnings.h"
 
 namespace {
-
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 std::string Hex(long long value) {
     char text[24];

@@ -1,15 +1,11 @@
 // The warnings about texts and attributes: stores named before they are
 // filled, registry tests that cannot match, white space kept in a text, and
 // attributes an element passes over.
-#include <string.h>
-
 #include "script/element_rules.h"
 #include "script/hex.h"
 #include "tools/dat/warnings.h"
 
 namespace {
-
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 const OutlineNode* Enclosing(const OutlineNode& element, const char* name) {
     for (const OutlineNode* e = element.parent; e; e = e->parent)
@@ -67,7 +63,6 @@ bool FillOf(const OutlineNode& element, std::string* store, long* when, const Ou
     *when = (*section)->endOffset;
     return true;
 }
-
 
 bool HasHexPrefix(const std::string& text) {
     size_t first = text.find_first_not_of(" \t\r\n");

@@ -1,6 +1,7 @@
 // Stand-in for the NT family's netapi32.dll: the share functions at levels 2
-// and 502 (with the share's security descriptor) over the share table, and a local Administrators group that holds the
-// current user. Exports every netapi32 function the programs import.
+// and 502 (with the share's security descriptor) over the share table, and
+// a local Administrators group that holds the current user. Exports every
+// netapi32 function the programs import.
 #include <windows.h>
 #include <lm.h>
 #include <string.h>

@@ -92,6 +92,19 @@ void RemoveFolderTree(const std::string& folder) {
     RemoveDirectoryA(folder.c_str());
 }
 
+std::vector<std::string> NamesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+        std::string name = found.cFileName;
+        if (name != "." && name != "..") names.push_back(name);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    return names;
+}
+
 std::string MakeScratchFolder(const std::string& name) {
     CreateDirectoryA("C:\\mendrix\\scratch", nullptr);
     std::string folder = "C:\\mendrix\\scratch\\" + name;

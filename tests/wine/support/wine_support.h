@@ -18,6 +18,9 @@ bool FileExists(const std::string& path);
 void RemoveFile(const std::string& path);
 // Removes a folder with everything in it.
 void RemoveFolderTree(const std::string& folder);
+// The names of the files and folders directly in a folder, "." and ".."
+// left out, in the order the system lists them.
+std::vector<std::string> NamesIn(const std::string& folder);
 // A fresh, empty folder under C:\mendrix\scratch; answers its path.
 std::string MakeScratchFolder(const std::string& name);
 
