@@ -197,8 +197,11 @@ int main(int argc, char** argv) {
                    : 1;
     }
     if (command == "hold" && argc == 4) return Hold(argv[2], atof(argv[3]));
-    HWND window = FindTitled(title);
-    if (!window) {
+    // A window the script has just waited for can be out of reach for a
+    // moment on a busy machine (its title being set again, a box closing in
+    // front of it): it is looked for over a few seconds.
+    HWND window = nullptr;
+    if (!WaitFor(5, [&] { return (window = FindTitled(title)) != nullptr; })) {
         fprintf(stderr, "gui_probe: no window titled \"%s\"\n", title);
         return 1;
     }
